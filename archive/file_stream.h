@@ -1,0 +1,55 @@
+// The open data file of an archive: a POSIX file with a current position,
+// seek-then-read semantics, and reads that may come back short at the end of
+// the file. Sizes and offsets are 64-bit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace vantoro {
+
+class FileStream {
+public:
+    enum class Mode { ReadOnly, ReadWrite };
+
+    // Nothing when the file cannot be opened in that mode. Other handles may
+    // read and write the file meanwhile; no lock is taken.
+    static std::unique_ptr<FileStream> open(const std::string& path, Mode mode);
+    ~FileStream();
+
+    FileStream(const FileStream&) = delete;
+    FileStream& operator=(const FileStream&) = delete;
+
+    // Current size of the file on disk; -1 when it cannot be read.
+    std::int64_t size() const;
+    std::int64_t position() const { return m_position; }
+
+    // Moves to an absolute position and answers where the stream now is; a
+    // negative offset leaves the position unchanged.
+    std::int64_t seek(std::int64_t offset);
+
+    // Reads up to buffer.size() bytes at the position and advances past them;
+    // answers how many were read (fewer at the end of the file).
+    std::size_t read(std::span<std::uint8_t> buffer);
+    // True only when the whole buffer was filled.
+    bool readExact(std::span<std::uint8_t> buffer) { return read(buffer) == buffer.size(); }
+    // Exactly `count` bytes, or nothing when the file holds fewer past the
+    // position. The count is checked against the file size before anything
+    // is allocated, so a size field from a damaged file cannot exhaust memory.
+    std::optional<std::vector<std::uint8_t>> readBytes(std::uint64_t count);
+
+    std::size_t write(std::span<const std::uint8_t> bytes);
+
+private:
+    explicit FileStream(int fd) : m_fd(fd) {}
+
+    int m_fd;
+    std::int64_t m_position = 0;
+};
+
+}  // namespace vantoro

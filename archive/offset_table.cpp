@@ -1,0 +1,22 @@
+#include "archive/offset_table.h"
+
+#include "archive/byte_reader.h"
+
+namespace vantoro {
+
+std::optional<std::vector<std::int32_t>> readOffsetTable(FileStream& file,
+                                                         const OffsetTableLayout& layout) {
+    if (file.seek(layout.headerStart) != layout.headerStart) return std::nullopt;
+    const auto header = file.readBytes(layout.headerSize);
+    if (!header || layout.countAt + 4 > header->size()) return std::nullopt;
+    const std::int32_t count = decodeI32(header->data() + layout.countAt);
+    if (count < 0 || count > kMaxIndexCount) return std::nullopt;
+
+    const auto table = file.readBytes(4 * static_cast<std::uint64_t>(count));
+    if (!table) return std::nullopt;
+    std::vector<std::int32_t> offsets(static_cast<std::size_t>(count));
+    for (std::size_t i = 0; i < offsets.size(); ++i) offsets[i] = decodeI32(table->data() + 4 * i);
+    return offsets;
+}
+
+}  // namespace vantoro

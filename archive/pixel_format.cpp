@@ -1,0 +1,50 @@
+#include "archive/pixel_format.h"
+
+#include "archive/std_palette.h"
+
+namespace vantoro {
+namespace {
+
+std::array<std::uint16_t, 256> buildPal8Table() {
+    std::array<std::uint16_t, 256> table{};
+    for (int i = 1; i < 256; ++i) {
+        const PaletteColor c = paletteColor(static_cast<std::uint8_t>(i));
+        table[i] = static_cast<std::uint16_t>(0x8000 | ((c.red >> 3) << 10) |
+                                              ((c.green >> 3) << 5) | (c.blue >> 3));
+    }
+    return table;
+}
+
+constexpr std::array<std::uint16_t, 65536> buildR5G6B5Table() {
+    std::array<std::uint16_t, 65536> table{};
+    for (std::uint32_t v = 1; v < 65536; ++v) {
+        const std::uint32_t red = v >> 11;
+        const std::uint32_t green = ((v >> 5) & 63) >> 1;
+        const std::uint32_t blue = v & 31;
+        table[v] = static_cast<std::uint16_t>(0x8000 | (red << 10) | (green << 5) | blue);
+    }
+    return table;
+}
+
+}  // namespace
+
+// StdPalette is constant-initialised, so reading it here during dynamic
+// initialisation is safe.
+const std::array<std::uint16_t, 256> Pal8ToA1R5G5B5 = buildPal8Table();
+constinit const std::array<std::uint16_t, 65536> R5G6B5ToA1R5G5B5 = buildR5G6B5Table();
+
+std::uint8_t BytesPerPixel(std::uint8_t format) { return format < 3 ? 2 : 4; }
+
+void Convert8To16(const std::uint8_t* src, std::uint16_t* dst, std::int32_t count) {
+    for (std::int32_t k = 0; k < count; ++k) dst[k] = Pal8ToA1R5G5B5[src[k]];
+}
+
+void Convert16To16(const std::uint16_t* src, std::uint16_t* dst, std::int32_t count) {
+    for (std::int32_t k = 0; k < count; ++k) dst[k] = R5G6B5ToA1R5G5B5[src[k]];
+}
+
+std::int32_t WidthBytes(std::uint32_t bitsPerPixel, std::uint32_t width) {
+    return static_cast<std::int32_t>(((bitsPerPixel * width + 31) / 32) * 4);
+}
+
+}  // namespace vantoro

@@ -1,0 +1,159 @@
+// The common base of every archive class, the image record and the factory.
+//
+// An archive is a data file of many small images (and, in the pack, sounds
+// and raw data) usually with an index of file offsets. Entry i lives at the
+// offset stored at FIndexList[i]. Entry operations never raise for bad data:
+// they answer none or false and leave the archive usable. Only the failures
+// the formats name (a Mir3 index that disagrees with its data file, an unknown
+// Woool format code, an unknown WIS encoding) raise an ArchiveError.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "archive/dib_bitmap.h"
+#include "archive/file_stream.h"
+#include "render/dx9_textures.h"
+
+namespace vantoro {
+
+// An image's size and drawing offsets; also the first 8 bytes of most image
+// headers on disk.
+struct TWMImageInfo {
+    std::uint16_t Width = 0;
+    std::uint16_t Height = 0;
+    std::int16_t PX = 0;
+    std::int16_t PY = 0;
+};
+
+struct TTextureCacheEntry {
+    std::int16_t PX = 0;
+    std::int16_t PY = 0;
+    std::unique_ptr<TDXImageTexture> Texture;
+    std::uint8_t Failed = 0;  // 1: attempted and failed, or pending
+};
+
+// Data type codes of an entry.
+inline constexpr std::uint8_t kDataTypeEmpty = 0;
+inline constexpr std::uint8_t kDataTypeImage = 31;
+inline constexpr std::uint8_t kDataTypeRaw = 47;
+inline constexpr std::uint8_t kDataTypeWav = 63;
+inline constexpr std::uint8_t kDataTypeMp3 = 79;
+
+// Archive kinds; CreateWMImages looks only at the low 7 bits.
+enum class TWMImagesKind : std::uint8_t {
+    M2Def = 0,       // Mir2 .wil + .wix
+    M2DefBit16 = 1,  // Mir2 .wil + .wix, 16-bit menu entry
+    M2Wis = 2,       // Mir2 .wis
+    MyImage = 3,     // own pack .pak
+    M3Def = 4,       // Mir3 .wil + .wix
+    WoolDef = 5,     // Woool .sgl
+    W521gDef = 6,    // Wuyi .521g
+    M2Zip = 7,       // Mir2 .wzl + .wzx
+    M3Zip = 8,       // Mir3 .miz + .mix
+};
+
+// The named failures of opening or reading an archive; the message is shown
+// to the user as it stands.
+class ArchiveError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Images outside 2..4095 pixels on either side are rejected by every reader.
+inline constexpr std::uint16_t kMinImageSide = 2;
+inline constexpr std::uint16_t kMaxImageSide = 4095;
+constexpr bool isAcceptedImageSize(std::uint32_t width, std::uint32_t height) {
+    return width >= kMinImageSide && width <= kMaxImageSide && height >= kMinImageSide &&
+           height <= kMaxImageSide;
+}
+
+class TWMBaseImages {
+public:
+    TWMBaseImages();
+    virtual ~TWMBaseImages();
+
+    TWMBaseImages(const TWMBaseImages&) = delete;
+    TWMBaseImages& operator=(const TWMBaseImages&) = delete;
+
+    // The class name, as the status bar and the command line report it.
+    virtual std::string_view className() const { return "TWMBaseImages"; }
+
+    // Overridable operations. GetBitmap is split in the usual non-virtual
+    // interface way: subclasses override DoGetBitmap, callers use GetBitmap.
+    virtual void LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& entry);
+    virtual std::int32_t ReservedQuery() { return 0; }  // answers 0; nothing calls it
+    virtual bool Initialize();
+    virtual void Finalize();
+    virtual std::optional<std::vector<std::uint8_t>> GetDataStream(std::int32_t index,
+                                                                   std::uint8_t mode);
+    virtual bool DrawToTexture(std::int32_t index, TDXTexture* texture);
+    virtual std::uint8_t GetDataType(std::int32_t index);
+    virtual void InsertIndex(std::int32_t position, std::int32_t offset);
+    virtual std::int32_t SaveIndex() { return 0; }
+
+    // A new bitmap owned by the caller (8-bit or 16-bit R5G6B5, top row
+    // first), or none; updates FLastImageInfo on success.
+    std::optional<DibBitmap> GetBitmap(std::int32_t index, std::uint8_t& dataType);
+    std::optional<DibBitmap> GetBitmap(std::int32_t index);
+
+    // Texture cache (a library facility; the program switches it off).
+    void FreeTextureCache();
+    bool InitTextureCache();
+    static std::uint8_t BytesPerPixel(std::uint8_t format);
+    std::unique_ptr<TDXImageTexture> CreateCacheTexture(std::uint16_t width, std::uint16_t height,
+                                                        std::uint8_t format);
+
+    // Why the last entry operation failed, for diagnostics; empty after a
+    // success.
+    const std::string& lastError() const { return m_lastError; }
+
+    std::uint32_t FCacheCheckInterval = 10000;
+    std::uint32_t FLastCacheCheck = 0;
+    std::uint32_t FCacheLifetime = 60000;
+    bool FUseTextureCache = true;
+    std::int32_t FCachedCount = 0;
+    TWMImageInfo FLastImageInfo;
+    std::uint8_t FLastImageFormat = 0;
+    std::string FFileName;
+    std::string FPassword;
+    bool FInitialized = false;
+    std::int32_t FImageCount = 0;
+    bool FReadOnly = true;
+    bool FEncrypted = false;
+    std::unique_ptr<FileStream> FFileStream;
+    std::vector<TTextureCacheEntry> FTextureCache;
+    std::vector<std::int32_t> FIndexList;
+    std::array<std::uint8_t, 1024> FPalette{};
+
+protected:
+    virtual std::optional<DibBitmap> DoGetBitmap(std::int32_t index, std::uint8_t& dataType);
+
+    // The stored offset of a valid entry (0 <= index < FImageCount and inside
+    // FIndexList), or nothing.
+    std::optional<std::int32_t> entryOffset(std::int32_t index) const;
+    // Positions the data file exactly at `offset`; false when it cannot.
+    bool seekExact(std::int64_t offset);
+    // entryOffset then seekExact; the offset on success.
+    std::optional<std::int32_t> seekToEntry(std::int32_t index);
+
+    void setLastError(std::string message) { m_lastError = std::move(message); }
+    void clearLastError() { m_lastError.clear(); }
+
+private:
+    std::string m_lastError;
+};
+
+// Milliseconds since an arbitrary fixed point, as the cache sweep counts.
+std::uint32_t tickCount();
+
+// Constructs the class of an archive kind; nothing for a kind without one.
+std::unique_ptr<TWMBaseImages> CreateWMImages(std::uint8_t kind);
+
+}  // namespace vantoro

@@ -1,0 +1,45 @@
+// zlib buffer helpers: whole-buffer deflate and inflate for compressed
+// archive payloads, pack entries and the pack index.
+//
+// zlib errors never leave these helpers: they end in an empty result, which
+// callers treat as a failed entry.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <vector>
+
+namespace vantoro {
+
+class EZlibError : public std::runtime_error {
+public:
+    EZlibError() : std::runtime_error("ZIP Error") {}
+};
+class ECompressionError : public EZlibError {};
+class EDecompressionError : public EZlibError {};
+
+// Deflates `in` at `level` (0..9) into `out`, exactly as long as the
+// compressed data; answers its size. On a zlib error `out` is empty and 0 is
+// answered.
+std::int32_t ZCompressBuf(std::span<const std::uint8_t> in, std::uint8_t level,
+                          std::vector<std::uint8_t>& out);
+
+// Inflates a whole zlib stream into `out`, exactly as long as the inflated
+// data; answers its size. `outEstimate` (0: unknown) sizes the first buffer.
+// A damaged stream, or one inflating past kMaxInflatedSize, leaves `out`
+// empty and answers 0.
+std::int32_t ZDecompressBuf(std::span<const std::uint8_t> in, std::int32_t outEstimate,
+                            std::vector<std::uint8_t>& out);
+
+inline constexpr std::size_t kMaxInflatedSize = 256u << 20;
+
+// Inflates at most `limit` bytes of a zlib stream, for payloads whose size
+// the reader knows (stride x height of an image). The output is never larger
+// than `limit`, and nothing past the first `limit` inflated bytes is looked
+// at; it is shorter when the stream ends early. Nothing on a zlib error.
+std::optional<std::vector<std::uint8_t>> inflateBounded(std::span<const std::uint8_t> in,
+                                                        std::size_t limit);
+
+}  // namespace vantoro

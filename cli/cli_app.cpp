@@ -1,0 +1,2 @@
+#include "cli/cli_app.h"
+namespace vantoro { int runCli(int, char**) { return 2; } }

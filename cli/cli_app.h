@@ -1,0 +1,2 @@
+#pragma once
+namespace vantoro { int runCli(int argc, char** argv); }

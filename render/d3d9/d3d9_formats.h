@@ -1,0 +1,39 @@
+// Direct3D 9 surface format numbers, as the platform defines them.
+#pragma once
+
+#include <cstdint>
+
+enum D3DFORMAT : std::uint32_t {
+    D3DFMT_UNKNOWN = 0,
+    D3DFMT_A8R8G8B8 = 21,
+    D3DFMT_X8R8G8B8 = 22,
+    D3DFMT_R5G6B5 = 23,
+    D3DFMT_X1R5G5B5 = 24,
+    D3DFMT_A1R5G5B5 = 25,
+    D3DFMT_A4R4G4B4 = 26,
+    D3DFMT_R3G3B2 = 27,
+    D3DFMT_A8 = 28,
+    D3DFMT_A8R3G3B2 = 29,
+    D3DFMT_X4R4G4B4 = 30,
+};
+
+// Bytes per texel of the formats above; 0 for a format we cannot store.
+constexpr int d3dFormatBytesPerTexel(std::uint32_t format) {
+    switch (format) {
+        case D3DFMT_A8R8G8B8:
+        case D3DFMT_X8R8G8B8:
+            return 4;
+        case D3DFMT_R5G6B5:
+        case D3DFMT_X1R5G5B5:
+        case D3DFMT_A1R5G5B5:
+        case D3DFMT_A4R4G4B4:
+        case D3DFMT_A8R3G3B2:
+        case D3DFMT_X4R4G4B4:
+            return 2;
+        case D3DFMT_R3G3B2:
+        case D3DFMT_A8:
+            return 1;
+        default:
+            return 0;
+    }
+}
