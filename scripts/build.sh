@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Configures and builds Vantoro in the given folder (default: build) with the
+# extra CMake arguments that follow.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build_dir="${1:-build}"
+shift || true
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@"
+cmake --build "$build_dir"

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test; then runs the core
+# tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+scripts/build.sh build
+ctest --test-dir build --output-on-failure -j2
+
+scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVANTORO_SANITIZE=ON \
+    -DVANTORO_BUILD_BENCH=OFF
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build-asan --output-on-failure -j2
