@@ -2,7 +2,14 @@
 // A new format is one include and one line here.
 #include <memory>
 
+#include "archive/m2_def_images.h"
+#include "archive/m2_wis_images.h"
+#include "archive/m2_zip_images.h"
+#include "archive/m3_def_images.h"
+#include "archive/m3_zip_images.h"
 #include "archive/wil.h"
+#include "archive/woool_images.h"
+#include "archive/wuyi_images.h"
 
 namespace vantoro {
 namespace {
@@ -21,15 +28,15 @@ struct KindEntry {
 
 // A kind whose creator is null has no class yet and gives none.
 constexpr KindEntry kKinds[] = {
-    {TWMImagesKind::M2Def, nullptr},
-    {TWMImagesKind::M2DefBit16, nullptr},
-    {TWMImagesKind::M2Wis, nullptr},
+    {TWMImagesKind::M2Def, &make<TWMM2DefImages>},
+    {TWMImagesKind::M2DefBit16, &make<TWMM2DefBit16Images>},
+    {TWMImagesKind::M2Wis, &make<TWMM2WisImages>},
     {TWMImagesKind::MyImage, nullptr},
-    {TWMImagesKind::M3Def, nullptr},
-    {TWMImagesKind::WoolDef, nullptr},
-    {TWMImagesKind::W521gDef, nullptr},
-    {TWMImagesKind::M2Zip, nullptr},
-    {TWMImagesKind::M3Zip, nullptr},
+    {TWMImagesKind::M3Def, &make<TWMM3DefImages>},
+    {TWMImagesKind::WoolDef, &make<TWMWoolDefImages>},
+    {TWMImagesKind::W521gDef, &make<TWM521gDefImages>},
+    {TWMImagesKind::M2Zip, &make<TWMM2ZipImages>},
+    {TWMImagesKind::M3Zip, &make<TWMM3ZipImages>},
 };
 
 }  // namespace

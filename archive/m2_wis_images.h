@@ -1,1 +1,67 @@
+// The Mir2 .wis archive: one file carrying its own index at its end.
+//
+// Bytes 0..511 are not interpreted; the first image record starts at 512.
+// The index table closes the file: 12-byte entries (offset u32, payload size
+// u32, 4 bytes unused), the last one ending exactly at the end of the file,
+// the first one being the entry whose offset is 512. An image record is a
+// 12-byte header (encoding i32, Width u16, Height u16, PX i16, PY i16) and the
+// payload: 0 raw palette indices, 1 run-length coded palette indices, 2 raw
+// R5G6B5 words, all rows top-down without padding; 3 holds no image.
 #pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "archive/result.h"
+#include "archive/wil.h"
+
+namespace vantoro {
+
+class TWMM2WisImages : public TWMBaseImages {
+  public:
+    TWMM2WisImages();
+
+    std::string_view className() const override { return "TWMM2WisImages"; }
+
+    bool Initialize() override;
+    bool DrawToTexture(std::int32_t index, TDXTexture* texture) override;
+    void LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& entry) override;
+
+    // Payload size of each entry, parallel to FIndexList.
+    std::vector<std::int32_t> FSizeList;
+
+  protected:
+    std::optional<DibBitmap> DoGetBitmap(std::int32_t index, std::uint8_t& dataType) override;
+
+  public:
+    // One image record as read: its header and its payload bytes.
+    struct Record {
+        std::int32_t encoding = 0;
+        TWMImageInfo info;
+        std::vector<std::uint8_t> payload;
+    };
+
+  private:
+    void readIndexTable();
+    // Reads the record of an entry (or at an offset with a payload size) and
+    // records its header in FLastImageInfo.
+    Result<Record> loadEntry(std::int32_t index);
+    Result<Record> loadRecord(std::int64_t offset, std::int32_t payloadSize);
+    bool drawRecord(const Record& record, TDXTexture& texture);
+};
+
+namespace wis {
+
+// Decodes the run-length code of encoding 1 into exactly `pixelCount` palette
+// indices. Codes are byte pairs (c, v): c != 0 is a run of c pixels of index
+// v; c == 0 is a literal of the v indices that follow. Nothing when a code is
+// cut off by the end of the input, a run or literal would pass the image, or
+// the input ends before the image is complete.
+std::optional<std::vector<std::uint8_t>> decodeRunLength(std::span<const std::uint8_t> input,
+                                                         std::size_t pixelCount);
+
+}  // namespace wis
+}  // namespace vantoro

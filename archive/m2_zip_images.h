@@ -1,1 +1,65 @@
+// The compressed Mir2 archive: a .wzl data file of image records whose
+// pixels are zlib streams, and a .wzx index file of their offsets.
+//
+// Nothing of the .wzl file header is read; only the records at the index
+// offsets matter. Image record (16-byte header, little-endian): pixel code
+// u8 (5: 16-bit R5G6B5, anything else 8-bit palette indices), 3 unused
+// bytes, Width u16, Height u16, PX i16, PY i16, payload size i32; then the
+// payload, a zlib stream that inflates to a bottom-up bitmap body (rows
+// padded to 4 bytes).
+//
+// .wzx index (same folder and name, extension ".WZX" in any letter case):
+// 44 bytes of title, the count N (i32) at 44, then N i32 offsets.
 #pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "archive/result.h"
+#include "archive/wil.h"
+
+namespace vantoro {
+
+// The .wzx header as read.
+struct M2ZipIndexHeader {
+    std::array<std::uint8_t, 44> title{};
+    std::int32_t indexCount = 0;
+};
+
+class TWMM2ZipImages : public TWMBaseImages {
+public:
+    TWMM2ZipImages();
+
+    std::string_view className() const override { return "TWMM2ZipImages"; }
+
+    bool Initialize() override;
+    bool DrawToTexture(std::int32_t index, TDXTexture* texture) override;
+    void LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& entry) override;
+
+    const M2ZipIndexHeader& indexHeader() const { return m_indexHeader; }
+
+    std::string FIndexFileName;
+    bool FIs16Bit = false;  // the pixel depth of the image read last
+
+protected:
+    std::optional<DibBitmap> DoGetBitmap(std::int32_t index, std::uint8_t& dataType) override;
+
+private:
+    struct Record {
+        TWMImageInfo info;
+        int bitsPerPixel = 8;
+        std::vector<std::uint8_t> body;  // inflated; may be shorter than a full body
+    };
+
+    void loadIndex();
+    // The image record at the data file's current position.
+    Result<Record> readRecordHere();
+
+    M2ZipIndexHeader m_indexHeader;
+};
+
+}  // namespace vantoro

@@ -1,1 +1,63 @@
+// The compressed Mir3 archive: a data file (.miz) of image records whose
+// payloads are zlib streams of 16-bit R5G6B5 bottom-up bitmap rows, and an
+// index file (.mix) of record offsets beside it.
+//
+// Index file (.mix), little-endian:
+//   0   16 bytes  not interpreted
+//   16  i32       entry count N
+//   20  4 bytes   not interpreted
+//   24  4 * N     entry offsets (i32) into the data file
+//
+// Image record in the data file (16-byte header, then the payload):
+//   0   u16 Width     2  u16 Height     4  i16 PX     6  i16 PY
+//   8   i32 payload size in bytes       12 4 bytes not interpreted
+//   16  payload: a zlib stream inflating to Height rows of
+//       WidthBytes(16, Width) bytes, bottom row first
 #pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "archive/wil.h"
+
+namespace vantoro {
+
+class TWMM3ZipImages : public TWMBaseImages {
+public:
+    TWMM3ZipImages();
+
+    std::string_view className() const override { return "TWMM3ZipImages"; }
+
+    bool Initialize() override;
+    bool DrawToTexture(std::int32_t index, TDXTexture* texture) override;
+    void LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& entry) override;
+
+    // The index file beside the data file, found whatever its letter case.
+    std::string FIndexFileName;
+    // Every record of this format is 16-bit; set by each entry read.
+    bool FIs16Bit = false;
+
+protected:
+    std::optional<DibBitmap> DoGetBitmap(std::int32_t index, std::uint8_t& dataType) override;
+
+private:
+    // One record read and inflated: its header and its (possibly short)
+    // bottom-up body.
+    struct Decoded {
+        TWMImageInfo info;
+        std::vector<std::uint8_t> body;
+    };
+
+    void loadIndex();
+    // Reads and inflates the record at the current file position.
+    std::optional<Decoded> readRecordHere();
+    std::optional<Decoded> readEntry(std::int32_t index);
+
+    std::array<std::uint8_t, 24> m_indexHeader{};
+};
+
+}  // namespace vantoro

@@ -1,1 +1,244 @@
-// placeholder: filled in by its owner
+#include "archive/m2_zip_images.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "render/d3d9/d3d9_formats.h"
+#include "tests/support/m2_zip_writer.h"
+
+namespace vantoro {
+namespace {
+
+using testing::Bytes;
+using testing::M2Image;
+using testing::M2ZipImage;
+using Rows = std::vector<std::vector<std::uint16_t>>;
+
+// The image rows of a texture, read at Bits + r * Pitch; also checks that
+// the rest of every row is still 0.
+Rows textureRows(TDXTexture& texture, int width, int height) {
+    TDXLockedRect rect;
+    EXPECT_TRUE(texture.Lock(kLockRead, rect));
+    Rows rows(height);
+    for (int r = 0; r < height; ++r) {
+        const auto* row = reinterpret_cast<const std::uint16_t*>(
+            static_cast<const std::uint8_t*>(rect.Bits) + r * rect.Pitch);
+        rows[r].assign(row, row + width);
+        for (int x = width; x < rect.Pitch / 2; ++x) EXPECT_EQ(row[x], 0) << "row " << r;
+    }
+    texture.Unlock();
+    return rows;
+}
+
+// Palette 1 -> 0xC000, 255 -> 0xFFFF; R5G6B5 0x0001 -> 0x8001,
+// 0x07E0 -> 0x83E0, 0xFFFF -> 0xFFFF; 0 is transparent in both.
+const M2Image kEightBit = {5, 2, -1, 2, {1, 255, 0, 1, 255, 0, 0, 255, 1, 1}};
+const Rows kEightBitTexels = {{0xC000, 0xFFFF, 0, 0xC000, 0xFFFF}, {0, 0, 0xFFFF, 0xC000, 0xC000}};
+const M2Image kSixteenBit = {3, 2, 30, -40, {0x0001, 0, 0xFFFF, 0x07E0, 0x07E0, 0x0001}};
+const Rows kSixteenBitTexels = {{0x8001, 0, 0xFFFF}, {0x83E0, 0x83E0, 0x8001}};
+
+Bytes goodPayload() { return testing::deflateBytes(testing::bottomUpBodyOf(kEightBit, false)); }
+
+class M2ZipTest : public ::testing::Test {
+protected:
+    std::unique_ptr<TWMBaseImages> open() {
+        auto archive = CreateWMImages(7);
+        archive->FFileName = wzl;
+        archive->FUseTextureCache = false;
+        EXPECT_TRUE(archive->Initialize());
+        return archive;
+    }
+    static TWMM2ZipImages& zip(std::unique_ptr<TWMBaseImages>& archive) {
+        return dynamic_cast<TWMM2ZipImages&>(*archive);
+    }
+
+    // One record whose payload is given as it stands, after a good one.
+    std::unique_ptr<TWMBaseImages> openWithPayload(const Bytes& payload, std::uint8_t code = 3) {
+        auto built = testing::buildM2Zip({kEightBit}, false);
+        built.recordOffsets.push_back(built.data.size());
+        testing::putBytes(built.data, testing::m2ZipRecord(kEightBit, code, payload));
+        built.index = testing::buildM2Zip({kEightBit, kEightBit}, false).index;
+        testing::setU32At(built.index, 52, static_cast<std::uint32_t>(built.recordOffsets[1]));
+        testing::writeArchiveFiles(wzl, built, ".WZX");
+        return open();
+    }
+
+    testing::TempDir dir;
+    std::string wzl = dir.file("Objects.wzl");
+};
+
+TEST_F(M2ZipTest, EachRecordCarriesItsOwnDepth) {
+    for (const int level : {0, 9}) {
+        SCOPED_TRACE("level " + std::to_string(level));
+        testing::writeM2Zip(wzl, {{kSixteenBit, true, level}, {kEightBit, false, level}});
+        auto archive = open();
+        ASSERT_EQ(archive->FImageCount, 2);
+        TDXImageTexture texture;
+        ASSERT_TRUE(archive->DrawToTexture(0, &texture));
+        EXPECT_TRUE(zip(archive).FIs16Bit);
+        EXPECT_EQ(texture.FFormat, D3DFMT_A1R5G5B5);
+        EXPECT_EQ(textureRows(texture, 3, 2), kSixteenBitTexels);
+        EXPECT_EQ(archive->FLastImageInfo.PX, 30);
+        EXPECT_EQ(archive->FLastImageInfo.PY, -40);
+        ASSERT_TRUE(archive->DrawToTexture(1, &texture));
+        EXPECT_FALSE(zip(archive).FIs16Bit);
+        EXPECT_EQ(textureRows(texture, 5, 2), kEightBitTexels);
+        EXPECT_EQ(archive->FLastImageInfo.Width, 5);
+
+        const auto sixteen = archive->GetBitmap(0);
+        ASSERT_TRUE(sixteen);
+        EXPECT_EQ(sixteen->bitCount(), 16);
+        EXPECT_EQ(sixteen->row16(1)[0], 0x07E0);
+        EXPECT_EQ(sixteen->row16(0)[2], 0xFFFF);
+        std::uint8_t type = 0;
+        const auto eight = archive->GetBitmap(1, type);
+        ASSERT_TRUE(eight);
+        EXPECT_EQ(type, kDataTypeImage);
+        EXPECT_EQ(eight->bitCount(), 8);
+        EXPECT_EQ(Bytes(eight->row(0), eight->row(0) + 5), Bytes({1, 255, 0, 1, 255}));
+        EXPECT_EQ(Bytes(eight->row(1), eight->row(1) + 5), Bytes({0, 0, 255, 1, 1}));
+    }
+}
+
+TEST_F(M2ZipTest, AnyCodeButFiveIsEightBit) {
+    auto archive = openWithPayload(goodPayload(), 0);
+    TDXImageTexture texture;
+    ASSERT_TRUE(archive->DrawToTexture(1, &texture));
+    EXPECT_EQ(textureRows(texture, 5, 2), kEightBitTexels);
+}
+
+TEST_F(M2ZipTest, IndexIsFoundWhateverItsCase) {
+    for (const std::string ext : {".WZX", ".wzx", ".Wzx"}) {
+        testing::TempDir folder;
+        wzl = folder.file("Objects.wzl");
+        testing::writeM2Zip(wzl, {{kEightBit}}, ext);
+        auto archive = open();
+        EXPECT_EQ(archive->FImageCount, 1) << ext;
+        EXPECT_EQ(std::filesystem::path(zip(archive).FIndexFileName).filename(), "Objects" + ext);
+    }
+}
+
+TEST_F(M2ZipTest, UnreadableIndexGivesNoEntries) {
+    auto built = testing::buildM2Zip({kEightBit, kEightBit}, false);
+    testing::writeFile(wzl, built.data);
+    EXPECT_EQ(open()->FImageCount, 0);  // missing
+
+    Bytes shortTable = built.index;
+    testing::truncateTo(shortTable, shortTable.size() - 2);
+    testing::writeFile(dir.file("Objects.WZX"), shortTable);
+    EXPECT_EQ(open()->FImageCount, 0);
+
+    Bytes huge = built.index;
+    testing::setU32At(huge, 44, 10'000'001u);
+    testing::writeFile(dir.file("Objects.WZX"), huge);
+    std::filesystem::resize_file(dir.file("Objects.WZX"), 48 + 4 * 10'000'001ull);
+    EXPECT_EQ(open()->FImageCount, 0);
+}
+
+TEST_F(M2ZipTest, NonPositivePayloadSizeGivesNoImage) {
+    for (const std::uint32_t size : {0u, 0xFFFFFFFFu, 0x80000000u}) {
+        auto archive = openWithPayload(goodPayload());
+        // Rewrite the size field of record 1 in place.
+        Bytes data = testing::readFile(wzl);
+        testing::setU32At(data, static_cast<std::size_t>(archive->FIndexList[1]) + 12, size);
+        testing::writeFile(wzl, data);
+        TDXImageTexture texture;
+        EXPECT_FALSE(archive->DrawToTexture(1, &texture)) << size;
+        EXPECT_FALSE(archive->GetBitmap(1)) << size;
+        EXPECT_TRUE(archive->DrawToTexture(0, &texture));
+    }
+}
+
+TEST_F(M2ZipTest, PayloadPastTheEndOfTheFileGivesNoImage) {
+    auto archive = openWithPayload(goodPayload());
+    Bytes data = testing::readFile(wzl);
+    testing::truncateTo(data, data.size() - 1);
+    testing::writeFile(wzl, data);
+    EXPECT_FALSE(archive->GetBitmap(1));
+    EXPECT_TRUE(archive->GetBitmap(0));
+}
+
+TEST_F(M2ZipTest, CorruptZlibDataGivesNoImage) {
+    Bytes payload = goodPayload();
+    payload[0] = 0x12;  // not a zlib header
+    auto archive = openWithPayload(payload);
+    TDXImageTexture texture;
+    EXPECT_FALSE(archive->DrawToTexture(1, &texture));
+    EXPECT_FALSE(archive->GetBitmap(1));
+    EXPECT_TRUE(archive->DrawToTexture(0, &texture));
+}
+
+TEST_F(M2ZipTest, ShortBodyLeavesMissingRowsTransparent) {
+    // Only the bottom row (first in the body) is there.
+    Bytes body = testing::bottomUpBodyOf(kEightBit, false);
+    body.resize(8 + 3);
+    auto archive = openWithPayload(testing::deflateBytes(body));
+    TDXImageTexture texture;
+    ASSERT_TRUE(archive->DrawToTexture(1, &texture));
+    EXPECT_EQ(textureRows(texture, 5, 2), Rows({{0, 0, 0, 0, 0}, kEightBitTexels[1]}));
+    const auto bitmap = archive->GetBitmap(1);
+    ASSERT_TRUE(bitmap);
+    EXPECT_EQ(Bytes(bitmap->row(0), bitmap->row(0) + 5), Bytes(5, 0));
+
+    // A stream that inflates to nothing holds no image at all.
+    archive = openWithPayload(testing::deflateBytes(Bytes{}));
+    EXPECT_FALSE(archive->DrawToTexture(1, &texture));
+}
+
+TEST_F(M2ZipTest, ZlibBombInflatesOnlyOneBody) {
+    // A full body, then 1 GiB of zeros in the same stream.
+    const Bytes body = testing::bottomUpBodyOf(kEightBit, false);
+    auto archive = openWithPayload(testing::deflateWithZeroTail(body, 1024));
+    TDXImageTexture texture;
+    ASSERT_TRUE(archive->DrawToTexture(1, &texture));
+    EXPECT_EQ(textureRows(texture, 5, 2), kEightBitTexels);
+}
+
+TEST_F(M2ZipTest, ImageSidesMustLieWithin2To4095) {
+    std::vector<M2ZipImage> images;
+    for (const auto& [w, h] : {std::pair{1, 2}, {2, 4096}, {2, 1}, {4095, 2}, {2, 4095}}) {
+        images.push_back({testing::patternImage(static_cast<std::uint16_t>(w),
+                                                static_cast<std::uint16_t>(h), true),
+                          true, 1});
+    }
+    testing::writeM2Zip(wzl, images);
+    auto archive = open();
+    TDXImageTexture texture;
+    for (std::int32_t i = 0; i < 5; ++i) {
+        const bool accepted = i >= 3;
+        EXPECT_EQ(archive->DrawToTexture(i, &texture), accepted) << i;
+        EXPECT_EQ(archive->GetBitmap(i).has_value(), accepted) << i;
+    }
+}
+
+TEST_F(M2ZipTest, IndicesOutsideTheArchiveFail) {
+    testing::writeM2Zip(wzl, {{kEightBit}});
+    auto archive = open();
+    TDXImageTexture texture;
+    for (const std::int32_t index : {-1, 1}) {
+        std::uint8_t type = 0;
+        EXPECT_FALSE(archive->GetBitmap(index, type));
+        EXPECT_EQ(type, kDataTypeImage);
+        EXPECT_FALSE(archive->DrawToTexture(index, &texture));
+    }
+    EXPECT_FALSE(archive->DrawToTexture(0, nullptr));
+}
+
+TEST_F(M2ZipTest, LoadCacheEntryFillsATexture) {
+    const auto built = testing::writeM2Zip(wzl, {{kSixteenBit, true}});
+    auto archive = open();
+    TTextureCacheEntry entry;
+    archive->LoadCacheEntry(static_cast<std::int32_t>(built.recordOffsets[0]), entry);
+    ASSERT_EQ(entry.Failed, 0);
+    ASSERT_TRUE(entry.Texture);
+    EXPECT_EQ(entry.PX, 30);
+    EXPECT_EQ(textureRows(*entry.Texture, 3, 2), kSixteenBitTexels);
+
+    archive->LoadCacheEntry(-1, entry);
+    EXPECT_EQ(entry.Failed, 1);
+    EXPECT_FALSE(entry.Texture);
+}
+
+}  // namespace
+}  // namespace vantoro
