@@ -1,2 +1,25 @@
+// vantoro-cli: the command-line companion for inspecting archives.
+//
+//   vantoro-cli info    [--kind N] FILE
+//   vantoro-cli list    [--kind N] FILE
+//   vantoro-cli bitmap  [--kind N] FILE INDEX OUT.bmp
+//   vantoro-cli texture [--kind N] FILE INDEX OUT.png
+//
+// Exit codes: 0 success, 1 the archive or entry failed, 2 usage error or
+// missing file. Messages on the error stream start with "vantoro-cli: ".
 #pragma once
-namespace vantoro { int runCli(int argc, char** argv); }
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace vantoro {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+// Runs one command. `args` are the words after the program name.
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace vantoro
