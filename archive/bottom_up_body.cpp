@@ -37,7 +37,10 @@ void fillTextureFromBottomUp(const BottomUpBody& body, const TextureWriter& text
     std::vector<std::uint16_t> aligned;
     for (std::int32_t r = 0; r < body.height; ++r) {
         const std::uint8_t* src = sourceRow(body, r);
-        if (!src) continue;
+        if (!src) {
+            std::memset(texture.row16(r), 0, 2 * static_cast<std::size_t>(body.width));
+            continue;
+        }
         if (body.bitsPerPixel == 8) {
             Convert8To16(src, texture.row16(r), body.width);
             continue;

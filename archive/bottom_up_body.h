@@ -23,9 +23,10 @@ struct BottomUpBody {
 // Stride x Height: the size of a complete body.
 std::uint64_t bottomUpBodySize(int bitsPerPixel, std::uint16_t width, std::uint16_t height);
 
-// Writes every row into an A1R5G5B5 texture through Convert8To16 or
-// Convert16To16. A body shorter than a complete one is never read past: rows
-// it does not hold in full stay transparent.
+// Writes every texel of every image row into an A1R5G5B5 texture through
+// Convert8To16 or Convert16To16 (so the writer may clear padding only). A
+// body shorter than a complete one is never read past: rows it does not
+// hold in full are written transparent.
 void fillTextureFromBottomUp(const BottomUpBody& body, const TextureWriter& texture);
 
 // The rows unconverted, top row first: an 8-bit or a 16-bit R5G6B5 bitmap.

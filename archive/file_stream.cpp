@@ -46,11 +46,11 @@ std::size_t FileStream::read(std::span<std::uint8_t> buffer) {
     return done;
 }
 
-std::optional<std::vector<std::uint8_t>> FileStream::readBytes(std::uint64_t count) {
+std::optional<FileBytes> FileStream::readBytes(std::uint64_t count) {
     const std::int64_t fileSize = size();
     if (fileSize < 0 || m_position > fileSize) return std::nullopt;
     if (count > static_cast<std::uint64_t>(fileSize - m_position)) return std::nullopt;
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count));
+    FileBytes bytes(static_cast<std::size_t>(count));
     if (!readExact(bytes)) return std::nullopt;
     return bytes;
 }

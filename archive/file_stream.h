@@ -9,9 +9,33 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vantoro {
+
+// Allocates without zeroing: the bytes are about to be overwritten by a read.
+template <typename T>
+struct UninitializedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitializedAllocator<U>;
+    };
+    UninitializedAllocator() = default;
+    template <typename U>
+    UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+    template <typename U>
+    void construct(U* place) noexcept {
+        ::new (static_cast<void*>(place)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* place, Args&&... args) {
+        ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
+    }
+};
+
+// Bytes read from a file.
+using FileBytes = std::vector<std::uint8_t, UninitializedAllocator<std::uint8_t>>;
 
 class FileStream {
 public:
@@ -41,7 +65,7 @@ public:
     // Exactly `count` bytes, or nothing when the file holds fewer past the
     // position. The count is checked against the file size before anything
     // is allocated, so a size field from a damaged file cannot exhaust memory.
-    std::optional<std::vector<std::uint8_t>> readBytes(std::uint64_t count);
+    std::optional<FileBytes> readBytes(std::uint64_t count);
 
     std::size_t write(std::span<const std::uint8_t> bytes);
 

@@ -65,7 +65,8 @@ std::string entryError(std::int32_t index, const std::string& what) {
 }
 
 bool drawBody(const BottomUpBody& body, TDXTexture& texture) {
-    const auto writer = TextureWriter::begin(texture, D3DFMT_A1R5G5B5, body.width, body.height);
+    const auto writer = TextureWriter::begin(texture, D3DFMT_A1R5G5B5, body.width, body.height,
+                                             TextureClear::PaddingOnly);
     if (!writer) return false;
     fillTextureFromBottomUp(body, *writer);
     return true;

@@ -71,7 +71,7 @@ protected:
 private:
     struct Record {
         TWMImageInfo info;
-        std::vector<std::uint8_t> body;
+        FileBytes body;
     };
 
     void loadIndex();

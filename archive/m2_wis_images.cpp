@@ -144,6 +144,8 @@ void copyRowsToTexture(const TWMImageInfo& info, const PixelRows& rows,
         const std::uint8_t* src = rows.bytes + rowBytes * static_cast<std::size_t>(r);
         if (rows.bitsPerPixel == 8) {
             Convert8To16(src, texture.row16(r), info.Width);
+        } else if (reinterpret_cast<std::uintptr_t>(src) % alignof(std::uint16_t) == 0) {
+            Convert16To16(reinterpret_cast<const std::uint16_t*>(src), texture.row16(r), info.Width);
         } else {
             // Staged through an aligned row: the payload is a byte buffer.
             std::memcpy(words.data(), src, rowBytes);
@@ -303,7 +305,8 @@ bool TWMM2WisImages::drawRecord(const Record& record, TDXTexture& texture) {
         return false;
     }
     const auto writer =
-        TextureWriter::begin(texture, D3DFMT_A1R5G5B5, record.info.Width, record.info.Height);
+        TextureWriter::begin(texture, D3DFMT_A1R5G5B5, record.info.Width, record.info.Height,
+                             TextureClear::PaddingOnly);  // every row is copied whole
     if (!writer) {
         setLastError("the texture cannot take the image");
         return false;

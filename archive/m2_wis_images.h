@@ -41,7 +41,7 @@ class TWMM2WisImages : public TWMBaseImages {
     struct Record {
         std::int32_t encoding = 0;
         TWMImageInfo info;
-        std::vector<std::uint8_t> payload;
+        FileBytes payload;
     };
 
   private:

@@ -10,13 +10,22 @@
 
 namespace vantoro {
 
+// How much of a freshly locked texture the writer clears to 0 (transparent).
+enum class TextureClear {
+    All,          // every byte: the caller may leave texels untouched
+    PaddingOnly,  // only the bytes past each row's image width: the caller
+                  // promises to write every texel of every image row
+};
+
 class TextureWriter {
 public:
     // Sets the texture up for a width x height image in `d3dFormat`, locks it
-    // and clears the whole storage to 0 (transparent). Nothing when the
-    // texture does not activate or refuses the lock.
+    // and clears it as `clear` says. Either way the texture ends up exactly
+    // as if all of it had been cleared before the rows were written. Nothing
+    // when the texture does not activate or refuses the lock.
     static std::optional<TextureWriter> begin(TDXTexture& texture, std::uint32_t d3dFormat,
-                                              std::int32_t width, std::int32_t height);
+                                              std::int32_t width, std::int32_t height,
+                                              TextureClear clear = TextureClear::All);
     ~TextureWriter();
 
     TextureWriter(TextureWriter&& other) noexcept;

@@ -30,7 +30,7 @@ WuyiEntry parseEntry(const std::uint8_t* bytes) {
 // The image's pixels, as many bytes as Width x Height words take. The entry's
 // data size must cover them (a smaller one is rejected rather than read past)
 // and must lie inside the file; bytes past the pixels are not read.
-Result<std::vector<std::uint8_t>> readPixels(FileStream& file, const WuyiEntry& entry) {
+Result<FileBytes> readPixels(FileStream& file, const WuyiEntry& entry) {
     const std::uint64_t needed = static_cast<std::uint64_t>(entry.Width) * entry.Height * 2;
     if (entry.dataSize < needed) return fail("data size is smaller than the image");
     const std::int64_t fileSize = file.size();

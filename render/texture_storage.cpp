@@ -4,13 +4,16 @@
 
 namespace vantoro {
 
-MemoryTextureStorage::MemoryTextureStorage(std::int32_t width, std::int32_t height,
-                                           int bytesPerTexel) {
+std::int32_t MemoryTextureStorage::pitchFor(std::int32_t width, int bytesPerTexel) {
     const std::int32_t rowBytes = width * bytesPerTexel;
-    // Always at least one alignment unit of padding past the row.
-    m_pitch = (rowBytes / kRowAlignment + 1) * kRowAlignment;
-    m_texels.resize(static_cast<std::size_t>(m_pitch) * static_cast<std::size_t>(height));
+    return (rowBytes / kRowAlignment + 1) * kRowAlignment;
 }
+
+MemoryTextureStorage::MemoryTextureStorage(std::vector<std::uint8_t> texels, std::int32_t pitch,
+                                           MemoryTextureStorageFactory& owner)
+    : m_texels(std::move(texels)), m_pitch(pitch), m_owner(owner) {}
+
+MemoryTextureStorage::~MemoryTextureStorage() { m_owner.recycle(std::move(m_texels)); }
 
 std::optional<TextureLock> MemoryTextureStorage::lock(bool /*readOnly*/) {
     if (m_locked) return std::nullopt;
@@ -24,8 +27,23 @@ std::unique_ptr<TextureStorage> MemoryTextureStorageFactory::create(
     if (bytesPerTexel == 0) return nullptr;
     if (description.width <= 0 || description.height <= 0) return nullptr;
     if (description.width > kMaxSide || description.height > kMaxSide) return nullptr;
-    return std::make_unique<MemoryTextureStorage>(description.width, description.height,
-                                                  bytesPerTexel);
+
+    const std::int32_t pitch = MemoryTextureStorage::pitchFor(description.width, bytesPerTexel);
+    const std::size_t size = static_cast<std::size_t>(pitch) * static_cast<std::size_t>(description.height);
+    std::vector<std::uint8_t> texels;
+    {
+        std::lock_guard<std::mutex> guard(m_spareLock);
+        if (m_spare.capacity() >= size) texels = std::move(m_spare);
+        m_spare = {};
+    }
+    texels.resize(size);
+    return std::make_unique<MemoryTextureStorage>(std::move(texels), pitch, *this);
+}
+
+void MemoryTextureStorageFactory::recycle(std::vector<std::uint8_t> buffer) {
+    if (buffer.capacity() > kMaxSpareBytes) return;
+    std::lock_guard<std::mutex> guard(m_spareLock);
+    if (buffer.capacity() > m_spare.capacity()) m_spare = std::move(buffer);
 }
 
 MemoryTextureStorageFactory& MemoryTextureStorageFactory::instance() {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -42,13 +43,22 @@ public:
     virtual std::unique_ptr<TextureStorage> create(const TextureDescription& description) = 0;
 };
 
+class MemoryTextureStorageFactory;
+
 // Plain-memory storage. Its pitch is padded past the row's bytes, the way
 // display drivers align rows, so a caller that ignores the pitch is caught.
 class MemoryTextureStorage final : public TextureStorage {
 public:
     static constexpr std::int32_t kRowAlignment = 32;
 
-    MemoryTextureStorage(std::int32_t width, std::int32_t height, int bytesPerTexel);
+    // Bytes per row for a width; always at least one alignment unit past the row.
+    static std::int32_t pitchFor(std::int32_t width, int bytesPerTexel);
+
+    // `texels` holds pitch * height bytes whose contents are undefined:
+    // whoever fills a texture clears it first.
+    MemoryTextureStorage(std::vector<std::uint8_t> texels, std::int32_t pitch,
+                         MemoryTextureStorageFactory& owner);
+    ~MemoryTextureStorage() override;
 
     std::optional<TextureLock> lock(bool readOnly) override;
     void unlock() override { m_locked = false; }
@@ -59,17 +69,30 @@ private:
     std::vector<std::uint8_t> m_texels;
     std::int32_t m_pitch = 0;
     bool m_locked = false;
+    MemoryTextureStorageFactory& m_owner;
 };
 
 class MemoryTextureStorageFactory final : public TextureStorageFactory {
 public:
     // Largest side accepted, as a display adapter's maximum texture size.
     static constexpr std::int32_t kMaxSide = 8192;
+    // The largest released buffer kept for the next texture.
+    static constexpr std::size_t kMaxSpareBytes = 32u << 20;
 
     std::unique_ptr<TextureStorage> create(const TextureDescription& description) override;
 
     // The factory texture objects use when they are given none.
     static MemoryTextureStorageFactory& instance();
+
+private:
+    friend class MemoryTextureStorage;
+    // The view re-creates one texture for every image it shows; handing the
+    // last released buffer to the next texture spares an allocation and keeps
+    // the texels in cache.
+    void recycle(std::vector<std::uint8_t> buffer);
+
+    std::mutex m_spareLock;
+    std::vector<std::uint8_t> m_spare;
 };
 
 }  // namespace vantoro

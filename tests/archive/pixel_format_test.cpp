@@ -80,3 +80,37 @@ TEST(PixelFormatTest, FormatIndexTables) {
 
 }  // namespace
 }  // namespace vantoro
+
+namespace vantoro {
+namespace {
+
+// The 16-bit converter computes instead of looking up; every input
+// must still give exactly the table's value.
+TEST(PixelFormatTest, ConvertersAgreeWithTheTablesOnEveryValue) {
+    std::vector<std::uint16_t> words(65536);
+    for (std::uint32_t v = 0; v < words.size(); ++v) words[v] = static_cast<std::uint16_t>(v);
+    std::vector<std::uint16_t> converted(words.size());
+    Convert16To16(words.data(), converted.data(), static_cast<std::int32_t>(words.size()));
+    for (std::uint32_t v = 0; v < words.size(); ++v) {
+        ASSERT_EQ(converted[v], R5G6B5ToA1R5G5B5[v]) << "value " << v;
+    }
+
+    // Every ordered pair of indices, and an odd count so the last pixel
+    // takes the single look-up.
+    std::vector<std::uint8_t> indices;
+    for (int a = 0; a < 256; ++a) {
+        for (int b = 0; b < 256; ++b) {
+            indices.push_back(static_cast<std::uint8_t>(a));
+            indices.push_back(static_cast<std::uint8_t>(b));
+        }
+    }
+    indices.push_back(255);
+    std::vector<std::uint16_t> out(indices.size());
+    Convert8To16(indices.data(), out.data(), static_cast<std::int32_t>(indices.size()));
+    for (std::size_t k = 0; k < indices.size(); ++k) {
+        ASSERT_EQ(out[k], Pal8ToA1R5G5B5[indices[k]]) << "position " << k;
+    }
+}
+
+}  // namespace
+}  // namespace vantoro
