@@ -95,21 +95,23 @@ TEST(PixelFormatTest, ConvertersAgreeWithTheTablesOnEveryValue) {
         ASSERT_EQ(converted[v], R5G6B5ToA1R5G5B5[v]) << "value " << v;
     }
 
-    // Every ordered pair of indices, and an odd count so the last pixel
-    // takes the single look-up.
-    std::vector<std::uint8_t> indices;
-    for (int a = 0; a < 256; ++a) {
-        for (int b = 0; b < 256; ++b) {
-            indices.push_back(static_cast<std::uint8_t>(a));
-            indices.push_back(static_cast<std::uint8_t>(b));
+    // Wide rows take 64 pixels a step on processors that can; every row
+    // length from 1 to 200 checks the steps and the tail alike.
+    std::vector<std::uint8_t> indices(200);
+    for (std::size_t k = 0; k < indices.size(); ++k) indices[k] = static_cast<std::uint8_t>(k * 37 + 11);
+    for (std::int32_t count = 1; count <= 200; ++count) {
+        std::vector<std::uint16_t> out(static_cast<std::size_t>(count) + 1, 0xABCD);
+        Convert8To16(indices.data(), out.data(), count);
+        for (std::int32_t k = 0; k < count; ++k) {
+            ASSERT_EQ(out[k], Pal8ToA1R5G5B5[indices[k]]) << "count " << count << " position " << k;
         }
+        ASSERT_EQ(out[count], 0xABCD) << "wrote past the row of " << count;
     }
-    indices.push_back(255);
-    std::vector<std::uint16_t> out(indices.size());
-    Convert8To16(indices.data(), out.data(), static_cast<std::int32_t>(indices.size()));
-    for (std::size_t k = 0; k < indices.size(); ++k) {
-        ASSERT_EQ(out[k], Pal8ToA1R5G5B5[indices[k]]) << "position " << k;
-    }
+    std::vector<std::uint8_t> every(256);
+    for (int i = 0; i < 256; ++i) every[i] = static_cast<std::uint8_t>(255 - i);
+    std::vector<std::uint16_t> out(256);
+    Convert8To16(every.data(), out.data(), 256);
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(out[i], Pal8ToA1R5G5B5[255 - i]) << "index " << 255 - i;
 }
 
 }  // namespace

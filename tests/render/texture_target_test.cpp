@@ -151,5 +151,50 @@ TEST(TextureWriterTest, FillsInTheFixedOrderAndClearsStaleTexels) {
     texture.Unlock();
 }
 
+TEST(TextureWriterTest, PaddingOnlyClearLeavesTheSameTexelsAsAFullClear) {
+    TDXImageTexture texture;
+    texture.SetFormat(D3DFMT_A1R5G5B5);
+    texture.SetSize(5, 3);
+    ASSERT_TRUE(texture.SetActive(true));
+    TDXLockedRect rect;
+    ASSERT_TRUE(texture.Lock(kLockWrite, rect));
+    std::memset(rect.Bits, 0xEE, static_cast<std::size_t>(rect.Pitch) * 3);
+    texture.Unlock();
+
+    {
+        auto writer = TextureWriter::begin(texture, D3DFMT_A1R5G5B5, 5, 3, TextureClear::PaddingOnly);
+        ASSERT_TRUE(writer.has_value());
+        for (int y = 0; y < 3; ++y) {
+            for (int x = 0; x < 5; ++x) writer->row16(y)[x] = static_cast<std::uint16_t>(0x8000 | (y * 5 + x));
+        }
+    }
+    ASSERT_TRUE(texture.Lock(kLockRead, rect));
+    const auto* bytes = static_cast<const std::uint8_t*>(rect.Bits);
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < rect.Pitch / 2; ++x) {
+            std::uint16_t texel;
+            std::memcpy(&texel, bytes + y * rect.Pitch + 2 * x, 2);
+            EXPECT_EQ(texel, x < 5 ? 0x8000 | (y * 5 + x) : 0) << x << "," << y;
+        }
+    }
+    texture.Unlock();
+}
+
+TEST(TextureStorageTest, ReusedMemoryIsSizedForTheNewTexture) {
+    // A large texture released, then a small one and a larger one made: each
+    // must lock with room for its own rows.
+    for (int side : {512, 8, 1024}) {
+        TDXTexture texture;
+        texture.SetFormat(D3DFMT_A8R8G8B8);
+        texture.SetSize(side, side);
+        ASSERT_TRUE(texture.SetActive(true)) << side;
+        TDXLockedRect rect;
+        ASSERT_TRUE(texture.Lock(kLockWrite, rect));
+        EXPECT_GE(rect.Pitch, side * 4);
+        std::memset(rect.Bits, 0x11, static_cast<std::size_t>(rect.Pitch) * side);  // ASan checks the size
+        texture.Unlock();
+    }
+}
+
 }  // namespace
 }  // namespace vantoro
