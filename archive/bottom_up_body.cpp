@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "archive/pixel_format.h"
+#include "render/d3d9/d3d9_formats.h"
 
 namespace vantoro {
 namespace {
@@ -53,6 +54,14 @@ void fillTextureFromBottomUp(const BottomUpBody& body, const TextureWriter& text
         }
         Convert16To16(words, texture.row16(r), body.width);
     }
+}
+
+bool drawBottomUpBody(const BottomUpBody& body, TDXTexture& texture) {
+    const auto writer = TextureWriter::begin(texture, D3DFMT_A1R5G5B5, body.width, body.height,
+                                             TextureClear::PaddingOnly);
+    if (!writer) return false;
+    fillTextureFromBottomUp(body, *writer);
+    return true;
 }
 
 std::optional<DibBitmap> bitmapFromBottomUp(const BottomUpBody& body) {

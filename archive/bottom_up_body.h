@@ -29,6 +29,10 @@ std::uint64_t bottomUpBodySize(int bitsPerPixel, std::uint16_t width, std::uint1
 // hold in full are written transparent.
 void fillTextureFromBottomUp(const BottomUpBody& body, const TextureWriter& texture);
 
+// Fills `texture` with the body as an A1R5G5B5 image of its width and
+// height; false when the texture cannot take it.
+bool drawBottomUpBody(const BottomUpBody& body, TDXTexture& texture);
+
 // The rows unconverted, top row first: an 8-bit or a 16-bit R5G6B5 bitmap.
 // Rows a short body does not hold stay 0.
 std::optional<DibBitmap> bitmapFromBottomUp(const BottomUpBody& body);

@@ -55,23 +55,6 @@ TWMImageInfo parseImageInfo(std::span<const std::uint8_t> bytes) {
                         decodeI16(bytes.data() + 4), decodeI16(bytes.data() + 6)};
 }
 
-std::string sizeError(const TWMImageInfo& info) {
-    return "image size " + std::to_string(info.Width) + "x" + std::to_string(info.Height) +
-           " is outside 2..4095";
-}
-
-std::string entryError(std::int32_t index, const std::string& what) {
-    return "entry " + std::to_string(index) + ": " + what;
-}
-
-bool drawBody(const BottomUpBody& body, TDXTexture& texture) {
-    const auto writer = TextureWriter::begin(texture, D3DFMT_A1R5G5B5, body.width, body.height,
-                                             TextureClear::PaddingOnly);
-    if (!writer) return false;
-    fillTextureFromBottomUp(body, *writer);
-    return true;
-}
-
 }  // namespace
 
 TWMM2DefImages::TWMM2DefImages() { FReadOnly = true; }
@@ -121,7 +104,7 @@ Result<TWMM2DefImages::Record> TWMM2DefImages::readRecordHere() {
                                                              : kOldImageHeaderSize);
     if (!header) return fail("image header is cut short");
     const TWMImageInfo info = parseImageInfo(*header);
-    if (!isAcceptedImageSize(info.Width, info.Height)) return fail(sizeError(info));
+    if (!isAcceptedImageSize(info.Width, info.Height)) return fail(imageSizeError(info));
     // readBytes checks the size against the file before allocating.
     auto body = FFileStream->readBytes(bottomUpBodySize(bitsPerPixel(), info.Width, info.Height));
     if (!body) return fail("image pixels are cut short");
@@ -141,7 +124,7 @@ bool TWMM2DefImages::DrawToTexture(std::int32_t index, TDXTexture* texture) {
     }
     FLastImageInfo = record->info;
     const BottomUpBody body{record->body, record->info.Width, record->info.Height, bitsPerPixel()};
-    if (!drawBody(body, *texture)) {
+    if (!drawBottomUpBody(body, *texture)) {
         setLastError(entryError(index, "the texture cannot take the image"));
         return false;
     }
@@ -181,7 +164,7 @@ void TWMM2DefImages::LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& ent
     FLastImageInfo = record->info;
     auto texture = CreateCacheTexture(record->info.Width, record->info.Height, 1);
     const BottomUpBody body{record->body, record->info.Width, record->info.Height, bitsPerPixel()};
-    if (!texture || !drawBody(body, *texture)) {
+    if (!texture || !drawBottomUpBody(body, *texture)) {
         setLastError("offset " + std::to_string(offset) + ": no texture for the image");
         return;
     }

@@ -40,23 +40,6 @@ M2ZipIndexHeader parseIndexHeader(std::span<const std::uint8_t> bytes) {
     return header;
 }
 
-std::string sizeError(const TWMImageInfo& info) {
-    return "image size " + std::to_string(info.Width) + "x" + std::to_string(info.Height) +
-           " is outside 2..4095";
-}
-
-std::string entryError(std::int32_t index, const std::string& what) {
-    return "entry " + std::to_string(index) + ": " + what;
-}
-
-bool drawBody(const BottomUpBody& body, TDXTexture& texture) {
-    const auto writer = TextureWriter::begin(texture, D3DFMT_A1R5G5B5, body.width, body.height,
-                                             TextureClear::PaddingOnly);
-    if (!writer) return false;
-    fillTextureFromBottomUp(body, *writer);
-    return true;
-}
-
 }  // namespace
 
 TWMM2ZipImages::TWMM2ZipImages() { FReadOnly = true; }
@@ -91,7 +74,7 @@ Result<TWMM2ZipImages::Record> TWMM2ZipImages::readRecordHere() {
     if (!bytes) return fail("image header is cut short");
     const RecordHeader header = parseRecordHeader(*bytes);
     if (!isAcceptedImageSize(header.info.Width, header.info.Height)) {
-        return fail(sizeError(header.info));
+        return fail(imageSizeError(header.info));
     }
     FIs16Bit = header.pixelCode == kSixteenBitCode;
     const int bits = FIs16Bit ? 16 : 8;
@@ -126,7 +109,7 @@ bool TWMM2ZipImages::DrawToTexture(std::int32_t index, TDXTexture* texture) {
     FLastImageInfo = record->info;
     const BottomUpBody body{record->body, record->info.Width, record->info.Height,
                             record->bitsPerPixel};
-    if (!drawBody(body, *texture)) {
+    if (!drawBottomUpBody(body, *texture)) {
         setLastError(entryError(index, "the texture cannot take the image"));
         return false;
     }
@@ -167,7 +150,7 @@ void TWMM2ZipImages::LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& ent
     auto texture = CreateCacheTexture(record->info.Width, record->info.Height, 1);
     const BottomUpBody body{record->body, record->info.Width, record->info.Height,
                             record->bitsPerPixel};
-    if (!texture || !drawBody(body, *texture)) {
+    if (!texture || !drawBottomUpBody(body, *texture)) {
         setLastError("offset " + std::to_string(offset) + ": no texture for the image");
         return;
     }

@@ -134,13 +134,10 @@ bool TWMM3ZipImages::DrawToTexture(std::int32_t index, TDXTexture* texture) {
     const auto decoded = readEntry(index);
     if (!decoded) return false;
     FLastImageInfo = decoded->info;
-    const auto writer =
-        TextureWriter::begin(*texture, D3DFMT_A1R5G5B5, decoded->info.Width, decoded->info.Height);
-    if (!writer) {
+    if (!drawBottomUpBody(bodyOf(decoded->body, decoded->info), *texture)) {
         setLastError("texture cannot take the image");
         return false;
     }
-    fillTextureFromBottomUp(bodyOf(decoded->body, decoded->info), *writer);
     clearLastError();
     return true;
 }
@@ -154,12 +151,7 @@ void TWMM3ZipImages::LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& ent
     FLastImageInfo = decoded->info;
     auto texture = CreateCacheTexture(decoded->info.Width, decoded->info.Height, kCacheFormatIndex);
     if (!texture) return;
-    {
-        const auto writer = TextureWriter::begin(*texture, D3DFMT_A1R5G5B5, decoded->info.Width,
-                                                 decoded->info.Height);
-        if (!writer) return;
-        fillTextureFromBottomUp(bodyOf(decoded->body, decoded->info), *writer);
-    }
+    if (!drawBottomUpBody(bodyOf(decoded->body, decoded->info), *texture)) return;
     entry.Texture = std::move(texture);
     entry.PX = decoded->info.PX;
     entry.PY = decoded->info.PY;

@@ -13,6 +13,15 @@ std::uint32_t tickCount() {
         std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
+std::string imageSizeError(const TWMImageInfo& info) {
+    return "image size " + std::to_string(info.Width) + "x" + std::to_string(info.Height) +
+           " is outside 2..4095";
+}
+
+std::string entryError(std::int32_t index, const std::string& what) {
+    return "entry " + std::to_string(index) + ": " + what;
+}
+
 TWMBaseImages::TWMBaseImages() : FLastCacheCheck(tickCount()) {}
 
 // The subclass destructors have run by now, so this is the base Finalize;

@@ -74,6 +74,10 @@ constexpr bool isAcceptedImageSize(std::uint32_t width, std::uint32_t height) {
            height <= kMaxImageSide;
 }
 
+// Diagnostic texts the readers share.
+std::string imageSizeError(const TWMImageInfo& info);  // "image size WxH is outside 2..4095"
+std::string entryError(std::int32_t index, const std::string& what);  // "entry N: what"
+
 class TWMBaseImages {
 public:
     TWMBaseImages();
