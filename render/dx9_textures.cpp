@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "render/d3d9/d3d9_formats.h"
 
@@ -114,6 +115,28 @@ void TDXTexture::ClearPixels() {
     if (!Lock(kLockWrite, rect)) return;
     std::memset(rect.Bits, 0, static_cast<std::size_t>(FHeight) * static_cast<std::size_t>(rect.Pitch));
     Unlock();
+}
+
+// Divisions in double precision stored as floats; no half-texel offset (the
+// canvas offsets positions instead).
+bool TDXTexture::MapCoords(const TextureSource& source, QuadTexCoords& coords) const {
+    if (FState == kTextureInactive) return false;
+    const double width = FWidth;
+    const double height = FHeight;
+    const std::int32_t spanX = source.W < 1 ? GetWidth() : source.W;
+    const std::int32_t spanY = source.H < 1 ? GetHeight() : source.H;
+    float u0 = static_cast<float>(source.X / width);
+    float u1 = static_cast<float>((static_cast<double>(source.X) + spanX) / width);
+    float v0 = static_cast<float>(source.Y / height);
+    float v1 = static_cast<float>((static_cast<double>(source.Y) + spanY) / height);
+    if ((source.Flip & 0xFF00) != 0) std::swap(u0, u1);
+    if ((source.Flip & 0x00FF) != 0) std::swap(v0, v1);
+    coords = {TexCoord{u0, v0}, TexCoord{u1, v0}, TexCoord{u1, v1}, TexCoord{u0, v1}};
+    return true;
+}
+
+bool TDXTexture::BindToStage(std::uint32_t /*stage*/) {
+    return false;  // no device yet
 }
 
 bool TDXImageTexture::Prepare() {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "render/dx9_types.h"
 #include "render/texture_storage.h"
 
 namespace vantoro {
@@ -65,6 +66,16 @@ public:
 
     virtual std::int32_t GetWidth() const { return FWidth; }
     virtual std::int32_t GetHeight() const { return FHeight; }
+    // (0, 0, GetWidth(), GetHeight()).
+    IntRect GetBounds() const { return IntRect{0, 0, GetWidth(), GetHeight()}; }
+
+    // The four texture coordinates of a source rectangle, corners in quad
+    // order; false while the texture is inactive (state 0).
+    bool MapCoords(const TextureSource& source, QuadTexCoords& coords) const;
+
+    // Sets the texture on a sampler stage of the device; false without
+    // storage or without a device.
+    bool BindToStage(std::uint32_t stage);
 
     std::int32_t FWidth = 2;
     std::int32_t FHeight = 2;

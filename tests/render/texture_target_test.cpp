@@ -120,6 +120,37 @@ TEST(TextureTargetTest, LostStateFollowsTheKind) {
     EXPECT_TRUE(target.IsActive());
 }
 
+TEST(TextureTargetTest, MapCoordsCoversTheImagePartAndFlips) {
+    TDXImageTexture texture;
+    texture.SetFormat(D3DFMT_A1R5G5B5);
+    texture.SetSize(256, 128);
+    texture.SetImageSize(100, 50);
+    QuadTexCoords coords;
+    EXPECT_FALSE(texture.MapCoords(TextureSource{}, coords)) << "inactive";
+    ASSERT_TRUE(texture.SetActive(true));
+    ASSERT_TRUE(texture.MapCoords(TextureSource{0, 0, 0, 0, 0}, coords));
+    EXPECT_FLOAT_EQ(coords[0].U, 0);
+    EXPECT_FLOAT_EQ(coords[0].V, 0);
+    EXPECT_FLOAT_EQ(coords[1].U, 0.390625f);
+    EXPECT_FLOAT_EQ(coords[1].V, 0);
+    EXPECT_FLOAT_EQ(coords[2].U, 0.390625f);
+    EXPECT_FLOAT_EQ(coords[2].V, 0.390625f);
+    EXPECT_FLOAT_EQ(coords[3].U, 0);
+    EXPECT_FLOAT_EQ(coords[3].V, 0.390625f);
+
+    ASSERT_TRUE(texture.MapCoords(TextureSource{0, 0, 0, 0, kFlipHorizontal}, coords));
+    EXPECT_FLOAT_EQ(coords[0].U, 0.390625f);
+    EXPECT_FLOAT_EQ(coords[1].U, 0);
+    EXPECT_FLOAT_EQ(coords[0].V, 0);
+    EXPECT_FLOAT_EQ(coords[2].V, 0.390625f);
+
+    ASSERT_TRUE(texture.MapCoords(TextureSource{64, 32, 32, 16, kFlipVertical}, coords));
+    EXPECT_FLOAT_EQ(coords[0].U, 0.25f);
+    EXPECT_FLOAT_EQ(coords[1].U, 0.375f);
+    EXPECT_FLOAT_EQ(coords[0].V, 0.375f);
+    EXPECT_FLOAT_EQ(coords[3].V, 0.25f);
+}
+
 TEST(TextureWriterTest, FillsInTheFixedOrderAndClearsStaleTexels) {
     TDXImageTexture texture;
     // Leave garbage behind from an earlier, larger image.
