@@ -69,6 +69,9 @@ public:
 
     std::size_t write(std::span<const std::uint8_t> bytes);
 
+    // Reads up to this many bytes allocate without asking the file's size.
+    static constexpr std::uint64_t kUncheckedReadLimit = 4096;
+
 private:
     explicit FileStream(int fd) : m_fd(fd) {}
 

@@ -48,7 +48,9 @@ void Convert8To16(const std::uint8_t* src, std::uint16_t* dst, std::int32_t coun
 // The same values as R5G6B5ToA1R5G5B5, computed instead of looked up so the
 // compiler can convert many pixels per instruction: red and the top five
 // green bits shift down by one, blue stays, the alpha bit is set, and 0
-// stays 0 (transparent).
+// stays 0 (transparent). Built for the widest vector unit the processor has,
+// chosen when the program loads.
+__attribute__((target_clones("avx512bw", "avx2", "default")))
 void Convert16To16(const std::uint16_t* src, std::uint16_t* dst, std::int32_t count) {
     for (std::int32_t k = 0; k < count; ++k) {
         const std::uint16_t v = src[k];
