@@ -50,7 +50,7 @@ void Convert8To16(const std::uint8_t* src, std::uint16_t* dst, std::int32_t coun
 // green bits shift down by one, blue stays, the alpha bit is set, and 0
 // stays 0 (transparent). Built for the widest vector unit the processor has,
 // chosen when the program loads.
-__attribute__((target_clones("avx512bw", "avx2", "default")))
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 void Convert16To16(const std::uint16_t* src, std::uint16_t* dst, std::int32_t count) {
     for (std::int32_t k = 0; k < count; ++k) {
         const std::uint16_t v = src[k];
