@@ -240,7 +240,9 @@ bool TWMM3DefImages::DrawToTexture(std::int32_t index, TDXTexture* texture) {
         return false;
     }
     const TWMImageInfo& info = image->info;
-    const auto writer = TextureWriter::begin(*texture, D3DFMT_A1R5G5B5, info.Width, info.Height);
+    // The decoded rows are whole (transparent runs already hold 0).
+    const auto writer = TextureWriter::begin(*texture, D3DFMT_A1R5G5B5, info.Width, info.Height,
+                                             TextureClear::PaddingOnly);
     if (!writer) {
         setLastError("the texture cannot take the image");
         return false;
