@@ -1,1 +1,128 @@
-// placeholder: filled in by its owner
+#include "shell/status_bar_text.h"
+
+#include <gtest/gtest.h>
+
+#include "archive/m3_def_images.h"
+#include "shell/entry_selection.h"
+#include "tests/support/m2_def_writer.h"
+#include "tests/support/wuyi_writer.h"
+
+namespace vantoro {
+namespace {
+
+using testing::M2DefOptions;
+using testing::M2Image;
+
+StatusBarState stateOf(const TWMBaseImages* archive, const SelectionState& selection) {
+    return {archive,
+            selection.CurrentIndex,
+            selection.CurrentImageInfo,
+            selection.CurrentPixelFormat,
+            255,
+            0,
+            0};
+}
+
+// The pack's class is matched by name until its reader is in the tree.
+class NamedPack : public TWMBaseImages {
+public:
+    std::string_view className() const override { return "TWMMyImageImages"; }
+};
+
+TEST(StatusBarText, WithoutAnArchiveAndWithExtremeValues) {
+    const StatusBarTexts start = UpdateStatusBar({});
+    EXPECT_EQ(start, (StatusBarTexts{"编号: 0/0", "格式: 未知", "规格: 0 * 0", "坐标X: 0",
+                                     "坐标Y: 0", "格式: A4R4G4B4", "透明度: 255", "测试: (0,0)"}));
+
+    StatusBarState state;
+    state.CurrentImageInfo = {65535, 4095, -32768, 32767};
+    state.alpha = 0;
+    state.FUserX = -740;
+    state.FUserY = 540;
+    const StatusBarTexts texts = UpdateStatusBar(state);
+    EXPECT_EQ(texts[2], "规格: 65535 * 4095");  // unsigned sizes, signed offsets
+    EXPECT_EQ(texts[3], "坐标X: -32768");
+    EXPECT_EQ(texts[4], "坐标Y: 32767");
+    EXPECT_EQ(texts[6], "透明度: 0");
+    EXPECT_EQ(texts[7], "测试: (-740,540)");
+}
+
+TEST(StatusBarText, PixelFormatPanel) {
+    EXPECT_EQ(pixelFormatText(-1), "格式: 默认");
+    EXPECT_EQ(pixelFormatText(1), "格式: A1R5G5B5");
+    EXPECT_EQ(pixelFormatText(2), "格式: R5G6B5");
+    EXPECT_EQ(pixelFormatText(3), "格式: A8R8G8B8");
+    for (const std::int16_t other : {std::int16_t{-2}, std::int16_t{4}, std::int16_t{255}}) {
+        EXPECT_EQ(pixelFormatText(other), "格式: 未知");
+    }
+}
+
+// Every kind through the factory: subclasses answer with their base's row.
+TEST(StatusBarText, FormatRowPerArchiveClass) {
+    const std::pair<std::uint8_t, const char*> rows[] = {
+        {0, "格式: MIR2 标准数据格式(旧)"},
+        {1, "格式: MIR2 标准数据格式(16位)"},
+        {2, "格式: MIR2 特定加密模式"},
+        {4, "格式: MIR3 标准数据格式(旧)"},
+        {5, "格式: 传奇世界"},
+        {6, "格式: 未知"},
+        {7, "格式: MIR2 标准压缩格式"},
+        {8, "格式: MIR3 标准压缩格式"},
+    };
+    for (const auto& [kind, text] : rows) {
+        const auto archive = CreateWMImages(kind);
+        ASSERT_TRUE(archive);
+        EXPECT_EQ(archiveFormatText(archive.get()), text) << "kind " << int{kind};
+    }
+    TWMM3DefImages mir3;
+    mir3.FIsNewVersion = true;
+    EXPECT_EQ(archiveFormatText(&mir3), "格式: MIR3 标准数据格式(新)");
+    NamedPack pack;
+    EXPECT_TRUE(isPackArchive(&pack));
+    EXPECT_EQ(archiveFormatText(&pack), "格式: 自定义图像文件模式");
+}
+
+TEST(StatusBarText, OpenedArchivesBeforeAndAfterASelection) {
+    testing::TempDir dir;
+    // An 8-bit new-layout Mir2 file opened as kind 1 (the 16-bit menu entry):
+    // the depth comes from the file, the text from the Mir2 rows.
+    const std::string wil = dir.file("Items.wil");
+    testing::writeM2Def(wil,
+                        {testing::patternImage(4, 3, false),
+                         {2, 2, -3, 4, {1, 1, 1, 1}},
+                         testing::patternImage(5, 5, false)},
+                        M2DefOptions{false, true, ""});
+    auto archive = CreateWMImages(1);
+    archive->FFileName = wil;
+    archive->FUseTextureCache = false;
+    ASSERT_TRUE(archive->Initialize());
+
+    SelectionState selection;
+    StatusBarTexts texts = UpdateStatusBar(stateOf(archive.get(), selection));
+    EXPECT_EQ(texts[0], "编号: -1/2");
+    EXPECT_EQ(texts[1], "格式: MIR2 标准数据格式(新)");
+    EXPECT_EQ(texts[5], "格式: A4R4G4B4");
+
+    TDXImageTexture texture;
+    ASSERT_TRUE(selectEntry(archive.get(), 1, &texture, selection));
+    texts = UpdateStatusBar(stateOf(archive.get(), selection));
+    EXPECT_EQ(texts[0], "编号: 1/2");
+    EXPECT_EQ(texts[2], "规格: 2 * 2");
+    EXPECT_EQ(texts[3], "坐标X: -3");
+    EXPECT_EQ(texts[4], "坐标Y: 4");
+    EXPECT_EQ(texts[5], "格式: 默认");
+
+    // An archive object whose file did not open holds no images.
+    const auto failed = CreateWMImages(0);
+    EXPECT_EQ(UpdateStatusBar(stateOf(failed.get(), {}))[0], "编号: -1/-1");
+
+    const std::string wuyi = dir.file("Npc.521g");
+    testing::writeWuyi(wuyi, {testing::wuyiPatternImage(3, 3)});
+    const auto npc = CreateWMImages(6);
+    npc->FFileName = wuyi;
+    ASSERT_TRUE(npc->Initialize());
+    EXPECT_EQ(UpdateStatusBar(stateOf(npc.get(), {}))[1], "格式: 未知");
+}
+
+}  // namespace
+}  // namespace vantoro
