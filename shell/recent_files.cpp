@@ -14,8 +14,14 @@ bool isTrimmed(char c) {
     return byte <= 0x20 || byte == 0x7F;
 }
 
+// Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about
+// "&" + std::to_string(...) once it is inlined.
 std::string captionAt(std::size_t position, const std::string& entry) {
-    return "&" + std::to_string(position) + " " + entry;
+    std::string caption = "&";
+    caption += std::to_string(position);
+    caption += ' ';
+    caption += entry;
+    return caption;
 }
 
 }  // namespace
