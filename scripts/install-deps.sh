@@ -13,6 +13,9 @@ packages=(
     libgtest-dev
     libgmock-dev
     libbenchmark-dev
+    qt6-base-dev
+    libgl-dev
+    fonts-wqy-microhei
 )
 
 missing=()
