@@ -10,6 +10,7 @@ packages=(
     pkg-config
     zlib1g-dev
     libpng-dev
+    libjpeg-dev
     libgtest-dev
     libgmock-dev
     libbenchmark-dev
