@@ -15,6 +15,7 @@ packages=(
     libgmock-dev
     libbenchmark-dev
     qt6-base-dev
+    qt6-qpa-plugins
     libgl-dev
     fonts-wqy-microhei
 )

@@ -1,0 +1,304 @@
+#include "app/form_main.h"
+
+#include <QAction>
+#include <QScrollArea>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+#include "app/app_settings.h"
+#include "app/color_button.h"
+#include "app/dialog_seam.h"
+#include "app/draw_grid.h"
+#include "app/file_browser.h"
+#include "app/program_resources.h"
+#include "app/recent_files_menu.h"
+#include "app/status_bar.h"
+#include "app/thumbnail_painter.h"
+#include "archive/archive_kind.h"
+#include "archive/file_names.h"
+#include "shell/recent_files.h"
+#include "shell/status_bar_text.h"
+
+#ifndef VANTORO_VERSION
+#define VANTORO_VERSION "1.0.0.0"
+#endif
+
+namespace vantoro {
+namespace {
+
+constexpr qsizetype kMaxVersionLength = 24;
+const char kAboutLine[] = "游戏图像资源浏览与打包工具";
+const char kMessageCaption[] = "提示信息";
+
+// The own pack is the only archive that records when it was made; no class
+// in the tree answers one yet, so a pack's caption shows its path only.
+std::optional<QString> packCreationTime(const TWMBaseImages& /*archive*/) {
+    return std::nullopt;
+}
+
+}  // namespace
+
+QString appTitleFor(const QString& version) {
+    return QStringLiteral("Vantoro ") + version.left(kMaxVersionLength);
+}
+
+TFormMain::TFormMain(const FormMainOptions& options, QWidget* parent)
+    : QMainWindow(parent),
+      m_dialogs(options.dialogs),
+      m_settings(std::make_unique<AppSettings>(options.settingsFile)),
+      m_startDirectory(options.startDirectory),
+      m_autoPlay(options.clock ? options.clock : TickClock(tickCount)),
+      m_thumbnails(std::make_unique<ThumbnailPainter>()) {
+    initProgramResources();
+    createLayout();
+    createMenus();
+    createToolBar();
+    connectHandlers();
+    FormCreate();
+    restoreLayout();
+}
+
+TFormMain::~TFormMain() {
+    FormDestroy();
+    // The children go after this object's own part; none of them may reach
+    // a handler of it on the way.
+    for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
+    DrawGrid->setSelectCellHandler({});
+    DrawGrid->setDrawCellHandler({});
+}
+
+void TFormMain::FormCreate() {
+    AppTitle = appTitleFor(QStringLiteral(VANTORO_VERSION));
+    LoadRecentFiles();
+    selection.FImageOffsetX = selection.FImageOffsetY = 0;
+    FUserX = FUserY = 0;
+    FZoom = 1.0;
+    FDragging = false;
+    StdPalette = loadPaletteResource().value_or(vantoro::StdPalette);
+    DataFileIcon = loadEntryIcon(EntryIcon::DataFile);
+    WaveFileIcon = loadEntryIcon(EntryIcon::WaveFile);
+    Mp3FileIcon = loadEntryIcon(EntryIcon::Mp3File);
+    m_thumbnails->setIcons({DataFileIcon, WaveFileIcon, Mp3FileIcon});
+    OpenButton->setEnabled(false);
+    setCaption(QStringLiteral(" []"));
+    Tool_BackColor->setColorBgr(BackColor);
+    Tool_BlendColor->setColorBgr(BlendColor);
+    Tool_BackColorClick();
+    UpdateCommandState();
+    FBlendCode = 0x0504;
+    fillBlendModes();
+    if (initializeDevice() && !initializeAudio()) {
+        m_dialogs->message(this, {QString::fromUtf8(kMessageCaption),
+                                  QStringLiteral("音频设备初始化错误"), MessageIcon::Error});
+    }
+}
+
+void TFormMain::FormDestroy() {
+    SaveRecentFiles();
+    storeLayout();
+    TimerMusic->stop();
+    CurrentArchive.reset();
+    DataFileIcon = WaveFileIcon = Mp3FileIcon = QImage();
+    releaseSound();
+    MyDeviceFinalize();
+}
+
+void TFormMain::setCaption(const QString& suffix) {
+    setWindowTitle(AppTitle + suffix);
+}
+
+void TFormMain::showException(const std::exception& error) {
+    m_dialogs->message(this, {QStringLiteral("Vantoro"), QString::fromStdString(error.what()),
+                              MessageIcon::Error});
+}
+
+// --- Opening and closing -------------------------------------------------------
+
+void TFormMain::OpenArchive(const QString& path, std::uint8_t kind) {
+    const std::string file = path.toStdString();
+    if (!fileExists(file)) return;
+    OpenButton->setEnabled(true);
+    LastOpenKind = kind;
+    setCaption(QStringLiteral(" [") + path + QLatin1Char(']'));
+    CurrentArchive.reset();
+    const std::int32_t remembered = selection.CurrentIndex;
+    CurrentArchive = CreateWMImages(kind);
+    if (CurrentArchive) {
+        CurrentArchive->FFileName = file;
+        CurrentArchive->FUseTextureCache = false;
+        CurrentArchive->FPassword = PackPassword;
+        CurrentArchive->Initialize();  // a failure leaves an empty archive open
+        RefreshGridRows();
+        const auto created = packCreationTime(*CurrentArchive);
+        if (kind == 3 && CurrentArchive->FInitialized && created) {
+            setCaption(QStringLiteral(" [") + path + QStringLiteral("] ") + *created);
+        }
+    }
+    UpdateCommandState();
+    RefreshGridRows();
+    reselectAfterOpen(remembered);
+}
+
+void TFormMain::OpenWithDialog(std::uint8_t kind) {
+    const auto chosen = m_dialogs->openFile(this, {m_openDialogFilter, QString(), QString()});
+    if (!chosen || chosen->isEmpty()) return;
+    OpenButton->setEnabled(true);
+    OpenArchive(*chosen, kind);
+    AddRecentFile(recentFileEntry(chosen->toStdString(), kind));
+}
+
+void TFormMain::openWithFilter(const char* filter, std::uint8_t kind) {
+    m_openDialogFilter = QString::fromUtf8(filter);
+    guarded([&] { OpenWithDialog(kind); });
+}
+
+void TFormMain::MEMU_FILE_OPEN_DIYClick() {
+    openWithFilter("自定义存储文件|*.pak", 3);
+}
+void TFormMain::MEMU_FILE_OPEN_MIR2_OLDClick() {
+    openWithFilter("传奇二标准图像存储文件|*.wil", 0);
+}
+void TFormMain::MEMU_FILE_OPEN_MIR2_16Click() {
+    openWithFilter("传奇二图像存储文件(565)|*_16.wil", 1);
+}
+void TFormMain::MEMU_FILE_OPEN_MIR2_WISClick() {
+    openWithFilter("传奇二加密图像存储文件|*.wis", 2);
+}
+void TFormMain::MEMU_FILE_OPEN_MIR2_ZIPClick() {
+    openWithFilter("传奇二压缩图像存储文件|*.wzl", 7);
+}
+void TFormMain::MEMU_FILE_OPEN_MIR3Click() {
+    openWithFilter("传奇三标准图像存储文件|*.wil", 4);
+}
+void TFormMain::MEMU_FILE_OPEN_MIR3ZipClick() {
+    openWithFilter("传奇三压缩图像存储文件|*.miz", 8);
+}
+void TFormMain::MEMU_FILE_OPEN_WOOOLClick() {
+    openWithFilter("传奇世界图像数据存储文件|*.sgl", 5);
+}
+void TFormMain::MEMU_FILE_OPEN_WYClick() {
+    openWithFilter("武易图像数据存储文件|*.521g", 6);
+}
+
+// The dialog keeps the filter of the last Open command (none before the first).
+void TFormMain::OpenButtonClick() {
+    guarded([&] { OpenWithDialog(LastOpenKind); });
+}
+
+// A file picked in the browser opens as the kind its extension gives; the
+// browser's mask shows no file outside the table.
+void TFormMain::fllst1Click() {
+    const QString path = pnl1->currentFilePath();
+    if (!path.isEmpty()) openPicked(path);
+}
+
+bool TFormMain::openPicked(const QString& path) {
+    const auto kind = kindForFile(path.toStdString());
+    if (!kind) return false;
+    guarded([&] {
+        OpenButton->setEnabled(true);
+        OpenArchive(path, *kind);
+        AddRecentFile(recentFileEntry(path.toStdString(), *kind));
+    });
+    return true;
+}
+
+void TFormMain::MEMU_FILE_CLOSEClick() {
+    if (CurrentArchive) {
+        CurrentArchive.reset();
+        setCaption(QStringLiteral(" []"));
+    }
+    UpdateCommandState();
+}
+
+void TFormMain::MEMU_FILE_EXITClick() {
+    close();
+}
+
+// --- Command state and status bar ----------------------------------------------
+
+void TFormMain::UpdateCommandState() {
+    m_autoPlay.switchOff();
+    showAutoPlayState();
+    const bool open = CurrentArchive != nullptr;
+    for (QAction* command : {MEMU_FILE_CLOSE, CloseButton, MEMU_WORK_IMAGE_GOTO, MEMU_WORK_FRONT,
+                             MEMU_WORK_NEXT, Tool_Image_Goto, Tool_Front, Tool_Next, Tool_AUTOIMAGE,
+                             MEMU_WORK_AUTOIMAGE, MEMU_WORK_PUTIMAGE, Tool_Image_Put}) {
+        command->setEnabled(open);
+    }
+    const bool writable = open && !CurrentArchive->FReadOnly;
+    for (QAction* command :
+         {MEMU_WORK_ADDIMAGE, MEMU_WORK_DELIMAGE, Tool_Image_Add, Tool_Image_Del}) {
+        command->setEnabled(writable);
+    }
+    setGridRowCount(1);
+    UpdateStatusBar();
+}
+
+void TFormMain::UpdateStatusBar() {
+    StatusBarState state;
+    state.archive = CurrentArchive.get();
+    state.CurrentIndex = selection.CurrentIndex;
+    state.CurrentImageInfo = selection.CurrentImageInfo;
+    state.CurrentPixelFormat = selection.CurrentPixelFormat;
+    state.alpha = Tool_Alpha->value();
+    state.FUserX = FUserX;
+    state.FUserY = FUserY;
+    m_statusPanels->setTexts(vantoro::UpdateStatusBar(state));
+}
+
+// --- Recent files ----------------------------------------------------------------
+
+void TFormMain::LoadRecentFiles() {
+    m_recentFiles->load(m_settings->recentFileValues());
+}
+
+void TFormMain::AddRecentFile(const std::string& entry) {
+    m_recentFiles->add(entry);
+}
+
+void TFormMain::SaveRecentFiles() {
+    m_settings->storeRecentFileValues(m_recentFiles->storedValues());
+    m_settings->sync();
+}
+
+// Opening from the list neither moves the entry nor adds one.
+void TFormMain::MEMU_FILE_AGOFILE_PATHSClick(const QString& hint) {
+    const auto target = parseRecentFileEntry(hint.toStdString());
+    if (!target) return;
+    guarded([&] { OpenArchive(QString::fromStdString(target->path), target->kind); });
+}
+
+// --- Editing, view and help commands ---------------------------------------------
+
+// The new-pack and pack-password commands, and the import, export and delete
+// dialogs, work on the open archive; each editing command acts only on an
+// archive that opened.
+void TFormMain::Tool_NewClick() {}
+void TFormMain::pak1Click() {}
+void TFormMain::MEMU_WORK_ADDIMAGEClick() {
+    if (!isArchiveReady(CurrentArchive.get())) return;
+}
+void TFormMain::MEMU_WORK_PUTIMAGEClick() {
+    if (!isArchiveReady(CurrentArchive.get())) return;
+}
+void TFormMain::MEMU_WORK_DELIMAGEClick() {
+    if (!isArchiveReady(CurrentArchive.get())) return;
+}
+
+void TFormMain::MENU_VIER_TOOLBARClick() {
+    StandardToolBar->setVisible(MENU_VIER_TOOLBAR->isChecked());
+}
+
+void TFormMain::MENU_VIER_STATUSBARClick() {
+    StatusBar->setVisible(MENU_VIER_STATUSBAR->isChecked());
+}
+
+void TFormMain::MENU_HELP_ABOUTClick() {
+    m_dialogs->about(nullptr, AppTitle,
+                     AppTitle + QLatin1Char('\n') + QString::fromUtf8(kAboutLine));
+}
+
+}  // namespace vantoro

@@ -1,0 +1,126 @@
+// The thumbnail grid's side of the main window: selecting an entry, moving
+// the selection (previous, next, go-to, auto play) and the frame tick.
+#include <QAction>
+#include <QPainter>
+
+#include "app/dialog_seam.h"
+#include "app/draw_grid.h"
+#include "app/form_main.h"
+#include "app/program_resources.h"
+#include "app/thumbnail_painter.h"
+
+namespace vantoro {
+
+void TFormMain::setGridRowCount(int rows) {
+    DrawGrid->setRowCount(rows);
+}
+
+GridCell TFormMain::gridCurrentCell() const {
+    return {DrawGrid->currentRow(), DrawGrid->currentColumn()};
+}
+
+// Each of the two settings that changes the current cell runs the selection
+// handler, so a move to another row passes the new row's cell in the old
+// column first.
+bool TFormMain::SelectImage(std::int32_t index) {
+    if (!acceptsSelection(CurrentArchive.get(), index)) return false;
+    const GridCell cell = cellOf(index);
+    DrawGrid->setCurrentRow(cell.row);
+    DrawGrid->setCurrentColumn(cell.column);
+    return true;
+}
+
+void TFormMain::RefreshGridRows() {
+    if (!CurrentArchive) return;
+    setGridRowCount(gridRowCount(CurrentArchive.get()));
+    DrawGrid->invalidateGrid();
+}
+
+// After an open the entry selected before is loaded again from the new
+// archive, when it has one at that index.
+void TFormMain::reselectAfterOpen(std::int32_t index) {
+    if (!acceptsSelection(CurrentArchive.get(), index)) return;
+    const GridCell cell = cellOf(index);
+    if (gridCurrentCell() == cell) {
+        DrawGridSelectCell(cell.column, cell.row);
+    } else {
+        SelectImage(index);
+    }
+}
+
+void TFormMain::DrawGridDrawCell(int column, int row, const QRect& rect, bool selected,
+                                 QPainter& painter) {
+    m_thumbnails->paintCell(painter, CurrentArchive.get(), column, row, rect, selected,
+                            painter.brush().color());
+}
+
+void TFormMain::DrawGridSelectCell(int column, int row) {
+    stopSound();
+    releaseSound();
+    guarded([&] {
+        auto chosen = selectEntry(CurrentArchive.get(), cellIndex({row, column}),
+                                  ImageTexture.get(), selection);
+        if (!chosen) return;
+        if (chosen->soundPanel != SoundPanel::Unchanged) {
+            PanelMusic->setVisible(chosen->soundPanel == SoundPanel::Shown);
+        }
+        SoundStream = std::move(chosen->soundStream);
+        UpdateStatusBar();
+    });
+}
+
+// Previous and next step from the grid's current cell, not from CurrentIndex.
+void TFormMain::Tool_NextClick() {
+    const QObject* from = sender();
+    const NavigationStep step = (from == Tool_Next || from == MEMU_WORK_NEXT)
+                                    ? NavigationStep::Next
+                                    : NavigationStep::Previous;
+    const auto target = stepTarget(CurrentArchive.get(), gridCurrentCell(), step);
+    if (target) SelectImage(*target);
+}
+
+// Cancel answers the initial text, which selects CurrentIndex again.
+void TFormMain::Tool_Image_GotoClick() {
+    if (!isArchiveReady(CurrentArchive.get())) return;
+    const QString initial = QString::fromStdString(gotoInitialText(selection.CurrentIndex));
+    const QString text =
+        m_dialogs
+            ->inputText(this, QStringLiteral("跳转"), QStringLiteral("请输入图片索引号"), initial)
+            .value_or(initial);
+    if (const auto target = gotoTarget(CurrentArchive.get(), text.toStdString())) {
+        SelectImage(*target);
+    }
+}
+
+void TFormMain::MEMU_WORK_AUTOIMAGEClick() {
+    m_autoPlay.toggle();
+    showAutoPlayState();
+}
+
+void TFormMain::showAutoPlayState() {
+    MEMU_WORK_AUTOIMAGE->setChecked(m_autoPlay.isOn());
+    Tool_AUTOIMAGE->setIcon(toolBarImage(m_autoPlay.toolImage()));
+    Tool_AUTOIMAGE->setProperty("ImageIndex", m_autoPlay.toolImage());
+}
+
+void TFormMain::autoPlayStep() {
+    const AutoPlayHooks hooks{[this](std::int32_t index) { return SelectImage(index); },
+                              [this] { return selection.CurrentImageInfo; }};
+    if (m_autoPlay.step(cellIndex(gridCurrentCell()), hooks) == AutoPlayStep::Finished) {
+        showAutoPlayState();
+    }
+}
+
+// Ticks never nest: a message box shown during one lets the timer fire
+// again, and those ticks return at once.
+void TFormMain::TimerTimer() {
+    if (FrameTickBusy) return;
+    FrameTickBusy = true;
+    guarded([this] {
+        autoPlayStep();
+        renderFrame();
+    });
+    FrameTickBusy = false;
+}
+
+}  // namespace vantoro

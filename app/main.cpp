@@ -1,0 +1,71 @@
+// vantoro: the window program. "vantoro FILE" opens FILE at start as the
+// archive kind its extension gives.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <cstdio>
+#include <exception>
+
+#include "app/command_line.h"
+#include "app/dialog_seam.h"
+#include "app/form_main.h"
+#include "app/program_resources.h"
+
+#ifndef VANTORO_VERSION
+#define VANTORO_VERSION "1.0.0.0"
+#endif
+
+namespace {
+
+// The general handler: an exception that escapes a command anywhere ends
+// that command, and its message is shown.
+class Application final : public QApplication {
+public:
+    Application(int& argc, char** argv, vantoro::DialogSeam& dialogs)
+        : QApplication(argc, argv), m_dialogs(dialogs) {}
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& error) {
+            m_dialogs.message(activeWindow(),
+                              {QStringLiteral("Vantoro"), QString::fromStdString(error.what()),
+                               vantoro::MessageIcon::Error});
+        }
+        return false;
+    }
+
+private:
+    vantoro::DialogSeam& m_dialogs;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    vantoro::QtDialogSeam dialogs;
+    Application app(argc, argv, dialogs);
+    QApplication::setApplicationName(QStringLiteral("Vantoro"));
+    QApplication::setOrganizationName(QStringLiteral("Dovik"));
+    QApplication::setApplicationVersion(QStringLiteral(VANTORO_VERSION));
+    vantoro::initProgramResources();
+    QApplication::setWindowIcon(vantoro::applicationIcon());
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Browses game image archives and packs."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("An archive to open (.wil .wzl .wis .sgl .521g "
+                                                ".pak .miz)."));
+    parser.process(app);
+
+    vantoro::FormMainOptions options;
+    options.dialogs = &dialogs;
+    vantoro::TFormMain form(options);
+    form.show();
+    const QStringList files = parser.positionalArguments();
+    if (!files.isEmpty()) {
+        const QString error = vantoro::openCommandLineFile(form, files.first());
+        if (!error.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(error));
+    }
+    return QApplication::exec();
+}

@@ -1,0 +1,27 @@
+// The main window's status bar: eight fixed-width panels in a QStatusBar,
+// filled with the texts worked out in shell/status_bar_text.h.
+#pragma once
+
+#include <QString>
+#include <array>
+
+#include "shell/status_bar_text.h"
+
+class QLabel;
+class QStatusBar;
+
+namespace vantoro {
+
+class StatusPanels {
+public:
+    // Adds the eight panels to `bar`, left to right, at their widths.
+    explicit StatusPanels(QStatusBar* bar);
+
+    void setTexts(const StatusBarTexts& texts);
+    QString text(std::size_t panel) const;
+
+private:
+    std::array<QLabel*, kStatusPanelCount> m_panels{};
+};
+
+}  // namespace vantoro

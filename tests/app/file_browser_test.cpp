@@ -1,0 +1,72 @@
+// The file browser: its mask, and opening what is picked in it.
+#include "app/file_browser.h"
+
+#include <QFileSystemModel>
+#include <QListView>
+#include <QTest>
+#include <functional>
+
+#include "tests/app/form_fixture.h"
+
+namespace vantoro::testing {
+namespace {
+
+// The file system model fills itself in the background.
+bool waitFor(const std::function<bool()>& done) {
+    for (int i = 0; i < 500 && !done(); ++i) QTest::qWait(10);
+    return done();
+}
+
+class BrowserTest : public FormTest {
+protected:
+    FileBrowser& browser() { return *form().pnl1; }
+    QStringList listed() {
+        QStringList names;
+        const QModelIndex root = browser().fileList()->rootIndex();
+        for (int row = 0; row < browser().fileModel()->rowCount(root); ++row) {
+            names << browser().fileModel()->index(row, 0, root).data().toString();
+        }
+        names.sort();
+        return names;
+    }
+    bool pick(const QString& name) {
+        return waitFor([&] { return listed().contains(name); }) && browser().selectFile(name);
+    }
+};
+
+TEST_F(BrowserTest, StartsInTheGivenFolderAndListsArchivesWhateverTheirCase) {
+    for (const char* name : {"a.WIL", "b.wil", "c.Wzl", "d.miz", "e.PAK", "f.wis", "g.txt"}) {
+        writeFile(dir.file(name), Bytes(4, 0));
+    }
+    EXPECT_EQ(browser().directory(), QString::fromStdString(dir.path().string()));
+    ASSERT_TRUE(waitFor([&] { return listed().size() == 5; })) << listed().join(' ').toStdString();
+    EXPECT_EQ(listed(), QStringList({"a.WIL", "b.wil", "c.Wzl", "d.miz", "e.PAK"}));
+}
+
+TEST_F(BrowserTest, PickedWilOpensAsMir3OnlyWhenItsFirstWordIsOne) {
+    const std::string mir3 = writeMir3("three.WIL", 2);
+    const std::string mir2 = writeMir2("two.wil", 2);
+    ASSERT_TRUE(pick(QStringLiteral("three.WIL")));
+    EXPECT_EQ(className(), "TWMM3DefImages");
+    EXPECT_TRUE(form().OpenButton->isEnabled());
+    ASSERT_TRUE(pick(QStringLiteral("two.wil")));
+    EXPECT_EQ(className(), "TWMM2DefImages");
+    EXPECT_EQ(form().recentFiles().list().entries(),
+              std::vector<std::string>({mir2 + " [0]", mir3 + " [4]"}));
+}
+
+TEST_F(BrowserTest, ArrowKeysOpenEveryFilePassedOver) {
+    writeMir2("a.wil", 1);
+    const std::string second = writeMir2Zip("b.wzl", 2);
+    ASSERT_TRUE(pick(QStringLiteral("a.wil")));
+    const QModelIndex root = browser().fileList()->rootIndex();
+    ASSERT_TRUE(waitFor([&] {  // sorted by name once the folder is read
+        return browser().fileModel()->index(0, 0, root).data().toString() == "a.wil";
+    }));
+    QTest::keyClick(browser().fileList(), Qt::Key_Down);
+    EXPECT_EQ(className(), "TWMM2ZipImages");
+    EXPECT_EQ(form().CurrentArchive->FFileName, second);
+}
+
+}  // namespace
+}  // namespace vantoro::testing

@@ -1,0 +1,50 @@
+// A DialogSeam whose answers a test scripts in advance and whose questions
+// it reads back afterwards. An unscripted question is answered as a cancel
+// (messages: with their default button).
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "app/dialog_seam.h"
+
+namespace vantoro::testing {
+
+class ScriptedDialogs final : public DialogSeam {
+public:
+    struct Asked {
+        QString kind;     // "openFile", "inputText", "message", "about", ...
+        QString caption;  // dialog title or message caption
+        QString text;     // filter, prompt or message text
+        QString initial;  // input box's initial text
+    };
+
+    std::deque<std::optional<QString>>
+        fileAnswers;  // openFile, saveFile, openPicture, chooseFolder
+    std::deque<std::optional<QColor>> colorAnswers;
+    std::deque<std::optional<QString>> inputAnswers;
+    std::deque<MessageAnswer> messageAnswers;
+    std::vector<Asked> asked;
+
+    std::vector<Asked> askedOf(const QString& kind) const;
+
+    std::optional<QString> openFile(QWidget* owner, const FileDialogRequest& request) override;
+    std::optional<QStringList> openFiles(QWidget* owner, const FileDialogRequest& request) override;
+    std::optional<QString> saveFile(QWidget* owner, const FileDialogRequest& request) override;
+    std::optional<QString> openPicture(QWidget* owner) override;
+    std::optional<QString> chooseFolder(QWidget* owner, const QString& caption) override;
+    std::optional<QColor> chooseColor(QWidget* owner, const QColor& initial) override;
+    std::optional<QString> inputText(QWidget* owner, const QString& caption, const QString& prompt,
+                                     const QString& initial) override;
+    MessageAnswer message(QWidget* owner, const MessageRequest& request) override;
+    void about(QWidget* owner, const QString& title, const QString& text) override;
+
+private:
+    std::optional<QString> nextFile();
+};
+
+}  // namespace vantoro::testing
