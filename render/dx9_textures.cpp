@@ -4,9 +4,35 @@
 #include <cstring>
 #include <utility>
 
+#include "render/d3d9/d3d9_device.h"
 #include "render/d3d9/d3d9_formats.h"
+#include "render/d3d9/d3d9_texture_storage.h"
+#include "render/shared_device.h"
 
 namespace vantoro {
+
+namespace {
+
+IDirect3DTexture9* deviceTextureOf(TextureStorage& storage) {
+    auto* onDevice = dynamic_cast<d3d9::DeviceTextureStorage*>(&storage);
+    return onDevice != nullptr ? onDevice->texture() : nullptr;
+}
+
+// A texture made on an earlier device must not be set on this one.
+bool madeOn(IDirect3DTexture9& texture, IDirect3DDevice9& device) {
+    IDirect3DDevice9* owner = nullptr;
+    if (FAILED(texture.GetDevice(&owner))) return false;
+    owner->Release();
+    return owner == &device;
+}
+
+template <typename T>
+void releaseInterface(T*& object) {
+    if (object != nullptr) object->Release();
+    object = nullptr;
+}
+
+}  // namespace
 
 std::uint8_t lockedFormatCode(std::uint32_t d3dFormat) {
     switch (d3dFormat) {
@@ -24,9 +50,16 @@ std::uint8_t lockedFormatCode(std::uint32_t d3dFormat) {
     }
 }
 
-TDXTexture::TDXTexture(TextureStorageFactory& storage) : m_factory(storage) {}
+TDXTexture::TDXTexture() = default;
 
-TDXTexture::~TDXTexture() { m_storage.reset(); }
+TDXTexture::TDXTexture(TextureStorageFactory& storage) : m_factory(&storage) {}
+
+// A subclass with resources of its own releases them in its destructor: from
+// here only this class's part is reachable.
+TDXTexture::~TDXTexture() {
+    if (FState != kTextureInactive) requestState(kTextureInactive);
+    TDXTexture::ReleaseResource();
+}
 
 void TDXTexture::SetSize(std::int32_t width, std::int32_t height) {
     if (FState != kTextureInactive) return;
@@ -83,17 +116,30 @@ void TDXTexture::requestState(std::uint8_t requested) {
     }
 }
 
+std::unique_ptr<TextureStorage> TDXTexture::createStorage(
+    const TextureDescription& description) const {
+    if (m_factory != nullptr) return m_factory->create(description);
+    if (IDirect3DDevice9* device = sharedDevice().device) {
+        return d3d9::DeviceTextureStorageFactory(*device).create(description);
+    }
+    return MemoryTextureStorageFactory::instance().create(description);
+}
+
 bool TDXTexture::CreateResource() {
     ReleaseResource();
-    m_storage = m_factory.create(TextureDescription{FWidth, FHeight, FFormat, FKind, FMipmaps});
+    m_storage = createStorage(TextureDescription{FWidth, FHeight, FFormat, FKind, FMipmaps});
     if (!m_storage) {
         ReleaseResource();
         return false;
     }
+    FTexture = deviceTextureOf(*m_storage);
     return true;
 }
 
-void TDXTexture::ReleaseResource() { m_storage.reset(); }
+void TDXTexture::ReleaseResource() {
+    FTexture = nullptr;
+    m_storage.reset();
+}
 
 bool TDXTexture::Lock(std::uint8_t mode, TDXLockedRect& rect) {
     if (!m_storage) return false;
@@ -135,14 +181,89 @@ bool TDXTexture::MapCoords(const TextureSource& source, QuadTexCoords& coords) c
     return true;
 }
 
-bool TDXTexture::BindToStage(std::uint32_t /*stage*/) {
-    return false;  // no device yet
+bool TDXTexture::BindToStage(std::uint32_t stage) {
+    IDirect3DDevice9* device = sharedDevice().device;
+    if (FTexture == nullptr || device == nullptr || !madeOn(*FTexture, *device)) return false;
+    return SUCCEEDED(device->SetTexture(stage, FTexture));
 }
 
 bool TDXImageTexture::Prepare() {
     if (FImageWidth <= 0) FImageWidth = FWidth;
     if (FImageHeight <= 0) FImageHeight = FHeight;
     return FWidth > 0 && FHeight > 0 && FWidth >= FImageWidth && FHeight >= FImageHeight;
+}
+
+// --- Render targets ----------------------------------------------------------------
+
+TDXRenderTargetTexture::TDXRenderTargetTexture() {
+    FKind = 3;
+    FMipmaps = false;
+}
+
+TDXRenderTargetTexture::~TDXRenderTargetTexture() {
+    if (FState != kTextureInactive) SetActive(false);
+    releaseSurfaces();
+}
+
+bool TDXRenderTargetTexture::Prepare() {
+    FFormat = sharedDevice().presentParams.BackBufferFormat;
+    return FFormat != D3DFMT_UNKNOWN;
+}
+
+bool TDXRenderTargetTexture::CreateResource() {
+    if (!TDXTexture::CreateResource()) return false;
+    const SharedDevice& shared = sharedDevice();
+    bool created = FTexture != nullptr && SUCCEEDED(FTexture->GetSurfaceLevel(0, &FSurface));
+    if (created && FDepthBuffer) {
+        const D3DPRESENT_PARAMETERS& params = shared.presentParams;
+        created = shared.device != nullptr &&
+                  SUCCEEDED(shared.device->CreateDepthStencilSurface(
+                      static_cast<UINT>(FWidth), static_cast<UINT>(FHeight),
+                      params.AutoDepthStencilFormat, params.MultiSampleType,
+                      params.MultiSampleQuality, 1, &FDepthSurface, nullptr));
+    }
+    if (!created) ReleaseResource();
+    return created;
+}
+
+void TDXRenderTargetTexture::releaseSurfaces() {
+    releaseInterface(FDepthSurface);
+    releaseInterface(FSavedTarget);
+    releaseInterface(FSavedDepth);
+    releaseInterface(FSurface);
+}
+
+void TDXRenderTargetTexture::ReleaseResource() {
+    releaseSurfaces();
+    TDXTexture::ReleaseResource();
+}
+
+bool TDXRenderTargetTexture::BeginRenderTarget() {
+    IDirect3DDevice9* device = sharedDevice().device;
+    // Beginning twice would lose the device's own target for good.
+    if (!IsActive() || device == nullptr || FSurface == nullptr || FSavedTarget != nullptr) {
+        return false;
+    }
+    bool bound = SUCCEEDED(device->GetRenderTarget(0, &FSavedTarget));
+    if (bound && FDepthBuffer) bound = SUCCEEDED(device->GetDepthStencilSurface(&FSavedDepth));
+    if (bound) bound = SUCCEEDED(device->SetRenderTarget(0, FSurface));
+    if (bound && FDepthBuffer) bound = SUCCEEDED(device->SetDepthStencilSurface(FDepthSurface));
+    // Saved surfaces are references to the back buffer and the automatic
+    // depth-stencil surface: held on, they would block every device reset.
+    if (!bound) EndRenderTarget();
+    return bound;
+}
+
+void TDXRenderTargetTexture::EndRenderTarget() {
+    IDirect3DDevice9* device = sharedDevice().device;
+    if (FSavedTarget != nullptr) {
+        if (device != nullptr) device->SetRenderTarget(0, FSavedTarget);
+        releaseInterface(FSavedTarget);
+    }
+    if (FSavedDepth != nullptr) {
+        if (device != nullptr) device->SetDepthStencilSurface(FSavedDepth);
+        releaseInterface(FSavedDepth);
+    }
 }
 
 }  // namespace vantoro

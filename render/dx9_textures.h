@@ -1,7 +1,18 @@
-// Texture objects: settings (size, format, kind) plus storage created from
-// them on activation. Archive readers fill a texture in a fixed order:
-// SetActive(false), SetFormat, SetSize, SetImageSize, SetActive(true),
+// Texture objects: settings (size, format, kind, mipmaps) plus storage
+// created from them on activation. Archive readers fill a texture in a fixed
+// order: SetActive(false), SetFormat, SetSize, SetImageSize, SetActive(true),
 // Lock(2), clear and write rows at Bits + row * Pitch, Unlock.
+//
+// While a device is initialised the storage is a device texture of the
+// kind's pool and usage; without one (the command line, archive tests) it is
+// plain memory. Either fills the same way.
+//
+// Kind  Pool       Usage         Across a device reset
+// 0     MANAGED    none          kept (MarkLost changes nothing)
+// 1     DEFAULT    none          released on MarkLost, re-created on Activate
+// 2     DEFAULT    DYNAMIC       likewise
+// 3     DEFAULT    RENDERTARGET  likewise
+// 4     SYSTEMMEM  none          likewise
 #pragma once
 
 #include <cstdint>
@@ -9,6 +20,9 @@
 
 #include "render/dx9_types.h"
 #include "render/texture_storage.h"
+
+class IDirect3DTexture9;
+class IDirect3DSurface9;
 
 namespace vantoro {
 
@@ -36,7 +50,10 @@ inline constexpr std::uint8_t kLockWrite = 2;
 
 class TDXTexture {
 public:
-    explicit TDXTexture(TextureStorageFactory& storage = MemoryTextureStorageFactory::instance());
+    // Storage on the device while one is initialised, else in plain memory.
+    TDXTexture();
+    // Storage always from this factory.
+    explicit TDXTexture(TextureStorageFactory& storage);
     virtual ~TDXTexture();
 
     TDXTexture(const TDXTexture&) = delete;
@@ -73,10 +90,14 @@ public:
     // order; false while the texture is inactive (state 0).
     bool MapCoords(const TextureSource& source, QuadTexCoords& coords) const;
 
-    // Sets the texture on a sampler stage of the device; false without
-    // storage or without a device.
+    // Sets the texture on a sampler stage of the device; false without a
+    // device texture or without a device, or when the texture belongs to an
+    // earlier device.
     bool BindToStage(std::uint32_t stage);
 
+    // The device texture behind the storage; null without one (inactive,
+    // lost, or kept in plain memory). Owned by the storage.
+    IDirect3DTexture9* FTexture = nullptr;
     std::int32_t FWidth = 2;
     std::int32_t FHeight = 2;
     bool FMipmaps = false;
@@ -89,6 +110,7 @@ public:
 protected:
     // Checks the settings before storage is created.
     virtual bool Prepare() { return true; }
+    // Releases any old storage, then creates it from the settings.
     virtual bool CreateResource();
     virtual void ReleaseResource();
 
@@ -96,8 +118,9 @@ protected:
 
 private:
     void requestState(std::uint8_t requested);
+    std::unique_ptr<TextureStorage> createStorage(const TextureDescription& description) const;
 
-    TextureStorageFactory& m_factory;
+    TextureStorageFactory* m_factory = nullptr;  // null: device or plain memory, as available
     std::unique_ptr<TextureStorage> m_storage;
 };
 
@@ -112,6 +135,39 @@ public:
 
 protected:
     bool Prepare() override;
+};
+
+// A texture the device draws into (kind 3), in the back buffer's format,
+// optionally with a depth-stencil surface of its own. Its resources block a
+// device reset: its owner calls MarkLost on NotifyDeviceLost and Activate on
+// NotifyDeviceReset.
+class TDXRenderTargetTexture : public TDXTexture {
+public:
+    TDXRenderTargetTexture();
+    ~TDXRenderTargetTexture() override;
+
+    // Only while active: saves the device's render target (and, with
+    // FDepthBuffer, its depth-stencil surface) and puts this texture's in
+    // their place. False at the first refused call, with the device's own
+    // surfaces back in place; false too while already begun.
+    bool BeginRenderTarget();
+    // Puts the saved surfaces back and lets go of them.
+    void EndRenderTarget();
+
+    bool FDepthBuffer = false;
+    IDirect3DSurface9* FSurface = nullptr;       // level 0
+    IDirect3DSurface9* FDepthSurface = nullptr;  // with FDepthBuffer
+    IDirect3DSurface9* FSavedTarget = nullptr;
+    IDirect3DSurface9* FSavedDepth = nullptr;
+
+protected:
+    // Takes the back buffer's format; false while there is none.
+    bool Prepare() override;
+    bool CreateResource() override;
+    void ReleaseResource() override;
+
+private:
+    void releaseSurfaces();
 };
 
 }  // namespace vantoro

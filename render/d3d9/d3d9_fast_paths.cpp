@@ -13,7 +13,7 @@ namespace vantoro::d3d9 {
 namespace {
 
 std::atomic<bool> g_enabled{true};
-std::array<std::atomic<std::uint64_t>, 5> g_useCounts{};
+std::array<std::atomic<std::uint64_t>, 7> g_useCounts{};
 
 using Kernel = void (*)(const FastPathJob&);
 
@@ -36,8 +36,12 @@ void kernelFor(const FastPathJob& job) {
         texelCopyKernel<Texel<S>, Texel<D>>(job);
     } else if constexpr (K == FastPathKind::BinaryAlphaCopy) {
         binaryAlphaKernel<Texel<S>, Texel<D>>(job);
+    } else if constexpr (K == FastPathKind::ModulateBinaryAlphaCopy) {
+        modulateBinaryAlphaKernel<Texel<S>, Texel<D>>(job);
     } else if constexpr (K == FastPathKind::SourceAlphaQuad) {
         axisAlignedKernel<Texel<S>, Texel<D>, SourceAlphaShading>(job);
+    } else if constexpr (K == FastPathKind::ModulateSourceAlphaQuad) {
+        axisAlignedKernel<Texel<S>, Texel<D>, ModulateSourceAlphaShading>(job);
     } else {
         axisAlignedKernel<Texel<S>, Texel<D>, GeneralShading>(job);
     }
@@ -77,8 +81,13 @@ const std::vector<Entry>& table() {
         addRow<FastPathKind::BinaryAlphaCopy, D3DFMT_R5G6B5>(t);
         addRow<FastPathKind::BinaryAlphaCopy, D3DFMT_X1R5G5B5>(t);
         addRow<FastPathKind::BinaryAlphaCopy, D3DFMT_A1R5G5B5>(t);
+        addRow<FastPathKind::ModulateBinaryAlphaCopy, D3DFMT_X8R8G8B8>(t);
+        addRow<FastPathKind::ModulateBinaryAlphaCopy, D3DFMT_R5G6B5>(t);
+        addRow<FastPathKind::ModulateBinaryAlphaCopy, D3DFMT_X1R5G5B5>(t);
+        addRow<FastPathKind::ModulateBinaryAlphaCopy, D3DFMT_A1R5G5B5>(t);
         addTexturedKind<FastPathKind::AxisAlignedQuad>(t);
         addTexturedKind<FastPathKind::SourceAlphaQuad>(t);
+        addTexturedKind<FastPathKind::ModulateSourceAlphaQuad>(t);
         std::sort(t.begin(), t.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
         return t;
     }();
@@ -193,13 +202,40 @@ bool isSourceAlphaBlend(const BlendSetup& blend) {
            blend.op == D3DBLENDOP_ADD;
 }
 
+// The texel times the vertex colour in every channel: MODULATE of TEXTURE
+// and DIFFUSE (or CURRENT, the same in stage 0), in either order.
+bool modulatesByDiffuse(const StageSetup& stage) {
+    const auto texelAndDiffuse = [](DWORD a1, DWORD a2) {
+        const auto isDiffuse = [](DWORD a) { return a == D3DTA_DIFFUSE || a == D3DTA_CURRENT; };
+        return (a1 == D3DTA_TEXTURE && isDiffuse(a2)) || (a2 == D3DTA_TEXTURE && isDiffuse(a1));
+    };
+    return stage.hasTexture && stage.colorOp == D3DTOP_MODULATE && stage.alphaOp == D3DTOP_MODULATE &&
+           texelAndDiffuse(stage.colorArg1, stage.colorArg2) && texelAndDiffuse(stage.alphaArg1, stage.alphaArg2);
+}
+
 FastPathKind quadKind(const PipelineSetup& p, const Rgba& diffuse, bool singleTexels) {
-    if (!stagePassesTexel(p.stage, diffuse)) return FastPathKind::AxisAlignedQuad;
+    if (!stagePassesTexel(p.stage, diffuse)) {
+        if (!isSourceAlphaBlend(p.blend) || !modulatesByDiffuse(p.stage)) return FastPathKind::AxisAlignedQuad;
+        return singleTexels && diffuse.a == 1.0f ? FastPathKind::ModulateBinaryAlphaCopy
+                                                 : FastPathKind::ModulateSourceAlphaQuad;
+    }
     if (singleTexels && !p.blend.enabled) return FastPathKind::TexelCopy;
     if (isSourceAlphaBlend(p.blend)) {
         return singleTexels ? FastPathKind::BinaryAlphaCopy : FastPathKind::SourceAlphaQuad;
     }
     return FastPathKind::AxisAlignedQuad;
+}
+
+// Where a kind without an entry for the formats goes next: the copies of
+// binary alpha to the quads that blend any alpha, those to the general quad.
+std::optional<FastPathKind> fallbackOf(FastPathKind kind) {
+    switch (kind) {
+        case FastPathKind::BinaryAlphaCopy: return FastPathKind::SourceAlphaQuad;
+        case FastPathKind::ModulateBinaryAlphaCopy: return FastPathKind::ModulateSourceAlphaQuad;
+        case FastPathKind::AxisAlignedQuad:
+        case FastPathKind::Clear: return std::nullopt;
+        default: return FastPathKind::AxisAlignedQuad;
+    }
 }
 
 void run(Kernel kernel, FastPathKind kind, const FastPathJob& job) {
@@ -224,20 +260,17 @@ bool tryQuad(const PipelineSetup& p, const RasterVertex* t0, const RasterVertex*
     const auto rows = axisTaps(job.pixels.top, job.pixels.bottom, quad->top, quad->bottom, quad->vTop,
                                quad->vBottom, p.texture.height, p.sampler.addressV, job.linear);
     const bool single = tapsAreSingleTexels(columns) && tapsAreSingleTexels(rows);
-    FastPathKind kind = quadKind(p, quad->diffuse, single);
-    Kernel kernel = lookup({kind, p.texture.format, p.target.format});
-    if (kernel == nullptr && kind == FastPathKind::BinaryAlphaCopy) {
-        kind = FastPathKind::SourceAlphaQuad;  // texels with partial alpha
-        kernel = lookup({kind, p.texture.format, p.target.format});
-    }
-    if (kernel == nullptr && kind != FastPathKind::AxisAlignedQuad) {
-        kind = FastPathKind::AxisAlignedQuad;
-        kernel = lookup({kind, p.texture.format, p.target.format});
+    // Bilinear weights of 0 give the one texel itself, bit for bit.
+    if (single) job.linear = false;
+    std::optional<FastPathKind> kind = quadKind(p, quad->diffuse, single);
+    Kernel kernel = lookup({*kind, p.texture.format, p.target.format});
+    while (kernel == nullptr && (kind = fallbackOf(*kind))) {
+        kernel = lookup({*kind, p.texture.format, p.target.format});
     }
     if (kernel == nullptr) return false;
     job.columnTaps = columns.data();
     job.rowTaps = rows.data();
-    run(kernel, kind, job);
+    run(kernel, *kind, job);
     return true;
 }
 

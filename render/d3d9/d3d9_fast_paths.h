@@ -22,6 +22,11 @@ enum class FastPathKind : std::uint8_t {
     BinaryAlphaCopy,  // as TexelCopy under SRCALPHA / INVSRCALPHA with texel alpha 0 or 1
     AxisAlignedQuad,  // any scale, filter and blend: taps per column and row
     SourceAlphaQuad,  // as AxisAlignedQuad, texel handed through, SRCALPHA / INVSRCALPHA / ADD
+    // As BinaryAlphaCopy, the texel's colour times an opaque vertex colour
+    // (MODULATE / MODULATE of TEXTURE and DIFFUSE).
+    ModulateBinaryAlphaCopy,
+    // As SourceAlphaQuad, the texel times the vertex colour (MODULATE / MODULATE).
+    ModulateSourceAlphaQuad,
 };
 
 struct FastPathKey {
