@@ -76,6 +76,7 @@ if(BUILD_TESTING)
 endif()
 
 if(TARGET vantoro-bench)
-  target_sources(vantoro-bench PRIVATE ${PROJECT_SOURCE_DIR}/bench/grid_bench.cpp)
+  target_sources(vantoro-bench PRIVATE ${PROJECT_SOURCE_DIR}/bench/grid_bench.cpp
+    ${PROJECT_SOURCE_DIR}/bench/open_bench.cpp)
   target_link_libraries(vantoro-bench PRIVATE vantoro_app)
 endif()
