@@ -11,6 +11,7 @@
 #include "app/color_button.h"
 #include "app/dialog_seam.h"
 #include "app/draw_grid.h"
+#include "app/draw_panel.h"
 #include "app/file_browser.h"
 #include "app/program_resources.h"
 #include "app/recent_files_menu.h"
@@ -18,6 +19,7 @@
 #include "app/thumbnail_painter.h"
 #include "archive/archive_kind.h"
 #include "archive/file_names.h"
+#include "render/dx9_device.h"
 #include "shell/recent_files.h"
 #include "shell/status_bar_text.h"
 
@@ -62,20 +64,26 @@ TFormMain::TFormMain(const FormMainOptions& options, QWidget* parent)
 
 TFormMain::~TFormMain() {
     FormDestroy();
+    // The device and the view's textures go with the window; the device's
+    // finalise event stops the frame timer. PanelDraw, the device's window,
+    // is still there.
+    MyDevice.reset();
     // The children go after this object's own part; none of them may reach
     // a handler of it on the way.
     for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
     DrawGrid->setSelectCellHandler({});
     DrawGrid->setDrawCellHandler({});
+    PanelDraw->onMouseDown = PanelDraw->onMouseMove = PanelDraw->onMouseUp = {};
 }
 
 void TFormMain::FormCreate() {
     AppTitle = appTitleFor(QStringLiteral(VANTORO_VERSION));
     LoadRecentFiles();
     selection.FImageOffsetX = selection.FImageOffsetY = 0;
-    FUserX = FUserY = 0;
-    FZoom = 1.0;
-    FDragging = false;
+    View.FImageOffsetX = View.FImageOffsetY = 0;
+    View.FUserX = View.FUserY = 0;
+    View.FZoom = 1.0;
+    View.FDragging = false;
     StdPalette = loadPaletteResource().value_or(vantoro::StdPalette);
     DataFileIcon = loadEntryIcon(EntryIcon::DataFile);
     WaveFileIcon = loadEntryIcon(EntryIcon::WaveFile);
@@ -83,11 +91,11 @@ void TFormMain::FormCreate() {
     m_thumbnails->setIcons({DataFileIcon, WaveFileIcon, Mp3FileIcon});
     OpenButton->setEnabled(false);
     setCaption(QStringLiteral(" []"));
-    Tool_BackColor->setColorBgr(BackColor);
-    Tool_BlendColor->setColorBgr(BlendColor);
+    Tool_BackColor->setColorBgr(View.BackColor);
+    Tool_BlendColor->setColorBgr(View.BlendColor);
     Tool_BackColorClick();
     UpdateCommandState();
-    FBlendCode = 0x0504;
+    View.FBlendCode = 0x0504;
     fillBlendModes();
     if (initializeDevice() && !initializeAudio()) {
         m_dialogs->message(this, {QString::fromUtf8(kMessageCaption),
@@ -102,7 +110,6 @@ void TFormMain::FormDestroy() {
     CurrentArchive.reset();
     DataFileIcon = WaveFileIcon = Mp3FileIcon = QImage();
     releaseSound();
-    MyDeviceFinalize();
 }
 
 void TFormMain::setCaption(const QString& suffix) {
@@ -244,8 +251,8 @@ void TFormMain::UpdateStatusBar() {
     state.CurrentImageInfo = selection.CurrentImageInfo;
     state.CurrentPixelFormat = selection.CurrentPixelFormat;
     state.alpha = Tool_Alpha->value();
-    state.FUserX = FUserX;
-    state.FUserY = FUserY;
+    state.FUserX = View.FUserX;
+    state.FUserY = View.FUserY;
     m_statusPanels->setTexts(vantoro::UpdateStatusBar(state));
 }
 

@@ -27,6 +27,7 @@
 #include "archive/std_palette.h"
 #include "archive/wil.h"
 #include "render/dx9_textures.h"
+#include "render/image_view.h"
 #include "shell/entry_selection.h"
 #include "shell/grid_navigation.h"
 
@@ -47,6 +48,8 @@ namespace vantoro {
 
 class AppSettings;
 class ColorButton;
+class DrawPanel;
+class TDX9Device;
 class DialogSeam;
 class DrawGrid;
 class FileBrowser;
@@ -75,8 +78,6 @@ public:
     // dialogs. -------------------------------------------------------------
     std::unique_ptr<TWMBaseImages> CurrentArchive;
     SelectionState selection;  // CurrentIndex, CurrentImageInfo, CurrentPixelFormat, offsets
-    std::uint32_t BackColor = 0x808080;   // 0x00BBGGRR
-    std::uint32_t BlendColor = 0xFFFFFF;  // 0x00BBGGRR
     QString AppTitle;
     std::uint8_t LastOpenKind = 0;
     std::array<std::uint8_t, kStdPaletteBytes> StdPalette{};
@@ -86,13 +87,13 @@ public:
     std::string PackPassword;
     std::optional<std::vector<std::uint8_t>> SoundStream;  // the selected sound entry's bytes
 
-    // The view's fields.
-    std::int32_t FBlendCode = 0x0504;
-    std::int32_t FUserX = 0, FUserY = 0;
-    std::int32_t FLastMouseX = 0, FLastMouseY = 0;
-    double FZoom = 1.0;
-    bool FDragging = false;
-    std::unique_ptr<TDXImageTexture> ImageTexture;  // the selected image, decoded
+    // The view: BackColor, BlendColor, FBlendCode, FZoom, FUserX, FUserY,
+    // the drag state, the selected image's offsets, its three textures
+    // (ImageTexture receives the selection) and the drawing of a frame.
+    ImageView View;
+    // The rendering device, drawing into PanelDraw; made by FormCreate, gone
+    // with the window. Declared after View, whose handlers it calls.
+    std::unique_ptr<TDX9Device> MyDevice;
 
     // --- Operations. ------------------------------------------------------
     void OpenArchive(const QString& path, std::uint8_t kind);
@@ -122,7 +123,7 @@ public:
     QWidget* Panel1 = nullptr;
     QWidget* PanelMusic = nullptr;
     QScrollArea* ScrollBox = nullptr;
-    QWidget* PanelDraw = nullptr;
+    DrawPanel* PanelDraw = nullptr;  // the device's window
     QStatusBar* StatusBar = nullptr;
     QTimer* Timer = nullptr;
     QTimer* TimerMusic = nullptr;
@@ -193,6 +194,9 @@ public slots:
     void Tool_AlphaChange();
     void Tool_BackColorClick();
     void Tool_BlendColorClick();
+    void PanelDrawMouseDown(const QPoint& point);
+    void PanelDrawMouseMove(const QPoint& point);
+    void PanelDrawMouseUp(const QPoint& point);
     // Grid and timers.
     void DrawGridSelectCell(int column, int row);
     void TimerTimer();
@@ -226,11 +230,10 @@ private:
     void reselectAfterOpen(std::int32_t index);
     void autoPlayStep();
     void showAutoPlayState();
-    // form_main_view.cpp: hooks of the device, the view and the sound.
+    // form_main_view.cpp: the device, the view and the sound.
     bool initializeDevice();
     bool initializeAudio();
-    void MyDeviceInitialize();
-    void MyDeviceFinalize();
+    void syncViewControls();
     void renderFrame();
     void loadBackImage(const QString& path);
     void stopSound();

@@ -59,8 +59,10 @@ void TFormMain::DrawGridSelectCell(int column, int row) {
     releaseSound();
     guarded([&] {
         auto chosen = selectEntry(CurrentArchive.get(), cellIndex({row, column}),
-                                  ImageTexture.get(), selection);
+                                  View.ImageTexture.get(), selection);
         if (!chosen) return;
+        View.FImageOffsetX = selection.FImageOffsetX;
+        View.FImageOffsetY = selection.FImageOffsetY;
         if (chosen->soundPanel != SoundPanel::Unchanged) {
             PanelMusic->setVisible(chosen->soundPanel == SoundPanel::Shown);
         }

@@ -12,6 +12,7 @@
 
 #include "app/app_settings.h"
 #include "app/draw_grid.h"
+#include "app/draw_panel.h"
 #include "app/file_browser.h"
 #include "app/form_main.h"
 #include "app/status_bar.h"
@@ -24,20 +25,8 @@ constexpr int kClientWidth = 1165;
 constexpr int kClientHeight = 685;
 constexpr int kBrowserWidth = 167;
 constexpr int kGridWidth = 411;
-constexpr int kViewWidth = 800;  // the device's back buffer
-constexpr int kViewHeight = 600;
 constexpr int kFrameTickMs = 10;
 constexpr int kSoundTickMs = 26;
-
-QWidget* solidPanel(const char* name, const QColor& color, QWidget* parent) {
-    auto* panel = new QWidget(parent);
-    panel->setObjectName(QString::fromLatin1(name));
-    panel->setAutoFillBackground(true);
-    QPalette palette = panel->palette();
-    palette.setColor(QPalette::Window, color);
-    panel->setPalette(palette);
-    return panel;
-}
 
 }  // namespace
 
@@ -69,7 +58,7 @@ void TFormMain::createLayout() {
     ScrollBox->setObjectName(QStringLiteral("ScrollBox"));
     ScrollBox->setAutoFillBackground(true);
     ScrollBox->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    PanelDraw = solidPanel("PanelDraw", Qt::black, ScrollBox);
+    PanelDraw = new DrawPanel(ScrollBox);
     PanelDraw->setGeometry(0, 0, kViewWidth, kViewHeight);
     ScrollBox->setWidget(PanelDraw);
     column->addWidget(PanelMusic);

@@ -11,6 +11,7 @@
 #include <QToolBar>
 
 #include "app/color_button.h"
+#include "app/draw_panel.h"
 #include "app/file_browser.h"
 #include "app/form_main.h"
 #include "app/program_resources.h"
@@ -63,38 +64,15 @@ QKeySequence ctrl(Qt::Key key) {
     return QKeySequence(Qt::CTRL | key);
 }
 
-// Factor lists: index = the blend factor's index.
-const QStringList kBlendFactors = {QStringLiteral("Zero"),
-                                   QStringLiteral("One"),
-                                   QStringLiteral("SrcColor"),
-                                   QStringLiteral("InvSrcColor"),
-                                   QStringLiteral("SrcAlpha"),
-                                   QStringLiteral("InvSrcAlpha"),
-                                   QStringLiteral("DestAlpha"),
-                                   QStringLiteral("InvDestAlpha"),
-                                   QStringLiteral("DestColor"),
-                                   QStringLiteral("InvDestColor"),
-                                   QStringLiteral("SrcAlphasat"),
-                                   QStringLiteral("BothSrcAlpha"),
-                                   QStringLiteral("BothInvSrcAlpha"),
-                                   QStringLiteral("BlendFactor"),
-                                   QStringLiteral("InvBlendFactor")};
-
-struct BlendMode {
-    const char* name;
-    std::int32_t code;
-};
-
-// Each mode's blend code: source factor in bits 0-7, destination factor in
-// bits 8-15, or one of the special codes from 0x7FFFFFF0.
-constexpr BlendMode kBlendModes[] = {
-    {"Blend_None", 0x000001},          {"Blend_Default", 0x000504},
-    {"Blend_Anti", 0x000109},          {"Blend_AlphaAdd", 0x000104},
-    {"Blend_AlphaAdd2", 0x000101},     {"Blend_AlphaAdd3", 0x000302},
-    {"Blend_AlphaAdd4", 0x7FFFFFF0},   {"Blend_ColorAdd", 0x000102},
-    {"Blend_Shadow", 0x000500},        {"Blend_Bright", 0x000201},
-    {"Blend_IgnoreColor", 0x7FFFFFF6}, {"Blend_Custom", 0x000001},
-};
+// The view's lists, in the order their indices carry meaning.
+template <std::size_t N>
+QStringList listItems(const std::array<std::string_view, N>& items) {
+    QStringList list;
+    for (const std::string_view item : items) {
+        list << QString::fromUtf8(item.data(), static_cast<qsizetype>(item.size()));
+    }
+    return list;
+}
 
 }  // namespace
 
@@ -213,10 +191,8 @@ void TFormMain::createViewControls() {
     auto* layout = new QHBoxLayout(panel);
     layout->setContentsMargins(0, 0, 0, 0);
     Tool_BlendMode = addList(panel, "Tool_BlendMode", "混合模式", {});
-    Tool_Zoom = addList(panel, "Tool_Zoom", "缩放比例",
-                        {QStringLiteral("50%"), QStringLiteral("100%"), QStringLiteral("200%"),
-                         QStringLiteral("400%"), QStringLiteral("800%"), QStringLiteral("自定义")});
-    Tool_Zoom->setCurrentIndex(1);
+    Tool_Zoom = addList(panel, "Tool_Zoom", "缩放比例", listItems(kZoomItems));
+    Tool_Zoom->setCurrentIndex(kZoomStartIndex);
     Tool_Alpha = new QSlider(Qt::Horizontal, panel);
     Tool_Alpha->setObjectName(QStringLiteral("Tool_Alpha"));
     Tool_Alpha->setRange(0, 255);
@@ -231,8 +207,9 @@ void TFormMain::createViewControls() {
     Tool_BackColor->setToolTip(QStringLiteral("背景颜色"));
     layout->addWidget(Tool_BlendColor);
     layout->addWidget(Tool_BackColor);
-    Tool_SrcBlend = addList(panel, "Tool_SrcBlend", "D3DRS_SRCBLEND", kBlendFactors);
-    Tool_DestBlend = addList(panel, "Tool_DestBlend", "D3DRS_DESTBLEND", kBlendFactors);
+    Tool_SrcBlend = addList(panel, "Tool_SrcBlend", "D3DRS_SRCBLEND", listItems(kBlendFactorNames));
+    Tool_DestBlend =
+        addList(panel, "Tool_DestBlend", "D3DRS_DESTBLEND", listItems(kBlendFactorNames));
     Tool_SrcBlend->setEnabled(false);
     Tool_DestBlend->setEnabled(false);
     StandardToolBar->addWidget(panel);
@@ -246,12 +223,13 @@ void TFormMain::fillBlendModes() {
     const QSignalBlocker blockDestination(Tool_DestBlend);
     Tool_BlendMode->clear();
     for (const BlendMode& mode : kBlendModes) {
-        Tool_BlendMode->addItem(QString::fromLatin1(mode.name), mode.code);
+        Tool_BlendMode->addItem(QString::fromLatin1(mode.name.data(), mode.name.size()),
+                                QVariant::fromValue(mode.code));
     }
     BlendCustomIndex = Tool_BlendMode->findText(QStringLiteral("Blend_Custom"));
-    Tool_SrcBlend->setCurrentIndex(1);
-    Tool_DestBlend->setCurrentIndex(0);
-    Tool_BlendMode->setCurrentIndex(1);
+    Tool_SrcBlend->setCurrentIndex(kSrcFactorStartIndex);
+    Tool_DestBlend->setCurrentIndex(kDestFactorStartIndex);
+    Tool_BlendMode->setCurrentIndex(kBlendDefaultIndex);
 }
 
 // A hidden menu item keeps a working shortcut: Qt switches off the shortcut
@@ -334,6 +312,9 @@ void TFormMain::connectViewControls() {
     for (QAction* item : {MENU_OPTION_BACKIMAGE, Tool_BackImage}) {
         connect(item, &QAction::triggered, this, &TFormMain::MENU_OPTION_BACKIMAGEClick);
     }
+    PanelDraw->onMouseDown = [this](const QPoint& point) { PanelDrawMouseDown(point); };
+    PanelDraw->onMouseMove = [this](const QPoint& point) { PanelDrawMouseMove(point); };
+    PanelDraw->onMouseUp = [this](const QPoint& point) { PanelDrawMouseUp(point); };
 }
 
 }  // namespace vantoro

@@ -1,23 +1,31 @@
-// The image view's side of the main window: the handlers of the view's
-// controls, and the hooks where the rendering device, the view's drawing and
-// the sound panel attach.
+// The image view's side of the main window: the device and its start, the
+// drawing steps of the frame tick, the handlers of the view's controls,
+// dragging on PanelDraw and the background picture; and the hooks where the
+// sound panel attaches. What a frame draws, and the view's settings, live in
+// ImageView (render/image_view.h); the handlers here read the controls and
+// the dialogs and hand the values over.
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
+#include <QImage>
 #include <QScrollArea>
 #include <QSlider>
 #include <QTimer>
+#include <cstring>
+#include <span>
+#include <stdexcept>
 
 #include "app/color_button.h"
 #include "app/dialog_seam.h"
+#include "app/draw_panel.h"
 #include "app/form_main.h"
-#include "shell/decimal_text.h"
+#include "image_io/picture_reader.h"
+#include "render/dx9_device.h"
 
 namespace vantoro {
 namespace {
 
-constexpr double kZoomSteps[] = {0.5, 1.0, 2.0, 4.0, 8.0};  // "50%" to "800%"
-constexpr int kCustomZoomIndex = 5;                         // "自定义"
-constexpr std::int32_t kImageTextureSide = 1024;
+const char kMessageCaption[] = "提示信息";
 
 void paintBackground(QWidget* widget, std::uint32_t bgr) {
     QPalette palette = widget->palette();
@@ -26,32 +34,107 @@ void paintBackground(QWidget* widget, std::uint32_t bgr) {
     widget->setAutoFillBackground(true);
 }
 
+// A Qt image as picture rows: ARGB32 keeps B, G, R, A in memory order.
+Picture pictureOf(const QImage& source) {
+    const QImage image = source.convertToFormat(QImage::Format_ARGB32);
+    Picture picture;
+    picture.width = static_cast<std::uint32_t>(image.width());
+    picture.height = static_cast<std::uint32_t>(image.height());
+    picture.hasAlpha = image.hasAlphaChannel();
+    picture.pixels.resize(picture.stride() * picture.height);
+    for (std::uint32_t y = 0; y < picture.height; ++y) {
+        std::memcpy(picture.row(y), image.constScanLine(static_cast<int>(y)), picture.stride());
+    }
+    return picture;
+}
+
+PictureKind pictureKindOfFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return PictureKind::Unknown;
+    const QByteArray head = file.read(8);
+    return pictureKindOf(std::span(reinterpret_cast<const std::uint8_t*>(head.constData()),
+                                   static_cast<std::size_t>(head.size())));
+}
+
+// The picture dialog offers every format Qt reads; BMP, PNG and JPEG go
+// through the program's own reader (and fail with its reason), anything
+// else through Qt.
+Result<Picture> loadPictureFile(const QString& path) {
+    Result<Picture> read = readPicture(path.toStdString());
+    if (read || pictureKindOfFile(path) != PictureKind::Unknown) return read;
+    const QImage image(path);
+    if (image.isNull()) return read;
+    if (static_cast<std::uint64_t>(image.width()) * image.height() > kMaxPicturePixels) {
+        return fail(path.toStdString() + ": picture too large");
+    }
+    return pictureOf(image);
+}
+
 }  // namespace
+
+// --- The device ------------------------------------------------------------------
+
+// PanelDraw is the device's window, sized to the device; the view's handlers
+// are its events, and the view's start and end switch the frame timer.
+bool TFormMain::initializeDevice() {
+    MyDevice = std::make_unique<TDX9Device>();
+    MyDevice->SetBitDepth(TBitDepth::bdLow);
+    MyDevice->SetVSync(false);
+    MyDevice->SetAutoInitialize(false);
+    View.onTimerSwitch = [this](bool on) { on ? Timer->start() : Timer->stop(); };
+    View.attachTo(*MyDevice);
+    PanelDraw->setGeometry(0, 0, MyDevice->Width(), MyDevice->Height());
+    MyDevice->SetWindowHandle(PanelDraw);
+    if (MyDevice->Initialize()) return true;
+    m_dialogs->message(this, {QString::fromUtf8(kMessageCaption),
+                              QStringLiteral("初始化设备失败, error ") +
+                                  QString::fromStdString(MyDevice->ErrorMsg()),
+                              MessageIcon::Error});
+    return false;
+}
+
+// The frame tick's drawing steps read the controls as they stand.
+void TFormMain::syncViewControls() {
+    View.placement = Tool_Middle->isChecked()   ? ViewPlacement::Centred
+                     : Tool_Random->isChecked() ? ViewPlacement::User
+                                                : ViewPlacement::Origin;
+    View.alignToOffsets = Tool_Position->isChecked();
+    View.flipHorizontal = MENU_OPTION_LEVEL->isChecked();
+    View.flipVertical = MENU_OPTION_UPRIGHTNESS->isChecked();
+    View.alpha = Tool_Alpha->value();
+}
+
+// The scene into its target, the target onto the back buffer, present.
+void TFormMain::renderFrame() {
+    if (!MyDevice || !MyDevice->Initialized()) return;
+    syncViewControls();
+    View.renderFrame(*MyDevice);
+}
+
+// --- The view's controls ---------------------------------------------------------
 
 void TFormMain::Tool_BlendModeChange() {
     const int index = Tool_BlendMode->currentIndex();
-    if (index >= 0) FBlendCode = Tool_BlendMode->itemData(index).toInt();
+    if (index >= 0) View.FBlendCode = Tool_BlendMode->itemData(index).toUInt();
     const bool custom = index >= 0 && index == BlendCustomIndex;
     Tool_SrcBlend->setEnabled(custom);
     Tool_DestBlend->setEnabled(custom);
     if (custom) Tool_DestBlendChange();
 }
 
-// Source factor in the low byte, destination factor in the next; operation 0 (add).
 void TFormMain::Tool_DestBlendChange() {
-    FBlendCode =
-        (Tool_DestBlend->currentIndex() & 0xFF) * 256 + (Tool_SrcBlend->currentIndex() & 0xFF);
+    View.FBlendCode =
+        customBlendCode(Tool_SrcBlend->currentIndex(), Tool_DestBlend->currentIndex());
 }
 
-// A custom zoom is not range-checked: 0 hides the image, a negative one
-// mirrors it.
+// The list keeps showing "自定义" after a custom zoom; Cancel changes nothing.
 void TFormMain::Tool_ZoomChange() {
     const int index = Tool_Zoom->currentIndex();
-    if (index >= 0 && index < kCustomZoomIndex) FZoom = kZoomSteps[index];
-    if (index != kCustomZoomIndex) return;
+    if (const auto zoom = zoomOfItem(index)) View.FZoom = *zoom;
+    if (index != kZoomCustomIndex) return;
     const auto text = m_dialogs->inputText(this, QStringLiteral("设置缩放比例"),
                                            QStringLiteral("例如：10 代表 10%"), QString());
-    if (text) FZoom = parseDecimalInt32(text->toStdString()).value_or(100) / 100.0;
+    if (text) View.FZoom = customZoom(text->toStdString());
 }
 
 void TFormMain::Tool_AlphaChange() {
@@ -59,14 +142,14 @@ void TFormMain::Tool_AlphaChange() {
 }
 
 void TFormMain::Tool_BackColorClick() {
-    BackColor = Tool_BackColor->colorBgr();
-    paintBackground(PanelDraw, BackColor);
-    paintBackground(ScrollBox, BackColor);
+    View.BackColor = Tool_BackColor->colorBgr();
+    paintBackground(PanelDraw, View.BackColor);
+    paintBackground(ScrollBox, View.BackColor);
     UpdateStatusBar();
 }
 
 void TFormMain::Tool_BlendColorClick() {
-    BlendColor = Tool_BlendColor->colorBgr();
+    View.BlendColor = Tool_BlendColor->colorBgr();
     UpdateStatusBar();
 }
 
@@ -85,40 +168,39 @@ void TFormMain::MENU_OPTION_BACKIMAGEClick() {
     loadBackImage(*picture);
 }
 
-// --- Hooks -------------------------------------------------------------------
-//
-// The window runs as after a device that initialised: the image texture
-// lives in plain memory, so a selection decodes into it, and the frame tick
-// runs (auto play steps in it). The device takes these places when it lands:
-// initializeDevice creates it and answers whether it initialised, its
-// initialise and finalise events arrive at MyDeviceInitialize and
-// MyDeviceFinalize, and renderFrame draws one frame.
-
-bool TFormMain::initializeDevice() {
-    MyDeviceInitialize();
-    return true;
+// A picture that does not load is reported as any failed command is, and
+// leaves the background as it was.
+void TFormMain::loadBackImage(const QString& path) {
+    const Result<Picture> picture = loadPictureFile(path);
+    if (!picture) {
+        showException(std::runtime_error(picture.error()));
+        return;
+    }
+    View.loadBackground(*picture);
 }
+
+// --- Dragging on PanelDraw ---------------------------------------------------------
+
+void TFormMain::PanelDrawMouseDown(const QPoint& point) {
+    syncViewControls();  // a drag starts only at the user position
+    View.PanelDrawMouseDown(point.x(), point.y());
+}
+
+void TFormMain::PanelDrawMouseMove(const QPoint& point) {
+    if (View.PanelDrawMouseMove(point.x(), point.y(), PanelDraw->width(), PanelDraw->height())) {
+        UpdateStatusBar();
+    }
+}
+
+void TFormMain::PanelDrawMouseUp(const QPoint& /*point*/) {
+    View.PanelDrawMouseUp();
+}
+
+// --- Sound hooks -------------------------------------------------------------------
 
 bool TFormMain::initializeAudio() {
     return true;
 }
-
-void TFormMain::MyDeviceInitialize() {
-    Timer->start();
-    ImageTexture = std::make_unique<TDXImageTexture>();
-    ImageTexture->SetSize(kImageTextureSide, kImageTextureSide);
-    ImageTexture->SetImageSize(1, 1);
-}
-
-void TFormMain::MyDeviceFinalize() {
-    Timer->stop();
-    ImageTexture.reset();
-}
-
-// Render into the scene target with BackColor, Render with BackColor, Flip.
-void TFormMain::renderFrame() {}
-
-void TFormMain::loadBackImage(const QString& /*path*/) {}
 
 void TFormMain::stopSound() {}
 

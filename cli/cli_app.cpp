@@ -12,64 +12,26 @@
 #include "archive/file_names.h"
 #include "archive/std_palette.h"
 #include "archive/wil.h"
+#include "cli/cli_support.h"
+#include "cli/render_command.h"
 #include "image_io/bmp_file.h"
 #include "image_io/png_file.h"
 #include "image_io/texel_rgba.h"
 #include "render/dx9_textures.h"
 
 namespace vantoro {
-namespace {
+namespace cli {
 
-constexpr std::string_view kPrefix = "vantoro-cli: ";
-
-// Ends a command from any depth with an exit code and one message line.
-// Deliberately not a std::exception, so it never mixes with archive errors.
-struct CliExit {
-    int code;
-    std::string message;
-};
-
-[[noreturn]] void usageError(const std::string& message, std::string_view command) {
+void usageError(const std::string& message, std::string_view command) {
     const std::string help =
         command.empty() ? "vantoro-cli --help" : "vantoro-cli " + std::string(command) + " --help";
     throw CliExit{kExitUsage, message + " (see " + help + ")"};
 }
 
-[[noreturn]] void failure(const std::string& message) {
+void failure(const std::string& message) {
     throw CliExit{kExitFailure, message};
 }
 
-// What the words after the command name asked for.
-struct Invocation {
-    std::string_view command;
-    std::optional<std::uint8_t> kind;
-    std::vector<std::string> operands;
-};
-
-struct CommandSpec {
-    std::string_view name;
-    std::string_view operands;  // as shown in the usage line
-    std::size_t operandCount;
-    std::string_view brief;    // one line for the program's help
-    std::string_view summary;  // the command's own help
-    int (*run)(const Invocation&, std::ostream&, std::ostream&);
-};
-
-constexpr std::string_view kOptionsHelp =
-    "Options:\n"
-    "  --kind N   archive kind: 0 Mir2 .wil, 1 Mir2 16-bit .wil, 2 .wis, 3 pack .pak,\n"
-    "             4 Mir3 .wil, 5 Woool .sgl, 6 Wuyi .521g, 7 .wzl, 8 .miz.\n"
-    "             Without it the kind follows the file's extension, in any letter case:\n"
-    "             .wil 0 (4 when the file starts with the 16-bit value 1), .wis 2,\n"
-    "             .wzl 7, .sgl 5, .521g 6, .pak 3, .miz 8.\n"
-    "  --help     show this help\n"
-    "\n"
-    "Exit status: 0 success, 1 the archive or the entry failed, 2 usage error or\n"
-    "missing file.\n";
-
-// ---- Parsing -----------------------------------------------------------------
-
-// A decimal number without sign, at most `max`.
 std::optional<std::uint32_t> parseNumber(std::string_view text, std::uint32_t max) {
     if (text.empty() || text.size() > 10) return std::nullopt;
     std::uint64_t value = 0;
@@ -81,59 +43,13 @@ std::optional<std::uint32_t> parseNumber(std::string_view text, std::uint32_t ma
     return static_cast<std::uint32_t>(value);
 }
 
-std::uint8_t parseKind(std::string_view text, std::string_view command) {
-    const auto kind = parseNumber(text, 255);
-    if (!kind) usageError("bad archive kind '" + std::string(text) + "'", command);
-    return static_cast<std::uint8_t>(*kind);
-}
-
-// A word starting with '-' is an option, except a negative number, which is
-// a (bad) operand and reported as such.
-bool looksLikeOption(std::string_view word) {
-    return word.size() > 1 && word[0] == '-' && !(word[1] >= '0' && word[1] <= '9');
-}
-
-// The k-th word of the command's operand list ("FILE INDEX OUT.bmp").
-std::string operandName(const CommandSpec& spec, std::size_t k) {
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < k; ++i) start = spec.operands.find(' ', start) + 1;
-    return std::string(spec.operands.substr(start, spec.operands.find(' ', start) - start));
-}
-
-Invocation parseWords(const CommandSpec& spec, std::span<const std::string> words) {
-    Invocation call{spec.name, std::nullopt, {}};
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        const std::string& word = words[i];
-        if (optionsEnded || !looksLikeOption(word)) {
-            call.operands.push_back(word);
-        } else if (word == "--") {
-            optionsEnded = true;
-        } else if (word == "--kind") {
-            if (i + 1 == words.size()) usageError("--kind needs a value", spec.name);
-            call.kind = parseKind(words[++i], spec.name);
-        } else if (word.rfind("--kind=", 0) == 0) {
-            call.kind = parseKind(std::string_view(word).substr(7), spec.name);
-        } else {
-            usageError("unknown option '" + word + "'", spec.name);
-        }
-    }
-    if (call.operands.size() > spec.operandCount) {
-        usageError("unexpected argument '" + call.operands[spec.operandCount] + "'", spec.name);
-    }
-    if (call.operands.size() < spec.operandCount) {
-        usageError("missing argument " + operandName(spec, call.operands.size()), spec.name);
-    }
-    return call;
-}
-
 std::int32_t parseIndex(const Invocation& call) {
     const auto index = parseNumber(call.operands[1], 0x7FFFFFFF);
     if (!index) usageError("bad index '" + call.operands[1] + "'", call.command);
     return static_cast<std::int32_t>(*index);
 }
 
-// ---- Opening the archive --------------------------------------------------------
+namespace {
 
 std::uint8_t kindOf(const Invocation& call) {
     const std::string& path = call.operands[0];
@@ -175,6 +91,8 @@ void initialize(TWMBaseImages& archive) {
     }
 }
 
+}  // namespace
+
 std::unique_ptr<TWMBaseImages> openArchive(const Invocation& call) {
     std::unique_ptr<TWMBaseImages> archive = createArchive(call.operands[0], kindOf(call));
     initialize(*archive);
@@ -191,10 +109,119 @@ void checkIndexInRange(const TWMBaseImages& archive, std::int32_t index) {
     failure("index " + std::to_string(index) + " out of range (" + range + ")");
 }
 
-// The reader's reason, when it gave one.
 std::string withReason(std::string message, const TWMBaseImages& archive) {
     if (!archive.lastError().empty()) message += ": " + archive.lastError();
     return message;
+}
+
+}  // namespace cli
+
+namespace {
+
+using namespace cli;
+
+constexpr std::string_view kPrefix = "vantoro-cli: ";
+
+struct CommandSpec {
+    std::string_view name;
+    std::string_view operands;  // as shown in the usage line
+    std::size_t operandCount;
+    std::string_view brief;    // one line for the program's help
+    std::string_view summary;  // the command's own help
+    int (*run)(const Invocation&, std::ostream&, std::ostream&);
+    std::span<const OptionSpec> options = {};  // besides --kind and --help
+};
+
+constexpr std::string_view kOptionsHelp =
+    "Options:\n"
+    "  --kind N   archive kind: 0 Mir2 .wil, 1 Mir2 16-bit .wil, 2 .wis, 3 pack .pak,\n"
+    "             4 Mir3 .wil, 5 Woool .sgl, 6 Wuyi .521g, 7 .wzl, 8 .miz.\n"
+    "             Without it the kind follows the file's extension, in any letter case:\n"
+    "             .wil 0 (4 when the file starts with the 16-bit value 1), .wis 2,\n"
+    "             .wzl 7, .sgl 5, .521g 6, .pak 3, .miz 8.\n"
+    "  --help     show this help\n"
+    "\n"
+    "Exit status: 0 success, 1 the archive or the entry failed, 2 usage error or\n"
+    "missing file.\n";
+
+// ---- Parsing -----------------------------------------------------------------
+
+std::uint8_t parseKind(std::string_view text, std::string_view command) {
+    const auto kind = parseNumber(text, 255);
+    if (!kind) usageError("bad archive kind '" + std::string(text) + "'", command);
+    return static_cast<std::uint8_t>(*kind);
+}
+
+// A word starting with '-' is an option, except a negative number, which is
+// a (bad) operand and reported as such.
+bool looksLikeOption(std::string_view word) {
+    return word.size() > 1 && word[0] == '-' && !(word[1] >= '0' && word[1] <= '9');
+}
+
+// The k-th word of the command's operand list ("FILE INDEX OUT.bmp").
+std::string operandName(const CommandSpec& spec, std::size_t k) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < k; ++i) start = spec.operands.find(' ', start) + 1;
+    return std::string(spec.operands.substr(start, spec.operands.find(' ', start) - start));
+}
+
+const OptionSpec* findOption(const CommandSpec& spec, std::string_view name) {
+    for (const OptionSpec& option : spec.options) {
+        if (option.name == name) return &option;
+    }
+    return nullptr;
+}
+
+// "--name value" or "--name=value"; a value may look like an option
+// ("--zoom -50"), since it is taken by position.
+std::string optionValue(std::span<const std::string> words, std::size_t& i, std::string_view name,
+                        std::optional<std::string> inlineValue, std::string_view command) {
+    if (inlineValue) return *inlineValue;
+    if (i + 1 == words.size()) usageError(std::string(name) + " needs a value", command);
+    return words[++i];
+}
+
+void parseOption(const CommandSpec& spec, std::span<const std::string> words, std::size_t& i,
+                 Invocation& call) {
+    const std::string& word = words[i];
+    const std::size_t equals = word.find('=');
+    const std::string name = word.substr(0, equals);
+    std::optional<std::string> inlineValue;
+    if (equals != std::string::npos) inlineValue = word.substr(equals + 1);
+    if (name == "--kind") {
+        call.kind = parseKind(optionValue(words, i, name, inlineValue, spec.name), spec.name);
+        return;
+    }
+    const OptionSpec* option = findOption(spec, name);
+    if (!option) usageError("unknown option '" + word + "'", spec.name);
+    if (option->value.empty()) {
+        if (inlineValue) usageError(name + " takes no value", spec.name);
+        call.options.push_back({option->name, {}});
+    } else {
+        call.options.push_back({option->name, optionValue(words, i, name, inlineValue, spec.name)});
+    }
+}
+
+Invocation parseWords(const CommandSpec& spec, std::span<const std::string> words) {
+    Invocation call{spec.name, std::nullopt, {}, {}};
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (optionsEnded || !looksLikeOption(word)) {
+            call.operands.push_back(word);
+        } else if (word == "--") {
+            optionsEnded = true;
+        } else {
+            parseOption(spec, words, i, call);
+        }
+    }
+    if (call.operands.size() > spec.operandCount) {
+        usageError("unexpected argument '" + call.operands[spec.operandCount] + "'", spec.name);
+    }
+    if (call.operands.size() < spec.operandCount) {
+        usageError("missing argument " + operandName(spec, call.operands.size()), spec.name);
+    }
+    return call;
 }
 
 // ---- Commands -----------------------------------------------------------------
@@ -240,19 +267,6 @@ int runList(const Invocation& call, std::ostream& out, std::ostream& err) {
         out << listLine(*archive, index, err) << '\n';
     }
     return kExitOk;
-}
-
-// Entry operations may raise (the named archive errors); those end the
-// command with the exception's message.
-template <typename Operation>
-auto guarded(Operation operation) -> decltype(operation()) {
-    try {
-        return operation();
-    } catch (const std::exception& error) {
-        failure(error.what());
-    } catch (...) {
-        failure("unknown error");
-    }
 }
 
 int runBitmap(const Invocation& call, std::ostream&, std::ostream&) {
@@ -303,7 +317,7 @@ int runTexture(const Invocation& call, std::ostream&, std::ostream&) {
     return kExitOk;
 }
 
-constexpr CommandSpec kCommands[] = {
+const CommandSpec kCommands[] = {
     {"info", "FILE", 1, "kind, class and number of entries",
      "Print the archive's kind, class and number of entries.", runInfo},
     {"list", "FILE", 1, "one line per entry: INDEX TYPE WIDTH HEIGHT PX PY",
@@ -318,15 +332,23 @@ constexpr CommandSpec kCommands[] = {
      "Draw an entry into a texture as the view does and write the image part of it\n"
      "as an RGBA PNG file.",
      runTexture},
+    {"render", "FILE INDEX OUT.png", 3, "draw an entry in the view as RGB PNG", kRenderSummary,
+     runRender, kRenderOptions},
 };
 
 // ---- Help and dispatch -----------------------------------------------------------
+
+std::string usageOf(const CommandSpec& spec, bool withOptions) {
+    std::string usage = std::string(spec.name) + " [--kind N] " + std::string(spec.operands);
+    if (withOptions && !spec.options.empty()) usage += " [options]";
+    return usage;
+}
 
 void printProgramHelp(std::ostream& out) {
     out << "Usage: vantoro-cli COMMAND [--kind N] FILE [INDEX OUT]\n\n"
         << "Inspect the image archives Vantoro reads.\n\nCommands:\n";
     for (const CommandSpec& spec : kCommands) {
-        std::string usage = std::string(spec.name) + " [--kind N] " + std::string(spec.operands);
+        std::string usage = usageOf(spec, false);
         usage.resize(std::max<std::size_t>(usage.size() + 2, 40), ' ');
         out << "  " << usage << spec.brief << '\n';
     }
@@ -334,9 +356,18 @@ void printProgramHelp(std::ostream& out) {
 }
 
 void printCommandHelp(const CommandSpec& spec, std::ostream& out) {
-    out << "Usage: vantoro-cli " << spec.name << " [--kind N] " << spec.operands << "\n\n"
-        << spec.summary << "\n\n"
-        << kOptionsHelp;
+    out << "Usage: vantoro-cli " << usageOf(spec, true) << "\n\n" << spec.summary << "\n\n";
+    if (!spec.options.empty()) {
+        out << "Options of " << spec.name << ":\n";
+        for (const OptionSpec& option : spec.options) {
+            std::string left = std::string(option.name);
+            if (!option.value.empty()) left.append(" ").append(option.value);
+            left.resize(std::max<std::size_t>(left.size() + 2, 26), ' ');
+            out << "  " << left << option.help << '\n';
+        }
+        out << '\n';
+    }
+    out << kOptionsHelp;
 }
 
 bool asksForHelp(std::span<const std::string> words) {

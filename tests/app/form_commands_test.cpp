@@ -1,10 +1,12 @@
 // Start-up state, command state, shortcuts, the status bar and the view's
 // controls.
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QScrollArea>
 #include <QSlider>
 #include <QStatusBar>
@@ -14,6 +16,10 @@
 
 #include "app/color_button.h"
 #include "app/draw_grid.h"
+#include "app/draw_panel.h"
+#include "image_io/texel_rgba.h"
+#include "render/d3d9/d3d9_adapter.h"
+#include "render/dx9_device.h"
 #include "tests/app/form_fixture.h"
 
 namespace vantoro::testing {
@@ -48,7 +54,7 @@ TEST_F(CommandTest, StartsWithoutArchiveAndWithTheDesignedControls) {
     EXPECT_FALSE(form().Tool_SrcBlend->isEnabled());
     EXPECT_EQ(form().Tool_Zoom->currentText(), QStringLiteral("100%"));
     EXPECT_EQ(form().Tool_Alpha->value(), 255);
-    EXPECT_EQ(form().FBlendCode, 0x0504);
+    EXPECT_EQ(form().View.FBlendCode, 0x0504u);
     EXPECT_EQ(form().PanelDraw->size(), QSize(800, 600));
     EXPECT_FALSE(form().PanelMusic->isVisibleTo(&form()));
     EXPECT_EQ(form().ScrollBox->palette().color(QPalette::Window), QColor(0x80, 0x80, 0x80));
@@ -164,15 +170,15 @@ TEST_F(CommandTest, StatusBarBeforeAndAfterASelection) {
 TEST_F(CommandTest, BlendModeAndFactorListsSetTheBlendCode) {
     form().Tool_BlendMode->setCurrentIndex(8);  // "Blend_Shadow"
     emit form().Tool_BlendMode->activated(8);
-    EXPECT_EQ(form().FBlendCode, 0x0500);
+    EXPECT_EQ(form().View.FBlendCode, 0x0500u);
     EXPECT_FALSE(form().Tool_SrcBlend->isEnabled());
     form().Tool_BlendMode->setCurrentIndex(form().BlendCustomIndex);
     emit form().Tool_BlendMode->activated(form().BlendCustomIndex);
     EXPECT_TRUE(form().Tool_DestBlend->isEnabled());
-    EXPECT_EQ(form().FBlendCode, 0x0001);  // One over Zero
+    EXPECT_EQ(form().View.FBlendCode, 0x0001u);  // One over Zero
     form().Tool_DestBlend->setCurrentIndex(5);
     emit form().Tool_DestBlend->activated(5);
-    EXPECT_EQ(form().FBlendCode, 0x0501);
+    EXPECT_EQ(form().View.FBlendCode, 0x0501u);
 }
 
 TEST_F(CommandTest, ZoomListAndCustomZoom) {
@@ -181,27 +187,169 @@ TEST_F(CommandTest, ZoomListAndCustomZoom) {
         emit form().Tool_Zoom->activated(index);
     };
     choose(3);
-    EXPECT_EQ(form().FZoom, 4.0);
+    EXPECT_EQ(form().View.FZoom, 4.0);
     dialogs.inputAnswers = {QStringLiteral("10"), QStringLiteral("abc"), std::nullopt};
     choose(5);
-    EXPECT_EQ(form().FZoom, 0.1);
+    EXPECT_EQ(form().View.FZoom, 0.1);
     EXPECT_EQ(dialogs.asked.back().caption, QStringLiteral("设置缩放比例"));
     EXPECT_EQ(dialogs.asked.back().text, QStringLiteral("例如：10 代表 10%"));
     choose(5);
-    EXPECT_EQ(form().FZoom, 1.0);
-    form().FZoom = 2.0;
+    EXPECT_EQ(form().View.FZoom, 1.0);
+    form().View.FZoom = 2.0;
     choose(5);  // cancelled
-    EXPECT_EQ(form().FZoom, 2.0);
+    EXPECT_EQ(form().View.FZoom, 2.0);
 }
 
 TEST_F(CommandTest, ColourMenuItemsClickTheirButtons) {
     dialogs.colorAnswers = {QColor(0x11, 0x22, 0x33), QColor(0x44, 0x55, 0x66)};
     form().MENU_OPTION_BACKCOLOR->trigger();
-    EXPECT_EQ(form().BackColor, 0x332211u);
+    EXPECT_EQ(form().View.BackColor, 0x332211u);
     EXPECT_EQ(form().PanelDraw->palette().color(QPalette::Window), QColor(0x11, 0x22, 0x33));
     form().MENU_OPTION_BLENDCOLOR->trigger();
-    EXPECT_EQ(form().BlendColor, 0x665544u);
+    EXPECT_EQ(form().View.BlendColor, 0x665544u);
     EXPECT_EQ(form().Tool_BlendColor->colorBgr(), 0x665544u);
+}
+
+// ---- the view, drawn through the device into PanelDraw -----------------------------
+
+using ViewTest = FormTest;
+
+constexpr QRgb kGrey = 0xFF808080;
+
+// One frame tick; the frame PanelDraw was given.
+QImage tick(TFormMain& f) {
+    f.TimerTimer();
+    return f.PanelDraw->presentedFrame().copy();
+}
+
+// Texel (x, y) of the selected image as the view would show it unblended.
+QRgb texelOf(TFormMain& f, int x, int y) {
+    TDXImageTexture& texture = *f.View.ImageTexture;
+    TDXLockedRect rect;
+    if (!texture.Lock(kLockRead, rect)) return 0;
+    const auto bytes = static_cast<std::uint64_t>(rect.Pitch) * texture.FHeight;
+    const auto rgba = texelsToRgba(
+        {{static_cast<const std::uint8_t*>(rect.Bits), bytes}, rect.Pitch, texture.FFormat},
+        texture.GetWidth(), texture.GetHeight());
+    texture.Unlock();
+    const std::uint8_t* p = &(*rgba)[static_cast<std::size_t>(y * texture.GetWidth() + x) * 4];
+    return qRgb(p[0], p[1], p[2]);
+}
+
+// Narrow texel channels may widen by a unit differently in the renderer.
+bool near(QRgb a, QRgb b) {
+    return std::abs(qRed(a) - qRed(b)) <= 1 && std::abs(qGreen(a) - qGreen(b)) <= 1 &&
+           std::abs(qBlue(a) - qBlue(b)) <= 1;
+}
+
+TEST_F(ViewTest, TheDeviceStartsWithTheWindowAndTheTickShowsTheSelection) {
+    ASSERT_TRUE(form().MyDevice && form().MyDevice->Initialized());
+    EXPECT_EQ(form().MyDevice->WindowHandle(), form().PanelDraw);
+    EXPECT_TRUE(form().View.ImageTexture && form().View.FSceneTarget);
+    EXPECT_EQ(form().PanelDraw->framesPresented(), 0);
+    const QImage empty = tick(form());
+    ASSERT_EQ(empty.size(), QSize(800, 600));
+    EXPECT_EQ(empty.pixel(0, 0), kGrey);
+
+    openArchive(writeMir2("a.wil", 3), 0);
+    ASSERT_TRUE(form().SelectImage(2));  // 6 x 5 at offsets (2, -2)
+    EXPECT_EQ(form().View.FImageOffsetX, 2);
+    EXPECT_EQ(form().View.FImageOffsetY, -2);
+    const QImage frame = tick(form());
+    EXPECT_TRUE(near(frame.pixel(0, 0), texelOf(form(), 0, 0)));
+    EXPECT_TRUE(near(frame.pixel(5, 4), texelOf(form(), 5, 4)));
+    EXPECT_EQ(frame.pixel(6, 0), kGrey);
+}
+
+TEST_F(ViewTest, PlacementFlipAlphaAndZoomControlsReachTheFrame) {
+    openArchive(writeMir2("a.wil", 3), 0);
+    ASSERT_TRUE(form().SelectImage(2));
+    form().Tool_Middle->trigger();  // (800 - 6) / 2, (600 - 5) / 2
+    EXPECT_TRUE(near(tick(form()).pixel(397, 297), texelOf(form(), 0, 0)));
+    form().Tool_Position->trigger();  // offsets + (266, 200)
+    EXPECT_TRUE(near(tick(form()).pixel(268, 198), texelOf(form(), 0, 0)));
+    form().MENU_OPTION_LEVEL->trigger();
+    EXPECT_TRUE(near(tick(form()).pixel(268, 198), texelOf(form(), 5, 0)));
+    form().MENU_OPTION_LEVEL->trigger();
+
+    // -100 %: mirrored both ways, spreading left and up from the aligned point.
+    dialogs.inputAnswers = {QStringLiteral("-100")};
+    form().Tool_Zoom->setCurrentIndex(kZoomCustomIndex);
+    emit form().Tool_Zoom->activated(kZoomCustomIndex);
+    const QImage mirrored = tick(form());
+    EXPECT_TRUE(near(mirrored.pixel(262, 193), texelOf(form(), 5, 4)));
+    EXPECT_TRUE(near(mirrored.pixel(267, 197), texelOf(form(), 0, 0)));
+
+    form().Tool_Alpha->setValue(0);  // Blend_Default's alpha test drops every texel
+    EXPECT_EQ(tick(form()).pixel(267, 197), kGrey);
+}
+
+void sendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, QPointF(at), widget->mapToGlobal(QPointF(at)), button, buttons,
+                      Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+TEST_F(ViewTest, DraggingOnThePanelMovesTheUserPositionAndTheStatusBar) {
+    QWidget* surface = form().PanelDraw;
+    sendMouse(surface, QEvent::MouseButtonPress, {10, 10}, Qt::LeftButton);
+    sendMouse(surface, QEvent::MouseMove, {30, 15}, Qt::LeftButton);
+    EXPECT_EQ(form().View.FUserX, 20);
+    EXPECT_EQ(form().View.FUserY, 5);
+    EXPECT_EQ(panel(7), QStringLiteral("测试: (20,5)"));
+    sendMouse(surface, QEvent::MouseMove, {2000, 2000}, Qt::LeftButton);
+    EXPECT_EQ(form().View.FUserX, 740);
+    sendMouse(surface, QEvent::MouseButtonRelease, {2000, 2000}, Qt::NoButton);
+    sendMouse(surface, QEvent::MouseMove, {0, 0}, Qt::NoButton);
+    EXPECT_EQ(form().View.FUserX, 740);
+
+    form().Tool_Middle->trigger();  // centred: a drag moves nothing
+    sendMouse(surface, QEvent::MouseButtonPress, {10, 10}, Qt::LeftButton);
+    sendMouse(surface, QEvent::MouseMove, {50, 50}, Qt::LeftButton);
+    EXPECT_EQ(form().View.FUserY, 540);
+}
+
+TEST_F(ViewTest, ColourButtonsAndTheBackgroundPicture) {
+    dialogs.colorAnswers = {QColor(0x10, 0x20, 0x30)};
+    form().MENU_OPTION_BACKCOLOR->trigger();
+    EXPECT_EQ(tick(form()).pixel(400, 300), qRgb(0x10, 0x20, 0x30));
+
+    QImage picture(3, 2, QImage::Format_RGB32);  // PPM: a format only Qt reads here
+    picture.fill(QColor(0x40, 0x50, 0x60));
+    const QString ppm = QString::fromStdString(dir.file("back.ppm"));
+    ASSERT_TRUE(picture.save(ppm, "PPM"));
+    dialogs.fileAnswers = {ppm};
+    form().Tool_BackImage->trigger();
+    QImage frame = tick(form());
+    EXPECT_EQ(frame.pixel(2, 1), qRgb(0x40, 0x50, 0x60));
+    EXPECT_EQ(frame.pixel(3, 1), qRgb(0x10, 0x20, 0x30));
+
+    // A picture that does not load is reported and changes nothing.
+    writeFile(dir.file("broken.png"), Bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0});
+    dialogs.fileAnswers = {QString::fromStdString(dir.file("broken.png"))};
+    form().MENU_OPTION_BACKIMAGE->trigger();
+    ASSERT_FALSE(dialogs.askedOf(QStringLiteral("message")).empty());
+    EXPECT_TRUE(dialogs.askedOf(QStringLiteral("message")).back().text.contains("broken.png"));
+    EXPECT_EQ(tick(form()).pixel(2, 1), qRgb(0x40, 0x50, 0x60));
+}
+
+TEST_F(ViewTest, AFailedDeviceIsReportedAndNothingIsDrawn) {
+    destroyForm();
+    d3d9::AdapterDescription adapter = d3d9::AdapterDescription::standard();
+    adapter.maxTextureWidth = 2000;  // below what the program asks of a device
+    d3d9::ScopedAdapter scope(adapter);
+    restartForm();
+    const auto messages = dialogs.askedOf(QStringLiteral("message"));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].caption, QStringLiteral("提示信息"));
+    EXPECT_EQ(messages[0].text,
+              QStringLiteral("初始化设备失败, error 电脑配置达不到游戏运行最低要求。"));
+    EXPECT_FALSE(form().Timer->isActive());
+    EXPECT_FALSE(form().View.ImageTexture);
+    openArchive(writeMir2("a.wil", 2), 0);
+    EXPECT_TRUE(form().SelectImage(1));  // selecting still works, without a texture
+    EXPECT_TRUE(tick(form()).isNull());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "archive/byte_reader.h"
 #include "archive/std_palette.h"
 #include "cli/cli_app.h"
+#include "tests/cli/cli_test_support.h"
 #include "tests/support/m2_def_writer.h"
 #include "tests/support/m2_wis_writer.h"
 #include "tests/support/m2_zip_writer.h"
@@ -22,31 +23,12 @@ namespace vantoro {
 namespace {
 
 using testing::Bytes;
-
-struct CliRun {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-CliRun runWith(const std::vector<std::string>& args) {
-    std::ostringstream out;
-    std::ostringstream err;
-    CliRun run;
-    run.code = runCli(args, out, err);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
-}
-
-// A usage error or failure: nothing on stdout, one prefixed line on stderr.
-void expectOneLineError(const CliRun& run, int code, const std::string& fragment = "") {
-    EXPECT_EQ(code, run.code) << run.err;
-    EXPECT_EQ("", run.out);
-    EXPECT_EQ(0u, run.err.rfind("vantoro-cli: ", 0)) << run.err;
-    EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
-    EXPECT_NE(std::string::npos, run.err.find(fragment)) << run.err;
-}
+using testing::CliRun;
+using testing::expectOneLineError;
+using testing::PngView;
+using testing::readPng;
+using testing::runBinary;
+using testing::runWith;
 
 // Two 8-bit images and one 16-bit archive with known pixels and offsets.
 const testing::M2Image kPal2x2{2, 2, -3, 7, {0, 1, 249, 255}};
@@ -54,7 +36,7 @@ const testing::M2Image kPal3x2{3, 2, 100, -200, {255, 255, 255, 1, 1, 1}};
 const testing::M2Image kRgb2x2{2, 2, 5, 6, {0xF800, 0x07E0, 0x0001, 0x0000}};
 
 class CliTest : public ::testing::Test {
-  protected:
+protected:
     std::string mir2(const std::string& name = "Hum.wil") {
         const std::string path = dir.file(name);
         testing::writeM2Def(path, {kPal2x2, kPal3x2});
@@ -90,7 +72,7 @@ TEST_F(CliTest, HelpGoesToStdoutWithExitZero) {
     EXPECT_EQ(0, program.code);
     EXPECT_EQ("", program.err);
     EXPECT_EQ(0u, program.out.find("Usage: vantoro-cli "));
-    for (const char* command : {"info", "list", "bitmap", "texture"}) {
+    for (const char* command : {"info", "list", "bitmap", "texture", "render"}) {
         EXPECT_NE(std::string::npos, program.out.find(std::string("  ") + command + " ["));
         const CliRun help = runWith({command, "--help"});
         EXPECT_EQ(0, help.code);
@@ -290,29 +272,6 @@ TEST_F(CliTest, BitmapFailuresAndRanges) {
 
 // ---- texture ------------------------------------------------------------------------
 
-struct PngView {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    std::uint8_t colorType = 0xFF;
-    Bytes rgba;
-};
-
-PngView readPng(const Bytes& file) {
-    PngView view;
-    if (file.size() < 33 || png_sig_cmp(file.data(), 0, 8) != 0) return view;
-    view.colorType = file[25];  // IHDR follows the signature
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&image, file.data(), file.size())) return view;
-    image.format = PNG_FORMAT_RGBA;
-    view.width = image.width;
-    view.height = image.height;
-    view.rgba.resize(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, view.rgba.data(), 0, nullptr)) view.rgba.clear();
-    return view;
-}
-
 TEST_F(CliTest, TextureOfAPaletteImageIsExpandedFromA1R5G5B5) {
     const CliRun run = runWith({"texture", mir2(), "0", out("e0.png")});
     ASSERT_EQ(0, run.code) << run.err;
@@ -357,13 +316,6 @@ TEST_F(CliTest, TextureFailsWithExitOneWhenTheEntryCannotBeDrawn) {
 }
 
 // ---- the real binary ------------------------------------------------------------------
-
-int runBinary(const std::string& arguments) {
-    const std::string command =
-        std::string(VANTORO_CLI_PATH) + " " + arguments + " >/dev/null 2>&1";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 TEST_F(CliTest, BinaryExitCodes) {
     const std::string wil = mir2();

@@ -1,0 +1,77 @@
+// What the commands of vantoro-cli share: the parsed command line, the way a
+// command ends early, and opening the archive named on it. Defined in
+// cli/cli_app.cpp.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "archive/wil.h"
+
+namespace vantoro::cli {
+
+// Ends a command from any depth with an exit code and one message line.
+// Deliberately not a std::exception, so it never mixes with archive errors.
+struct CliExit {
+    int code;
+    std::string message;
+};
+
+// Exit 2, pointing at the command's help.
+[[noreturn]] void usageError(const std::string& message, std::string_view command);
+// Exit 1.
+[[noreturn]] void failure(const std::string& message);
+
+// An option a command takes besides --kind and --help.
+struct OptionSpec {
+    std::string_view name;   // "--zoom"
+    std::string_view value;  // shown in the help; empty for a switch
+    std::string_view help;
+};
+
+struct OptionValue {
+    std::string_view name;
+    std::string value;  // empty for a switch
+};
+
+// What the words after the command name asked for.
+struct Invocation {
+    std::string_view command;
+    std::optional<std::uint8_t> kind;
+    std::vector<std::string> operands;
+    std::vector<OptionValue> options;  // in command-line order
+};
+
+// A decimal number without sign, at most `max`.
+std::optional<std::uint32_t> parseNumber(std::string_view text, std::uint32_t max);
+// The INDEX operand (the second).
+std::int32_t parseIndex(const Invocation& call);
+
+// The archive FILE names, opened as the window opens it; exit 2 for a file
+// that is not there or whose kind cannot be told, exit 1 when it does not open.
+std::unique_ptr<TWMBaseImages> openArchive(const Invocation& call);
+// Exit 1 for an index past the last entry.
+void checkIndexInRange(const TWMBaseImages& archive, std::int32_t index);
+// The message, with the reader's reason when it gave one.
+std::string withReason(std::string message, const TWMBaseImages& archive);
+
+// Entry operations may raise (the named archive errors); those end the
+// command with the exception's message.
+template <typename Operation>
+auto guarded(Operation operation) -> decltype(operation()) {
+    try {
+        return operation();
+    } catch (const std::exception& error) {
+        failure(error.what());
+    } catch (...) {
+        failure("unknown error");
+    }
+}
+
+}  // namespace vantoro::cli
