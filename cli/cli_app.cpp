@@ -122,14 +122,14 @@ using namespace cli;
 
 constexpr std::string_view kPrefix = "vantoro-cli: ";
 
-struct CommandSpec {
+struct CommandEntry {
     std::string_view name;
     std::string_view operands;  // as shown in the usage line
     std::size_t operandCount;
     std::string_view brief;    // one line for the program's help
     std::string_view summary;  // the command's own help
     int (*run)(const Invocation&, std::ostream&, std::ostream&);
-    std::span<const OptionSpec> options = {};  // besides --kind and --help
+    std::span<const OptionEntry> options = {};  // besides --kind and --help
 };
 
 constexpr std::string_view kOptionsHelp =
@@ -159,14 +159,14 @@ bool looksLikeOption(std::string_view word) {
 }
 
 // The k-th word of the command's operand list ("FILE INDEX OUT.bmp").
-std::string operandName(const CommandSpec& spec, std::size_t k) {
+std::string operandName(const CommandEntry& entry, std::size_t k) {
     std::size_t start = 0;
-    for (std::size_t i = 0; i < k; ++i) start = spec.operands.find(' ', start) + 1;
-    return std::string(spec.operands.substr(start, spec.operands.find(' ', start) - start));
+    for (std::size_t i = 0; i < k; ++i) start = entry.operands.find(' ', start) + 1;
+    return std::string(entry.operands.substr(start, entry.operands.find(' ', start) - start));
 }
 
-const OptionSpec* findOption(const CommandSpec& spec, std::string_view name) {
-    for (const OptionSpec& option : spec.options) {
+const OptionEntry* findOption(const CommandEntry& entry, std::string_view name) {
+    for (const OptionEntry& option : entry.options) {
         if (option.name == name) return &option;
     }
     return nullptr;
@@ -181,7 +181,7 @@ std::string optionValue(std::span<const std::string> words, std::size_t& i, std:
     return words[++i];
 }
 
-void parseOption(const CommandSpec& spec, std::span<const std::string> words, std::size_t& i,
+void parseOption(const CommandEntry& entry, std::span<const std::string> words, std::size_t& i,
                  Invocation& call) {
     const std::string& word = words[i];
     const std::size_t equals = word.find('=');
@@ -189,21 +189,21 @@ void parseOption(const CommandSpec& spec, std::span<const std::string> words, st
     std::optional<std::string> inlineValue;
     if (equals != std::string::npos) inlineValue = word.substr(equals + 1);
     if (name == "--kind") {
-        call.kind = parseKind(optionValue(words, i, name, inlineValue, spec.name), spec.name);
+        call.kind = parseKind(optionValue(words, i, name, inlineValue, entry.name), entry.name);
         return;
     }
-    const OptionSpec* option = findOption(spec, name);
-    if (!option) usageError("unknown option '" + word + "'", spec.name);
+    const OptionEntry* option = findOption(entry, name);
+    if (!option) usageError("unknown option '" + word + "'", entry.name);
     if (option->value.empty()) {
-        if (inlineValue) usageError(name + " takes no value", spec.name);
+        if (inlineValue) usageError(name + " takes no value", entry.name);
         call.options.push_back({option->name, {}});
     } else {
-        call.options.push_back({option->name, optionValue(words, i, name, inlineValue, spec.name)});
+        call.options.push_back({option->name, optionValue(words, i, name, inlineValue, entry.name)});
     }
 }
 
-Invocation parseWords(const CommandSpec& spec, std::span<const std::string> words) {
-    Invocation call{spec.name, std::nullopt, {}, {}};
+Invocation parseWords(const CommandEntry& entry, std::span<const std::string> words) {
+    Invocation call{entry.name, std::nullopt, {}, {}};
     bool optionsEnded = false;
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
@@ -212,14 +212,14 @@ Invocation parseWords(const CommandSpec& spec, std::span<const std::string> word
         } else if (word == "--") {
             optionsEnded = true;
         } else {
-            parseOption(spec, words, i, call);
+            parseOption(entry, words, i, call);
         }
     }
-    if (call.operands.size() > spec.operandCount) {
-        usageError("unexpected argument '" + call.operands[spec.operandCount] + "'", spec.name);
+    if (call.operands.size() > entry.operandCount) {
+        usageError("unexpected argument '" + call.operands[entry.operandCount] + "'", entry.name);
     }
-    if (call.operands.size() < spec.operandCount) {
-        usageError("missing argument " + operandName(spec, call.operands.size()), spec.name);
+    if (call.operands.size() < entry.operandCount) {
+        usageError("missing argument " + operandName(entry, call.operands.size()), entry.name);
     }
     return call;
 }
@@ -317,7 +317,7 @@ int runTexture(const Invocation& call, std::ostream&, std::ostream&) {
     return kExitOk;
 }
 
-const CommandSpec kCommands[] = {
+const CommandEntry kCommands[] = {
     {"info", "FILE", 1, "kind, class and number of entries",
      "Print the archive's kind, class and number of entries.", runInfo},
     {"list", "FILE", 1, "one line per entry: INDEX TYPE WIDTH HEIGHT PX PY",
@@ -338,28 +338,28 @@ const CommandSpec kCommands[] = {
 
 // ---- Help and dispatch -----------------------------------------------------------
 
-std::string usageOf(const CommandSpec& spec, bool withOptions) {
-    std::string usage = std::string(spec.name) + " [--kind N] " + std::string(spec.operands);
-    if (withOptions && !spec.options.empty()) usage += " [options]";
+std::string usageOf(const CommandEntry& entry, bool withOptions) {
+    std::string usage = std::string(entry.name) + " [--kind N] " + std::string(entry.operands);
+    if (withOptions && !entry.options.empty()) usage += " [options]";
     return usage;
 }
 
 void printProgramHelp(std::ostream& out) {
     out << "Usage: vantoro-cli COMMAND [--kind N] FILE [INDEX OUT]\n\n"
         << "Inspect the image archives Vantoro reads.\n\nCommands:\n";
-    for (const CommandSpec& spec : kCommands) {
-        std::string usage = usageOf(spec, false);
+    for (const CommandEntry& entry : kCommands) {
+        std::string usage = usageOf(entry, false);
         usage.resize(std::max<std::size_t>(usage.size() + 2, 40), ' ');
-        out << "  " << usage << spec.brief << '\n';
+        out << "  " << usage << entry.brief << '\n';
     }
     out << '\n' << kOptionsHelp;
 }
 
-void printCommandHelp(const CommandSpec& spec, std::ostream& out) {
-    out << "Usage: vantoro-cli " << usageOf(spec, true) << "\n\n" << spec.summary << "\n\n";
-    if (!spec.options.empty()) {
-        out << "Options of " << spec.name << ":\n";
-        for (const OptionSpec& option : spec.options) {
+void printCommandHelp(const CommandEntry& entry, std::ostream& out) {
+    out << "Usage: vantoro-cli " << usageOf(entry, true) << "\n\n" << entry.summary << "\n\n";
+    if (!entry.options.empty()) {
+        out << "Options of " << entry.name << ":\n";
+        for (const OptionEntry& option : entry.options) {
             std::string left = std::string(option.name);
             if (!option.value.empty()) left.append(" ").append(option.value);
             left.resize(std::max<std::size_t>(left.size() + 2, 26), ' ');
@@ -378,9 +378,9 @@ bool asksForHelp(std::span<const std::string> words) {
     return false;
 }
 
-const CommandSpec* findCommand(std::string_view name) {
-    for (const CommandSpec& spec : kCommands) {
-        if (spec.name == name) return &spec;
+const CommandEntry* findCommand(std::string_view name) {
+    for (const CommandEntry& entry : kCommands) {
+        if (entry.name == name) return &entry;
     }
     return nullptr;
 }
@@ -391,14 +391,14 @@ int dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
         printProgramHelp(out);
         return kExitOk;
     }
-    const CommandSpec* spec = findCommand(args[0]);
-    if (!spec) usageError("unknown command '" + args[0] + "'", {});
+    const CommandEntry* entry = findCommand(args[0]);
+    if (!entry) usageError("unknown command '" + args[0] + "'", {});
     const std::span<const std::string> words(args.data() + 1, args.size() - 1);
     if (asksForHelp(words)) {
-        printCommandHelp(*spec, out);
+        printCommandHelp(*entry, out);
         return kExitOk;
     }
-    return spec->run(parseWords(*spec, words), out, err);
+    return entry->run(parseWords(*entry, words), out, err);
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ struct CliExit {
 [[noreturn]] void failure(const std::string& message);
 
 // An option a command takes besides --kind and --help.
-struct OptionSpec {
+struct OptionEntry {
     std::string_view name;   // "--zoom"
     std::string_view value;  // shown in the help; empty for a switch
     std::string_view help;

@@ -28,7 +28,7 @@ inline constexpr std::string_view kRenderSummary =
     "0,0.";
 
 // Rows without a name continue the help of the row above.
-inline constexpr std::array<OptionSpec, 22> kRenderOptions = {{
+inline constexpr std::array<OptionEntry, 22> kRenderOptions = {{
     {"--blend", "NAME|CODE", "blend mode (Blend_Default): Blend_None,"},
     {"", "", "Blend_Default, Blend_Anti, Blend_AlphaAdd,"},
     {"", "", "Blend_AlphaAdd2, Blend_AlphaAdd3, Blend_AlphaAdd4,"},
