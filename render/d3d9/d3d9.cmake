@@ -7,6 +7,7 @@ target_sources(vantoro_core PRIVATE
   ${PROJECT_SOURCE_DIR}/render/d3d9/d3d9_device_draw.cpp
   ${PROJECT_SOURCE_DIR}/render/d3d9/d3d9_device_frame.cpp
   ${PROJECT_SOURCE_DIR}/render/d3d9/d3d9_device_state.cpp
+  ${PROJECT_SOURCE_DIR}/render/d3d9/d3d9_fast_bilinear.cpp
   ${PROJECT_SOURCE_DIR}/render/d3d9/d3d9_fast_paths.cpp
   ${PROJECT_SOURCE_DIR}/render/d3d9/d3d9_pipeline.cpp
   ${PROJECT_SOURCE_DIR}/render/d3d9/d3d9_presenter.cpp

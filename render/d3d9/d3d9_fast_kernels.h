@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "render/d3d9/d3d9_fast_bilinear.h"
 #include "render/d3d9/d3d9_pipeline.h"
 
 namespace vantoro::d3d9 {
@@ -253,9 +254,13 @@ private:
 };
 
 // The general arithmetic after sampling. Shadings whose source alpha is 0
-// wherever the sampled alpha is 0 say so in kAlphaFollowsSample.
+// wherever the sampled alpha is 0 say so in kAlphaFollowsSample; those whose
+// bilinear quads drawBilinearSourceAlpha draws name themselves in
+// kBilinearLanes (and kModulates: the texel times the vertex colour).
 struct GeneralShading {
     static constexpr bool kAlphaFollowsSample = false;
+    static constexpr bool kBilinearLanes = false;
+    static constexpr bool kModulates = false;
 
     template <typename Dst>
     static void finish(const PipelineSetup& p, const AlphaTestShortcut& /*test*/, std::uint8_t* at, const Rgba& texel,
@@ -269,6 +274,8 @@ struct GeneralShading {
 // and order as blendPixel, so the results are the same bits.
 struct SourceAlphaShading {
     static constexpr bool kAlphaFollowsSample = true;
+    static constexpr bool kBilinearLanes = true;
+    static constexpr bool kModulates = false;
 
     template <typename Dst>
     static void finish(const PipelineSetup& /*p*/, const AlphaTestShortcut& test, std::uint8_t* at, const Rgba& s,
@@ -291,6 +298,8 @@ struct SourceAlphaShading {
 // SourceAlphaShading after MODULATE / MODULATE of the texel with the vertex colour.
 struct ModulateSourceAlphaShading {
     static constexpr bool kAlphaFollowsSample = true;
+    static constexpr bool kBilinearLanes = true;
+    static constexpr bool kModulates = true;
 
     template <typename Dst>
     static void finish(const PipelineSetup& p, const AlphaTestShortcut& test, std::uint8_t* at, const Rgba& texel,
@@ -389,6 +398,9 @@ template <typename Src, typename Dst, typename Shading>
     const Rgba color = job.color;
     const Rgba border = p.sampler.border;
     const AlphaTestShortcut test(p.alphaTest);
+    if constexpr (Shading::kBilinearLanes) {
+        if (job.linear && drawBilinearSourceAlpha(job, Shading::kModulates)) return;
+    }
     if (job.linear) {
         FilteredRows<Src> rows(p.texture, job.columnTaps, width, border);
         for (std::int32_t y = r.top; y < r.bottom; ++y) {

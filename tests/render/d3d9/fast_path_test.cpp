@@ -2,12 +2,19 @@
 // bytes, with the fast paths on and off, must leave identical targets.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <random>
 
+#include "render/d3d9/d3d9_fast_bilinear.h"
 #include "render/d3d9/d3d9_fast_kernels.h"
+#include "render/d3d9/d3d9_fast_lanes.h"
 #include "render/d3d9/d3d9_fast_paths.h"
 #include "tests/render/d3d9/d3d9_test_support.h"
+
+// The lane tests hold vectors wider than the baseline's registers.
+#pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace vantoro::d3d9 {
 namespace {
@@ -15,9 +22,12 @@ namespace {
 using testing::Quad;
 using testing::TestDevice;
 
-// Restores the switch however a test ends.
+// Restores the switch and the bilinear lane width however a test ends.
 struct FastPathSwitch {
-    ~FastPathSwitch() { setFastPathsEnabled(true); }
+    ~FastPathSwitch() {
+        setFastPathsEnabled(true);
+        setBilinearLaneWidth(16);
+    }
 };
 
 struct Blend {
@@ -154,6 +164,20 @@ TEST(D3D9FastPaths, RandomDrawsMatchTheGeneralPathByteForByte) {
     EXPECT_GT(fastPathUseCount(FastPathKind::SourceAlphaQuad), before[3] + 20);
 }
 
+// The bilinear quads run as vectors of 16, 8 or 4 lanes, whichever the
+// processor has widest; the narrower builds must give the same bytes too.
+TEST(D3D9FastPaths, RandomDrawsMatchAtEveryBilinearLaneWidth) {
+    FastPathSwitch restore;
+    for (const int lanes : {8, 4}) {
+        setBilinearLaneWidth(lanes);
+        ASSERT_LE(bilinearLaneWidth(), lanes);
+        for (std::uint32_t seed = 1; seed <= 1500; seed += 2) {
+            runCase(seed);
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
 TEST(D3D9FastPaths, ClearsMatchTheGeneralPath) {
     FastPathSwitch restore;
     std::mt19937 r(99);
@@ -220,6 +244,183 @@ TEST(D3D9FastPaths, DirectTexelConversionEqualsDecodeThenEncode) {
     expectConversionMatchesRoundTrip<R565, A1>();
     expectConversionMatchesRoundTrip<A4, R565>();
     expectConversionMatchesRoundTrip<A8, A1>();
+}
+
+}  // namespace
+}  // namespace vantoro::d3d9
+
+namespace vantoro::d3d9 {
+namespace {
+
+// The same draws through the general path and the fast paths, from the same
+// target bytes; the two results.
+std::array<std::vector<std::uint8_t>, 2> drawBothWays(testing::TestDevice& device, IDirect3DTexture9* texture,
+                                                      const std::vector<testing::Quad>& quads,
+                                                      const std::vector<std::uint8_t>& start) {
+    const SurfaceView target = device.target();
+    const std::size_t rowBytes = static_cast<std::size_t>(target.width) * texelLayoutOf(target.format).bytes;
+    std::array<std::vector<std::uint8_t>, 2> results;
+    for (int fast = 0; fast < 2; ++fast) {
+        setFastPathsEnabled(fast == 1);
+        for (int y = 0; y < target.height; ++y) std::memcpy(target.row(y), start.data() + y * rowBytes, rowBytes);
+        testing::drawQuads(device.get(), texture, quads);
+        results[static_cast<std::size_t>(fast)] = testing::packedTexels(target);
+    }
+    setFastPathsEnabled(true);
+    return results;
+}
+
+// The view's zoomed image: a bilinear quad scaled up, tinted (MODULATE), under
+// SRCALPHA / INVSRCALPHA / ADD, wide enough for several vector blocks and a
+// partial last one, under every alpha-test function, address mode and lane
+// width, on every target format.
+TEST(D3D9FastPaths, ScaledTintedBilinearQuadsMatchUnderEveryAlphaTest) {
+    FastPathSwitch restore;
+    const D3DFORMAT textures[] = {D3DFMT_A1R5G5B5, D3DFMT_A8R8G8B8, D3DFMT_A4R4G4B4};
+    const DWORD refs[] = {0, 1, 128, 255};
+    const std::uint64_t before = fastPathUseCount(FastPathKind::ModulateSourceAlphaQuad);
+    int caseIndex = 0;
+    for (const D3DFORMAT targetFormat : kTargetFormats) {
+        TestDevice device(150, 70, targetFormat);
+        std::mt19937 r(static_cast<std::uint32_t>(targetFormat));
+        fillRandom(device.target(), r);
+        const auto start = testing::packedTexels(device.target());
+        for (const D3DFORMAT textureFormat : textures) {
+            IDirect3DTexture9* texture = testing::makeTexture(device.get(), 64, 32, textureFormat, [&](int x, int y) {
+                const std::uint32_t v = std::uniform_int_distribution<std::uint32_t>()(r);
+                return (x + y) % 5 == 0 ? 0u : v;  // transparent texels among the shaded ones
+            });
+            for (DWORD func = D3DCMP_NEVER; func <= D3DCMP_ALWAYS; ++func, ++caseIndex) {
+                setBilinearLaneWidth(16 >> (caseIndex % 3));
+                applyRandomStates(device.get(), r);
+                device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+                device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+                device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+                device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
+                device->SetRenderState(D3DRS_ALPHATESTENABLE, 1);
+                device->SetRenderState(D3DRS_ALPHAFUNC, func);
+                device->SetRenderState(D3DRS_ALPHAREF, refs[(caseIndex / 8 + func) % 4]);
+                device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+                device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+                device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+                const DWORD address = D3DTADDRESS_WRAP + static_cast<DWORD>(caseIndex % 4);
+                device->SetSamplerState(0, D3DSAMP_ADDRESSU, address);
+                device->SetSamplerState(0, D3DSAMP_ADDRESSV, address);
+                // 2x with a half-transparent tint, 1.5x and 3x opaque ones,
+                // the last reaching past the texture's edges.
+                const std::vector<testing::Quad> quads = {
+                    testing::rectQuad(3, 2, 131, 62, 0.0f, 0.0f, 1.0f, 1.0f, 0x80C08040),
+                    testing::rectQuad(-7, 5, 89, 53, 0.25f, 0.125f, 1.25f, 1.125f, 0xFF4080C0),
+                    testing::rectQuad(40, 20, 147, 69, -0.1f, -0.2f, 0.45f, 0.4f, 0xFFFFFFFF)};
+                const auto results = drawBothWays(device, texture, quads, start);
+                ASSERT_EQ(results[0], results[1]) << "target " << targetFormat << " texture " << textureFormat
+                                                  << " func " << func << " address " << address;
+            }
+            texture->Release();
+        }
+    }
+    EXPECT_GE(fastPathUseCount(FastPathKind::ModulateSourceAlphaQuad), before + 2 * 5 * 3 * 8);
+}
+
+}  // namespace
+}  // namespace vantoro::d3d9
+
+// The lane toolkit against the scalar functions it stands for, lane by lane.
+namespace vantoro::d3d9 {
+namespace {
+
+// Raw texels through decodeChannel and floats through encode, against
+// Texel::decode and Texel::encode; the floats include values out of range,
+// NaN, -0 and the halves where rounding turns.
+template <int N, std::uint32_t Format>
+void expectCodecMatchesTexel(std::mt19937& r) {
+    using V = simd::Vectors<N>;
+    using T = Texel<Format>;
+    const typename V::Codec codec(simd::laneFormatOf(Format));
+    const float specials[] = {std::numeric_limits<float>::quiet_NaN(), -0.0f, -1.0f, 2.0f, 0.5f / 255.0f,
+                              1.5f / 31.0f, 1.0f, 0.0f};
+    for (int block = 0; block < 2048; ++block) {
+        typename V::UInts raws;
+        std::array<typename V::Floats, 4> values;
+        for (int l = 0; l < N; ++l) {
+            raws[l] = static_cast<typename T::Raw>(r());
+            for (std::size_t c = 0; c < 4; ++c) {
+                values[c][l] = (r() & 7) == 0 ? specials[r() % 8] : std::uniform_real_distribution<float>()(r);
+            }
+        }
+        std::array<typename V::Floats, 4> decoded;
+        for (std::size_t c = 0; c < 4; ++c) decoded[c] = V::decodeChannel(raws, codec, c);
+        const typename V::UInts encoded = V::encode(values, codec);
+        for (int l = 0; l < N; ++l) {
+            const Rgba d = T::decode(static_cast<typename T::Raw>(raws[l]));
+            ASSERT_TRUE(decoded[0][l] == d.r && decoded[1][l] == d.g && decoded[2][l] == d.b && decoded[3][l] == d.a)
+                << Format << " raw " << raws[l];
+            const Rgba v{values[0][l], values[1][l], values[2][l], values[3][l]};
+            ASSERT_EQ(encoded[l], T::encode(v)) << Format << " " << v.r << " " << v.g << " " << v.b << " " << v.a;
+        }
+    }
+}
+
+template <int N>
+void expectCodecsMatchEveryFormat() {
+    std::mt19937 r(11);
+    expectCodecMatchesTexel<N, D3DFMT_A8R8G8B8>(r);
+    expectCodecMatchesTexel<N, D3DFMT_X8R8G8B8>(r);
+    expectCodecMatchesTexel<N, D3DFMT_R5G6B5>(r);
+    expectCodecMatchesTexel<N, D3DFMT_X1R5G5B5>(r);
+    expectCodecMatchesTexel<N, D3DFMT_A1R5G5B5>(r);
+    expectCodecMatchesTexel<N, D3DFMT_A4R4G4B4>(r);
+    expectCodecMatchesTexel<N, D3DFMT_A8R3G3B2>(r);
+    expectCodecMatchesTexel<N, D3DFMT_X4R4G4B4>(r);
+}
+
+TEST(D3D9FastLanes, DecodeAndEncodeMatchTheTexelFunctions) {
+    expectCodecsMatchEveryFormat<4>();
+    expectCodecsMatchEveryFormat<16>();
+}
+
+// Every function (and the test off), references at both ends and between,
+// alphas on and next to the reference, NaN and -0.
+TEST(D3D9FastLanes, AlphaTestLanesMatchAlphaTestPasses) {
+    using V = simd::Vectors<16>;
+    for (const bool enabled : {false, true}) {
+        for (DWORD func = 0; func <= 9; ++func) {
+            for (const DWORD ref : {0u, 1u, 128u, 255u, 0x1FFu}) {
+                const AlphaTestSetup setup{enabled, func, ref};
+                const float r = static_cast<float>(ref & 0xFF) / 255.0f;
+                const float alphas[16] = {std::numeric_limits<float>::quiet_NaN(), -0.0f, 0.0f, r,
+                                          std::nextafter(r, 0.0f), std::nextafter(r, 2.0f), 1.0f, 0.5f,
+                                          0.5f / 255.0f, 1.0f / 255.0f, -1.0f, 2.0f, 0.25f, 0.75f, 254.0f / 255.0f, 1e-30f};
+                typename V::Floats a;
+                for (int l = 0; l < 16; ++l) a[l] = alphas[l];
+                const typename V::Ints pass = typename V::Test(simd::laneTestOf(setup))(a);
+                for (int l = 0; l < 16; ++l) {
+                    EXPECT_EQ(pass[l] != 0, alphaTestPasses(setup, alphas[l]))
+                        << "enabled " << enabled << " func " << func << " ref " << ref << " alpha " << alphas[l];
+                }
+            }
+        }
+    }
+}
+
+// The three answers a block's lanes give: any pass, all pass, any passing
+// lane that blends (a failing lane that would blend does not count).
+TEST(D3D9FastLanes, BlockNeedsReadEveryLane) {
+    using V = simd::Vectors<8>;
+    const auto needs = [](std::uint32_t passBits, std::uint32_t blendBits) {
+        typename V::Ints pass, blend;
+        for (int l = 0; l < 8; ++l) {
+            pass[l] = (passBits >> l) & 1 ? -1 : 0;
+            blend[l] = (blendBits >> l) & 1 ? -1 : 0;
+        }
+        const simd::BlockNeeds n = V::needsOf(pass, blend);
+        return std::array<bool, 3>{n.anyPass, n.allPass, n.anyBlend};
+    };
+    EXPECT_EQ(needs(0x00, 0xFF), (std::array<bool, 3>{false, false, false}));
+    EXPECT_EQ(needs(0xFF, 0x00), (std::array<bool, 3>{true, true, false}));
+    EXPECT_EQ(needs(0x80, 0x7F), (std::array<bool, 3>{true, false, false}));
+    EXPECT_EQ(needs(0x7F, 0x40), (std::array<bool, 3>{true, false, true}));
+    EXPECT_EQ(needs(0xFF, 0x01), (std::array<bool, 3>{true, true, true}));
 }
 
 }  // namespace
