@@ -264,12 +264,8 @@ void TWMM2WisImages::LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& ent
     if (found == FIndexList.end() || position >= FSizeList.size()) return;
     const auto record = loadRecord(offset, FSizeList[position]);
     if (!record) return;
-    auto texture = CreateCacheTexture(record->info.Width, record->info.Height, 1);
-    if (!texture || !drawRecord(*record, *texture)) return;
-    entry.Texture = std::move(texture);
-    entry.PX = record->info.PX;
-    entry.PY = record->info.PY;
-    entry.Failed = 0;
+    fillCacheEntry(entry, record->info,
+                   [&](TDXTexture& texture) { return drawRecord(*record, texture); });
 }
 
 Result<TWMM2WisImages::Record> TWMM2WisImages::loadEntry(std::int32_t index) {

@@ -147,17 +147,13 @@ void TWMM2ZipImages::LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& ent
         return;
     }
     FLastImageInfo = record->info;
-    auto texture = CreateCacheTexture(record->info.Width, record->info.Height, 1);
     const BottomUpBody body{record->body, record->info.Width, record->info.Height,
                             record->bitsPerPixel};
-    if (!texture || !drawBottomUpBody(body, *texture)) {
+    if (!fillCacheEntry(entry, record->info,
+                        [&](TDXTexture& texture) { return drawBottomUpBody(body, texture); })) {
         setLastError("offset " + std::to_string(offset) + ": no texture for the image");
         return;
     }
-    entry.Texture = std::move(texture);
-    entry.PX = record->info.PX;
-    entry.PY = record->info.PY;
-    entry.Failed = 0;
     clearLastError();
 }
 

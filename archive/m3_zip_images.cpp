@@ -19,8 +19,6 @@ constexpr OffsetTableLayout kIndexLayout{0, 24, 16};
 constexpr std::size_t kRecordHeaderSize = 16;
 constexpr std::size_t kPayloadSizeAt = 8;
 constexpr int kBitsPerPixel = 16;
-// Pixel-format index of the textures the cache creates (A1R5G5B5).
-constexpr std::uint8_t kCacheFormatIndex = 1;
 
 struct RecordHeader {
     TWMImageInfo info;
@@ -149,13 +147,9 @@ void TWMM3ZipImages::LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& ent
     const auto decoded = readRecordHere();
     if (!decoded) return;
     FLastImageInfo = decoded->info;
-    auto texture = CreateCacheTexture(decoded->info.Width, decoded->info.Height, kCacheFormatIndex);
-    if (!texture) return;
-    if (!drawBottomUpBody(bodyOf(decoded->body, decoded->info), *texture)) return;
-    entry.Texture = std::move(texture);
-    entry.PX = decoded->info.PX;
-    entry.PY = decoded->info.PY;
-    entry.Failed = 0;
+    const BottomUpBody body = bodyOf(decoded->body, decoded->info);
+    fillCacheEntry(entry, decoded->info,
+                   [&](TDXTexture& texture) { return drawBottomUpBody(body, texture); });
 }
 
 }  // namespace vantoro

@@ -117,6 +117,17 @@ std::unique_ptr<TDXImageTexture> TWMBaseImages::CreateCacheTexture(std::uint16_t
     return texture;
 }
 
+bool TWMBaseImages::fillCacheEntry(TTextureCacheEntry& entry, const TWMImageInfo& info,
+                                   const std::function<bool(TDXTexture&)>& fill) {
+    auto texture = CreateCacheTexture(info.Width, info.Height, 1);
+    if (!texture || !fill(*texture)) return false;
+    entry.Texture = std::move(texture);
+    entry.PX = info.PX;
+    entry.PY = info.PY;
+    entry.Failed = 0;
+    return true;
+}
+
 std::optional<std::int32_t> TWMBaseImages::entryOffset(std::int32_t index) const {
     if (index < 0 || index >= FImageCount) return std::nullopt;
     if (static_cast<std::size_t>(index) >= FIndexList.size()) return std::nullopt;

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -146,6 +147,12 @@ protected:
     bool seekExact(std::int64_t offset);
     // entryOffset then seekExact; the offset on success.
     std::optional<std::int32_t> seekToEntry(std::int32_t index);
+
+    // LoadCacheEntry's common tail: a new A1R5G5B5 cache texture of the
+    // image's size, filled by `fill`, stored in `entry` with the image's
+    // offsets. False (the entry stays failed) when either step fails.
+    bool fillCacheEntry(TTextureCacheEntry& entry, const TWMImageInfo& info,
+                        const std::function<bool(TDXTexture&)>& fill);
 
     void setLastError(std::string message) { m_lastError = std::move(message); }
     void clearLastError() { m_lastError.clear(); }

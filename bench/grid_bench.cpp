@@ -5,7 +5,6 @@
 // share (squeeze, colour conversion, black keying, label) is the difference.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QColor>
 #include <QImage>
 #include <QPainter>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "app/draw_grid.h"
+#include "bench/bench_qt_app.h"
 #include "app/thumbnail_painter.h"
 #include "archive/wil.h"
 #include "tests/support/m2_def_writer.h"
@@ -29,17 +29,6 @@ constexpr int kPageRows = 10;
 constexpr int kPageCells = kPageRows * DrawGrid::kColumnCount;
 constexpr int kImageSide = 256;
 constexpr int kPitch = DrawGrid::kDefaultColumnWidth + DrawGrid::kGridLineWidth;
-
-// Fonts need a GUI application; the benchmark runs without a display.
-void ensureApplication() {
-    if (QCoreApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "vantoro-bench";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    (void)app;
-}
 
 struct GridFixture {
     fx::TempDir dir;
@@ -70,7 +59,7 @@ GridFixture& gridFixture() {
 }
 
 void BM_GridPage(benchmark::State& state) {
-    ensureApplication();
+    ensureQtApplication();
     TWMBaseImages* archive = gridFixture().archive.get();
     ThumbnailPainter painter;
     QImage page(DrawGrid::kColumnCount * kPitch, kPageRows * kPitch,

@@ -6,7 +6,6 @@
 // through the grid's cell painter.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
 
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "app/draw_grid.h"
+#include "bench/bench_qt_app.h"
 #include "app/thumbnail_painter.h"
 #include "archive/wil.h"
 #include "tests/support/m2_def_writer.h"
@@ -30,16 +30,6 @@ constexpr int kDistinctRecords = 60;
 constexpr int kPageRows = 10;
 constexpr std::uint32_t kNewIndexHeaderSize = 52;  // title, count, one more word
 constexpr std::size_t kIndexCountAt = 44;
-
-void ensureApplication() {
-    if (QCoreApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "vantoro-bench";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    (void)app;
-}
 
 // The data file of 60 records and an index naming them over and over.
 struct LargeArchive {
@@ -87,7 +77,7 @@ void BM_OpenLargeArchive(benchmark::State& state) {
 BENCHMARK(BM_OpenLargeArchive)->Unit(benchmark::kMillisecond);
 
 void BM_OpenLargeArchiveFirstPage(benchmark::State& state) {
-    ensureApplication();
+    ensureQtApplication();
     const std::string& path = largeArchive().path;
     const int pitch = DrawGrid::kDefaultColumnWidth + DrawGrid::kGridLineWidth;
     QImage page(DrawGrid::kColumnCount * pitch, kPageRows * pitch, QImage::Format_ARGB32_Premultiplied);
