@@ -18,7 +18,7 @@
 #include "app/status_bar.h"
 #include "app/thumbnail_painter.h"
 #include "archive/archive_kind.h"
-#include "archive/file_names.h"
+#include "io/file_names.h"
 #include "render/dx9_device.h"
 #include "shell/recent_files.h"
 #include "shell/status_bar_text.h"

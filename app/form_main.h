@@ -24,9 +24,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/std_palette.h"
+#include "pixels/std_palette.h"
 #include "archive/wil.h"
-#include "render/dx9_textures.h"
+#include "pixels/dx9_textures.h"
 #include "render/image_view.h"
 #include "shell/entry_selection.h"
 #include "shell/grid_navigation.h"

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "archive/std_palette.h"
+#include "pixels/std_palette.h"
 
 namespace vantoro {
 

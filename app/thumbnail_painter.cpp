@@ -14,7 +14,7 @@
 #include <limits>
 #include <optional>
 
-#include "archive/std_palette.h"
+#include "pixels/std_palette.h"
 #include "shell/grid_navigation.h"
 
 namespace vantoro {

@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "archive/dib_bitmap.h"
+#include "pixels/dib_bitmap.h"
 #include "archive/wil.h"
 #include "shell/grid_navigation.h"
 

@@ -3,9 +3,9 @@
 #include <array>
 #include <vector>
 
-#include "archive/byte_reader.h"
-#include "archive/file_names.h"
-#include "archive/file_stream.h"
+#include "io/byte_reader.h"
+#include "io/file_names.h"
+#include "io/file_stream.h"
 
 namespace vantoro {
 namespace {

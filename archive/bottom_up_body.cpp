@@ -3,8 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "archive/pixel_format.h"
-#include "render/d3d9/d3d9_formats.h"
+#include "pixels/pixel_format.h"
+#include "d3d9/d3d9_formats.h"
 
 namespace vantoro {
 namespace {

@@ -8,8 +8,8 @@
 #include <optional>
 #include <span>
 
-#include "archive/dib_bitmap.h"
-#include "archive/texture_fill.h"
+#include "pixels/dib_bitmap.h"
+#include "pixels/texture_fill.h"
 
 namespace vantoro {
 

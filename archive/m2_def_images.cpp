@@ -5,11 +5,11 @@
 #include <span>
 
 #include "archive/bottom_up_body.h"
-#include "archive/byte_reader.h"
-#include "archive/file_names.h"
+#include "io/byte_reader.h"
+#include "io/file_names.h"
 #include "archive/offset_table.h"
-#include "archive/texture_fill.h"
-#include "render/d3d9/d3d9_formats.h"
+#include "pixels/texture_fill.h"
+#include "d3d9/d3d9_formats.h"
 
 namespace vantoro {
 namespace {

@@ -26,7 +26,7 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/result.h"
+#include "io/result.h"
 #include "archive/wil.h"
 
 namespace vantoro {

@@ -4,12 +4,12 @@
 #include <cstring>
 #include <string>
 
-#include "archive/byte_reader.h"
+#include "io/byte_reader.h"
 #include "archive/offset_table.h"
-#include "archive/pixel_format.h"
-#include "archive/result.h"
-#include "archive/texture_fill.h"
-#include "render/d3d9/d3d9_formats.h"
+#include "pixels/pixel_format.h"
+#include "io/result.h"
+#include "pixels/texture_fill.h"
+#include "d3d9/d3d9_formats.h"
 
 namespace vantoro {
 namespace {

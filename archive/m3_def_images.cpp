@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "archive/byte_reader.h"
-#include "archive/file_names.h"
+#include "io/byte_reader.h"
+#include "io/file_names.h"
 #include "archive/offset_table.h"
-#include "archive/pixel_format.h"
-#include "archive/texture_fill.h"
-#include "render/d3d9/d3d9_formats.h"
+#include "pixels/pixel_format.h"
+#include "pixels/texture_fill.h"
+#include "d3d9/d3d9_formats.h"
 
 namespace vantoro {
 namespace {

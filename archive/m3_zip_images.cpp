@@ -4,13 +4,13 @@
 #include <utility>
 
 #include "archive/bottom_up_body.h"
-#include "archive/byte_reader.h"
-#include "archive/file_names.h"
+#include "io/byte_reader.h"
+#include "io/file_names.h"
 #include "archive/offset_table.h"
-#include "archive/result.h"
-#include "archive/texture_fill.h"
-#include "archive/zlib_buffers.h"
-#include "render/d3d9/d3d9_formats.h"
+#include "io/result.h"
+#include "pixels/texture_fill.h"
+#include "io/zlib_buffers.h"
+#include "d3d9/d3d9_formats.h"
 
 namespace vantoro {
 namespace {

@@ -1,6 +1,6 @@
 #include "archive/offset_table.h"
 
-#include "archive/byte_reader.h"
+#include "io/byte_reader.h"
 
 namespace vantoro {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "archive/file_stream.h"
+#include "io/file_stream.h"
 
 namespace vantoro {
 

@@ -2,8 +2,8 @@
 
 #include <chrono>
 
-#include "archive/file_names.h"
-#include "archive/pixel_format.h"
+#include "io/file_names.h"
+#include "pixels/pixel_format.h"
 
 namespace vantoro {
 

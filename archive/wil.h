@@ -18,9 +18,9 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/dib_bitmap.h"
-#include "archive/file_stream.h"
-#include "render/dx9_textures.h"
+#include "pixels/dib_bitmap.h"
+#include "io/file_stream.h"
+#include "pixels/dx9_textures.h"
 
 namespace vantoro {
 

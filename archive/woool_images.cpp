@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "archive/byte_reader.h"
-#include "archive/texture_fill.h"
-#include "render/d3d9/d3d9_formats.h"
+#include "io/byte_reader.h"
+#include "pixels/texture_fill.h"
+#include "d3d9/d3d9_formats.h"
 
 namespace vantoro {
 namespace {

@@ -5,8 +5,8 @@
 #include <span>
 #include <string>
 
-#include "archive/byte_reader.h"
-#include "archive/result.h"
+#include "io/byte_reader.h"
+#include "io/result.h"
 
 namespace vantoro {
 namespace {

@@ -2,9 +2,9 @@
 // in the same run (argument 1: fast paths on, 0: off).
 #include <benchmark/benchmark.h>
 
-#include "render/d3d9/d3d9_device.h"
-#include "render/d3d9/d3d9_fast_paths.h"
-#include "tests/render/d3d9/d3d9_test_support.h"
+#include "d3d9/d3d9_device.h"
+#include "d3d9/d3d9_fast_paths.h"
+#include "tests/d3d9/d3d9_test_support.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "archive/byte_reader.h"
-#include "archive/pixel_format.h"
+#include "io/byte_reader.h"
+#include "pixels/pixel_format.h"
 #include "archive/wil.h"
 #include "bench/bench_sprites.h"
 #include "tests/support/m2_def_writer.h"

@@ -17,12 +17,12 @@
 #include <stdexcept>
 #include <vector>
 
-#include "render/d3d9/d3d9_fast_paths.h"
-#include "render/d3d9/d3d9_formats.h"
-#include "render/d3d9/d3d9_presenter.h"
+#include "d3d9/d3d9_fast_paths.h"
+#include "d3d9/d3d9_formats.h"
+#include "d3d9/d3d9_presenter.h"
 #include "render/dx9_canvas.h"
 #include "render/dx9_device.h"
-#include "render/dx9_textures.h"
+#include "pixels/dx9_textures.h"
 
 namespace {
 

@@ -9,15 +9,15 @@
 #include <string_view>
 
 #include "archive/archive_kind.h"
-#include "archive/file_names.h"
-#include "archive/std_palette.h"
+#include "io/file_names.h"
+#include "pixels/std_palette.h"
 #include "archive/wil.h"
 #include "cli/cli_support.h"
 #include "cli/render_command.h"
 #include "image_io/bmp_file.h"
 #include "image_io/png_file.h"
 #include "image_io/texel_rgba.h"
-#include "render/dx9_textures.h"
+#include "pixels/dx9_textures.h"
 
 namespace vantoro {
 namespace cli {

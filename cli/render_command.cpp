@@ -9,8 +9,8 @@
 #include "image_io/picture_reader.h"
 #include "image_io/png_file.h"
 #include "render/dx9_device.h"
-#include "render/dx9_textures.h"
-#include "shell/decimal_text.h"
+#include "pixels/dx9_textures.h"
+#include "io/decimal_text.h"
 #include "shell/entry_selection.h"
 
 namespace vantoro::cli {

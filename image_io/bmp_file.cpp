@@ -3,7 +3,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "archive/byte_reader.h"
+#include "io/byte_reader.h"
 
 namespace vantoro {
 namespace {

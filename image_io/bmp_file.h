@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/dib_bitmap.h"
-#include "archive/result.h"
+#include "pixels/dib_bitmap.h"
+#include "io/result.h"
 
 namespace vantoro {
 

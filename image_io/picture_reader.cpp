@@ -13,8 +13,8 @@
 #include <optional>
 #include <string>
 
-#include "archive/byte_reader.h"
-#include "archive/file_stream.h"
+#include "io/byte_reader.h"
+#include "io/file_stream.h"
 
 namespace vantoro {
 namespace {

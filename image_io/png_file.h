@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/result.h"
+#include "io/result.h"
 
 namespace vantoro {
 

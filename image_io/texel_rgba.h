@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-#include "archive/result.h"
+#include "io/result.h"
 
 namespace vantoro {
 

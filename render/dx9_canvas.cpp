@@ -6,10 +6,10 @@
 #include <limits>
 #include <optional>
 
-#include "render/d3d9/d3d9_device.h"
+#include "d3d9/d3d9_device.h"
 #include "render/dx9_notify.h"
-#include "render/dx9_textures.h"
-#include "render/shared_device.h"
+#include "pixels/dx9_textures.h"
+#include "pixels/shared_device.h"
 
 namespace vantoro {
 

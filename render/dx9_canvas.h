@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "render/dx9_types.h"
+#include "pixels/dx9_types.h"
 
 class IDirect3DDevice9;
 class IDirect3DIndexBuffer9;

@@ -1,18 +1,13 @@
 #include "render/dx9_device.h"
 
-#include "render/d3d9/d3d9_device.h"
+#include "d3d9/d3d9_device.h"
 #include "render/dx9_canvas.h"
 #include "render/dx9_notify.h"
-#include "render/dx9_textures.h"
-#include "render/dx9_types.h"
-#include "render/shared_device.h"
+#include "pixels/dx9_textures.h"
+#include "pixels/dx9_types.h"
+#include "pixels/shared_device.h"
 
 namespace vantoro {
-
-SharedDevice& sharedDevice() {
-    static SharedDevice shared;
-    return shared;
-}
 
 namespace {
 

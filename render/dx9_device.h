@@ -15,7 +15,7 @@
 #include <memory>
 #include <string>
 
-#include "render/d3d9/d3d9_records.h"
+#include "d3d9/d3d9_records.h"
 
 class IDirect3D9;
 

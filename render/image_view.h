@@ -20,8 +20,8 @@
 #include <string_view>
 #include <vector>
 
-#include "render/d3d9/d3d9_presenter.h"
-#include "render/dx9_types.h"
+#include "d3d9/d3d9_presenter.h"
+#include "pixels/dx9_types.h"
 
 namespace vantoro {
 

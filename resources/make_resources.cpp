@@ -15,7 +15,7 @@
 #include <fstream>
 #include <string>
 
-#include "archive/std_palette.h"
+#include "pixels/std_palette.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "archive/wil.h"
-#include "render/dx9_textures.h"
+#include "pixels/dx9_textures.h"
 
 namespace vantoro {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "shell/decimal_text.h"
+#include "io/decimal_text.h"
 
 namespace vantoro {
 namespace {

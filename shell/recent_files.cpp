@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "shell/decimal_text.h"
+#include "io/decimal_text.h"
 
 namespace vantoro {
 namespace {

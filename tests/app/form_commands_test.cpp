@@ -18,7 +18,7 @@
 #include "app/draw_grid.h"
 #include "app/draw_panel.h"
 #include "image_io/texel_rgba.h"
-#include "render/d3d9/d3d9_adapter.h"
+#include "d3d9/d3d9_adapter.h"
 #include "render/dx9_device.h"
 #include "tests/app/form_fixture.h"
 

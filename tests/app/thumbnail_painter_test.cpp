@@ -11,7 +11,7 @@
 #include <stdexcept>
 
 #include "app/draw_grid.h"
-#include "archive/std_palette.h"
+#include "pixels/std_palette.h"
 
 namespace vantoro {
 namespace {

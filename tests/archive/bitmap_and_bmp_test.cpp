@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "archive/byte_reader.h"
-#include "archive/dib_bitmap.h"
-#include "archive/std_palette.h"
+#include "io/byte_reader.h"
+#include "pixels/dib_bitmap.h"
+#include "pixels/std_palette.h"
 #include "image_io/bmp_file.h"
 #include "tests/support/test_files.h"
 

@@ -6,7 +6,7 @@
 #include <map>
 
 #include "archive/m2_zip_images.h"
-#include "render/d3d9/d3d9_formats.h"
+#include "d3d9/d3d9_formats.h"
 #include "tests/support/m2_def_writer.h"
 
 namespace vantoro {

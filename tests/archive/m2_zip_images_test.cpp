@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "render/d3d9/d3d9_formats.h"
+#include "d3d9/d3d9_formats.h"
 #include "tests/support/m2_zip_writer.h"
 
 namespace vantoro {

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "archive/pixel_format.h"
+#include "pixels/pixel_format.h"
 #include "tests/support/m3_def_writer.h"
 #include "tests/support/test_files.h"
 

@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "archive/byte_reader.h"
-#include "render/d3d9/d3d9_formats.h"
+#include "io/byte_reader.h"
+#include "d3d9/d3d9_formats.h"
 #include "tests/support/m3_zip_writer.h"
 #include "tests/support/test_files.h"
 

@@ -6,8 +6,8 @@
 #include <optional>
 #include <vector>
 
-#include "archive/byte_reader.h"
-#include "render/d3d9/d3d9_formats.h"
+#include "io/byte_reader.h"
+#include "d3d9/d3d9_formats.h"
 #include "tests/support/test_files.h"
 #include "tests/support/woool_writer.h"
 

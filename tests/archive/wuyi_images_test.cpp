@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "archive/byte_reader.h"
+#include "io/byte_reader.h"
 #include "tests/support/test_files.h"
 #include "tests/support/wuyi_writer.h"
 

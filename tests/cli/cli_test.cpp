@@ -6,8 +6,8 @@
 #include <cstring>
 #include <sstream>
 
-#include "archive/byte_reader.h"
-#include "archive/std_palette.h"
+#include "io/byte_reader.h"
+#include "pixels/std_palette.h"
 #include "cli/cli_app.h"
 #include "tests/cli/cli_test_support.h"
 #include "tests/support/m2_def_writer.h"

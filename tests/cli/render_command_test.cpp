@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "archive/dib_bitmap.h"
+#include "pixels/dib_bitmap.h"
 #include "image_io/bmp_file.h"
 #include "image_io/png_file.h"
 #include "tests/cli/cli_test_support.h"

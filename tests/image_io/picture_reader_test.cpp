@@ -9,7 +9,7 @@
 #include <cstring>
 #include <random>
 
-#include "archive/dib_bitmap.h"
+#include "pixels/dib_bitmap.h"
 #include "image_io/bmp_file.h"
 #include "image_io/png_file.h"
 #include "tests/support/test_files.h"

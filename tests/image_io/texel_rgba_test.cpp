@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "render/d3d9/d3d9_formats.h"
+#include "d3d9/d3d9_formats.h"
 #include "tests/support/test_files.h"
 
 namespace vantoro {

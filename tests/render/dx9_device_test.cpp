@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "render/d3d9/d3d9_device.h"
+#include "d3d9/d3d9_device.h"
 #include "render/dx9_notify.h"
-#include "render/dx9_textures.h"
-#include "render/shared_device.h"
+#include "pixels/dx9_textures.h"
+#include "pixels/shared_device.h"
 
 namespace vantoro {
 namespace {

@@ -7,12 +7,12 @@
 #include <functional>
 
 #include "image_io/picture_reader.h"
-#include "render/d3d9/d3d9_adapter.h"
-#include "render/d3d9/d3d9_device.h"
-#include "render/d3d9/d3d9_formats.h"
+#include "d3d9/d3d9_adapter.h"
+#include "d3d9/d3d9_device.h"
+#include "d3d9/d3d9_formats.h"
 #include "render/dx9_device.h"
-#include "render/dx9_textures.h"
-#include "render/shared_device.h"
+#include "pixels/dx9_textures.h"
+#include "pixels/shared_device.h"
 
 namespace vantoro {
 namespace {

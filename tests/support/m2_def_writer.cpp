@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "archive/pixel_format.h"
-#include "archive/std_palette.h"
+#include "pixels/pixel_format.h"
+#include "pixels/std_palette.h"
 
 namespace vantoro::testing {
 namespace {

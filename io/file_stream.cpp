@@ -1,0 +1,76 @@
+#include "io/file_stream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace vantoro {
+
+std::unique_ptr<FileStream> FileStream::open(const std::string& path, Mode mode) {
+    const int flags = (mode == Mode::ReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC;
+    const int fd = ::open(path.c_str(), flags);
+    if (fd < 0) return nullptr;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<FileStream>(new FileStream(fd));
+}
+
+FileStream::~FileStream() { ::close(m_fd); }
+
+std::int64_t FileStream::size() const {
+    struct stat info {};
+    if (::fstat(m_fd, &info) != 0) return -1;
+    return static_cast<std::int64_t>(info.st_size);
+}
+
+std::int64_t FileStream::seek(std::int64_t offset) {
+    if (offset >= 0) m_position = offset;
+    return m_position;
+}
+
+std::size_t FileStream::read(std::span<std::uint8_t> buffer) {
+    std::size_t done = 0;
+    while (done < buffer.size()) {
+        const ssize_t got = ::pread(m_fd, buffer.data() + done, buffer.size() - done,
+                                    static_cast<off_t>(m_position));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        done += static_cast<std::size_t>(got);
+        m_position += got;
+    }
+    return done;
+}
+
+std::optional<FileBytes> FileStream::readBytes(std::uint64_t count) {
+    // Small reads (headers, table entries) need no size check before the
+    // buffer is made: a short read tells. Larger counts come from the file
+    // itself and are checked against its size before anything is allocated.
+    if (count > kUncheckedReadLimit) {
+        const std::int64_t fileSize = size();
+        if (fileSize < 0 || m_position > fileSize) return std::nullopt;
+        if (count > static_cast<std::uint64_t>(fileSize - m_position)) return std::nullopt;
+    }
+    FileBytes bytes(static_cast<std::size_t>(count));
+    if (!readExact(bytes)) return std::nullopt;
+    return bytes;
+}
+
+std::size_t FileStream::write(std::span<const std::uint8_t> bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = ::pwrite(m_fd, bytes.data() + done, bytes.size() - done,
+                                     static_cast<off_t>(m_position));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) break;
+        done += static_cast<std::size_t>(put);
+        m_position += put;
+    }
+    return done;
+}
+
+}  // namespace vantoro

@@ -1,0 +1,81 @@
+#include "pixels/palette_convert_wide.h"
+
+// GCC 12's AVX-512 headers build their extract intrinsics on an undefined
+// register and then warn about it being used uninitialised.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+
+namespace vantoro {
+
+bool wideConvertAvailable() {
+    static const bool available = __builtin_cpu_supports("avx512f") &&
+                                  __builtin_cpu_supports("avx512bw") &&
+                                  __builtin_cpu_supports("avx512vbmi");
+    return available;
+}
+
+namespace {
+
+// The 256-entry word table as two 256-byte planes (low bytes, high bytes),
+// each held in four registers of 64 bytes.
+struct TablePlanes {
+    __m512i low[4];
+    __m512i high[4];
+};
+
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) TablePlanes splitTable(
+    const std::array<std::uint16_t, 256>& table) {
+    alignas(64) std::uint8_t low[256];
+    alignas(64) std::uint8_t high[256];
+    for (int i = 0; i < 256; ++i) {
+        low[i] = static_cast<std::uint8_t>(table[i]);
+        high[i] = static_cast<std::uint8_t>(table[i] >> 8);
+    }
+    TablePlanes planes;
+    for (int r = 0; r < 4; ++r) {
+        planes.low[r] = _mm512_load_si512(low + 64 * r);
+        planes.high[r] = _mm512_load_si512(high + 64 * r);
+    }
+    return planes;
+}
+
+// One plane looked up for 64 indices: a two-register permute covers 128
+// entries, so indices below 128 and from 128 up are looked up separately
+// and merged by their top bit.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline __m512i lookUp(
+    const __m512i (&plane)[4], __m512i indices, __mmask64 upperHalf) {
+    const __m512i lower = _mm512_permutex2var_epi8(plane[0], indices, plane[1]);
+    const __m512i upper = _mm512_permutex2var_epi8(plane[2], indices, plane[3]);
+    return _mm512_mask_blend_epi8(upperHalf, lower, upper);
+}
+
+// 32 low bytes and 32 high bytes into 32 little-endian words.
+__attribute__((target("avx512f,avx512bw"))) inline __m512i joinWords(__m256i low, __m256i high) {
+    return _mm512_or_si512(_mm512_cvtepu8_epi16(low),
+                           _mm512_slli_epi16(_mm512_cvtepu8_epi16(high), 8));
+}
+
+}  // namespace
+
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void convert8To16Wide(
+    const std::array<std::uint16_t, 256>& table, const std::uint8_t* src, std::uint16_t* dst,
+    std::int32_t count) {
+    const TablePlanes planes = splitTable(table);
+    std::int32_t k = 0;
+    for (; k + 64 <= count; k += 64) {
+        const __m512i indices = _mm512_loadu_si512(src + k);
+        const __mmask64 upperHalf = _mm512_movepi8_mask(indices);
+        const __m512i low = lookUp(planes.low, indices, upperHalf);
+        const __m512i high = lookUp(planes.high, indices, upperHalf);
+        _mm512_storeu_si512(dst + k, joinWords(_mm512_castsi512_si256(low),
+                                               _mm512_castsi512_si256(high)));
+        _mm512_storeu_si512(dst + k + 32, joinWords(_mm512_extracti64x4_epi64(low, 1),
+                                                    _mm512_extracti64x4_epi64(high, 1)));
+    }
+    for (; k < count; ++k) dst[k] = table[src[k]];
+}
+
+}  // namespace vantoro
+
+#pragma GCC diagnostic pop
