@@ -4,12 +4,10 @@
 #include <cstring>
 #include <span>
 
-#include "archive/bottom_up_body.h"
+#include "archive/entry_errors.h"
 #include "io/byte_reader.h"
 #include "io/file_names.h"
-#include "archive/offset_table.h"
-#include "pixels/texture_fill.h"
-#include "d3d9/d3d9_formats.h"
+#include "pixels/pixel_format.h"
 
 namespace vantoro {
 namespace {
@@ -48,11 +46,6 @@ M2DefIndexHeader parseIndexHeader(std::span<const std::uint8_t> bytes, bool pref
     header.indexCount = decodeI32(bytes.data() + kIndexCountAt);
     if (bytes.size() >= kNewIndexHeaderSize) header.unused = decodeI32(bytes.data() + 48);
     return header;
-}
-
-TWMImageInfo parseImageInfo(std::span<const std::uint8_t> bytes) {
-    return TWMImageInfo{decodeU16(bytes.data()), decodeU16(bytes.data() + 2),
-                        decodeI16(bytes.data() + 4), decodeI16(bytes.data() + 6)};
 }
 
 }  // namespace
@@ -99,76 +92,22 @@ void TWMM2DefImages::loadIndex() {
     FImageCount = static_cast<std::int32_t>(FIndexList.size());
 }
 
-Result<TWMM2DefImages::Record> TWMM2DefImages::readRecordHere() {
-    const auto header = FFileStream->readBytes(FIsNewVersion ? kNewImageHeaderSize
-                                                             : kOldImageHeaderSize);
-    if (!header) return fail("image header is cut short");
-    const TWMImageInfo info = parseImageInfo(*header);
-    if (!isAcceptedImageSize(info.Width, info.Height)) return fail(imageSizeError(info));
-    // readBytes checks the size against the file before allocating.
-    auto body = FFileStream->readBytes(bottomUpBodySize(bitsPerPixel(), info.Width, info.Height));
-    if (!body) return fail("image pixels are cut short");
-    return Record{info, std::move(*body)};
-}
-
-bool TWMM2DefImages::DrawToTexture(std::int32_t index, TDXTexture* texture) {
-    if (!texture) {
-        setLastError("no texture to draw into");
-        return false;
+Result<DecodedImage> TWMM2DefImages::decodeEntry(std::int32_t index) {
+    const auto offset = seekToEntry(index);
+    if (!offset) return offset.failure();
+    std::array<std::uint8_t, kNewImageHeaderSize> header{};
+    const std::size_t headerSize = FIsNewVersion ? kNewImageHeaderSize : kOldImageHeaderSize;
+    if (!FFileStream->readExact(std::span(header.data(), headerSize))) {
+        return fail(entry_error::kHeaderCutShort);
     }
-    if (!seekToEntry(index)) return false;
-    const auto record = readRecordHere();
-    if (!record) {
-        setLastError(entryError(index, record.error()));
-        return false;
-    }
-    FLastImageInfo = record->info;
-    const BottomUpBody body{record->body, record->info.Width, record->info.Height, bitsPerPixel()};
-    if (!drawBottomUpBody(body, *texture)) {
-        setLastError(entryError(index, "the texture cannot take the image"));
-        return false;
-    }
-    clearLastError();
-    return true;
-}
-
-std::optional<DibBitmap> TWMM2DefImages::DoGetBitmap(std::int32_t index, std::uint8_t& dataType) {
-    dataType = kDataTypeImage;
-    if (!seekToEntry(index)) return std::nullopt;
-    const auto record = readRecordHere();
-    if (!record) {
-        setLastError(entryError(index, record.error()));
-        return std::nullopt;
-    }
-    FLastImageInfo = record->info;
-    auto bitmap = bitmapFromBottomUp(
-        BottomUpBody{record->body, record->info.Width, record->info.Height, bitsPerPixel()});
-    if (!bitmap) return std::nullopt;
-    if (!FIs16Bit) bitmap->colorTable() = FPalette;
-    clearLastError();
-    return bitmap;
-}
-
-void TWMM2DefImages::LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& entry) {
-    entry.Texture.reset();
-    entry.Failed = 1;
-    if (!seekExact(offset)) {
-        setLastError("cannot seek to offset " + std::to_string(offset));
-        return;
-    }
-    const auto record = readRecordHere();
-    if (!record) {
-        setLastError("offset " + std::to_string(offset) + ": " + record.error());
-        return;
-    }
-    FLastImageInfo = record->info;
-    const BottomUpBody body{record->body, record->info.Width, record->info.Height, bitsPerPixel()};
-    if (!fillCacheEntry(entry, record->info,
-                        [&](TDXTexture& texture) { return drawBottomUpBody(body, texture); })) {
-        setLastError("offset " + std::to_string(offset) + ": no texture for the image");
-        return;
-    }
-    clearLastError();
+    const TWMImageInfo info = decodeImageInfo(header.data());
+    if (!isAcceptedImageSize(info.Width, info.Height)) return fail(entry_error::imageSize(info));
+    const int bits = FIs16Bit ? 16 : 8;
+    const auto body = readRecordBytes(bottomUpBodySize(bits, info.Width, info.Height));
+    if (!body) return body.failure();
+    return DecodedImage{info, FIs16Bit ? DecodedFormat::R5G6B5 : DecodedFormat::Palette8, *body,
+                        static_cast<std::size_t>(WidthBytes(static_cast<std::uint32_t>(bits), info.Width)),
+                        true};
 }
 
 }  // namespace vantoro

@@ -26,7 +26,6 @@
 #include <string_view>
 #include <vector>
 
-#include "io/result.h"
 #include "archive/wil.h"
 
 namespace vantoro {
@@ -55,8 +54,6 @@ public:
     std::string_view className() const override { return "TWMM2DefImages"; }
 
     bool Initialize() override;
-    bool DrawToTexture(std::int32_t index, TDXTexture* texture) override;
-    void LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& entry) override;
 
     const M2DefFileHeader& fileHeader() const { return m_fileHeader; }
     const M2DefIndexHeader& indexHeader() const { return m_indexHeader; }
@@ -66,18 +63,10 @@ public:
     bool FIs16Bit = false;
 
 protected:
-    std::optional<DibBitmap> DoGetBitmap(std::int32_t index, std::uint8_t& dataType) override;
+    Result<DecodedImage> decodeEntry(std::int32_t index) override;
 
 private:
-    struct Record {
-        TWMImageInfo info;
-        FileBytes body;
-    };
-
     void loadIndex();
-    // The image record at the data file's current position.
-    Result<Record> readRecordHere();
-    int bitsPerPixel() const { return FIs16Bit ? 16 : 8; }
 
     M2DefFileHeader m_fileHeader;
     M2DefIndexHeader m_indexHeader;

@@ -4,12 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "archive/entry_errors.h"
 #include "io/byte_reader.h"
-#include "archive/offset_table.h"
-#include "pixels/pixel_format.h"
-#include "io/result.h"
-#include "pixels/texture_fill.h"
-#include "d3d9/d3d9_formats.h"
 
 namespace vantoro {
 namespace {
@@ -74,125 +70,39 @@ std::optional<std::vector<TableEntry>> readTable(FileStream& file) {
     return table;
 }
 
-using Record = TWMM2WisImages::Record;
-
-TWMImageInfo parseInfo(const std::uint8_t* p) {
-    return TWMImageInfo{decodeU16(p), decodeU16(p + 2), decodeI16(p + 4), decodeI16(p + 6)};
-}
-
-std::string at(std::int64_t offset) {
-    return " at offset " + std::to_string(offset);
-}
-
-// Header and payload of the record at `offset`; the payload is exactly
-// `payloadSize` bytes following the header.
-Result<Record> readRecord(FileStream& file, std::int64_t offset, std::int32_t payloadSize) {
-    if (offset < 0 || file.seek(offset) != offset) return fail("cannot seek" + at(offset));
-    std::uint8_t header[kRecordHeaderSize];
-    if (!file.readExact(header)) return fail("short image header" + at(offset));
-    Record record;
-    record.encoding = decodeI32(header);
-    record.info = parseInfo(header + 4);
-    if (!isAcceptedImageSize(record.info.Width, record.info.Height)) {
-        return fail("image size outside 2..4095" + at(offset));
-    }
-    if (payloadSize < 0) return fail("negative payload size" + at(offset));
-    auto payload = file.readBytes(static_cast<std::uint64_t>(payloadSize));
-    if (!payload) return fail("payload runs past the end of the file" + at(offset));
-    record.payload = std::move(*payload);
-    return record;
-}
-
-// Top-down rows ready to copy: Width * Height pixels of bitsPerPixel.
-struct PixelRows {
-    int bitsPerPixel = 8;
-    const std::uint8_t* bytes = nullptr;
-};
-
 std::size_t pixelCountOf(const TWMImageInfo& info) {
     return static_cast<std::size_t>(info.Width) * info.Height;
-}
-
-// The rows of a record of encoding 0, 1 or 2; a run-length payload is
-// decoded into `scratch`. Raw payloads must hold every pixel.
-Result<PixelRows> pixelRowsOf(const Record& record, std::vector<std::uint8_t>& scratch) {
-    const std::size_t pixels = pixelCountOf(record.info);
-    switch (record.encoding) {
-        case kEncodingRaw8:
-            if (record.payload.size() < pixels) return fail("raw payload shorter than the image");
-            return PixelRows{8, record.payload.data()};
-        case kEncodingRunLength8: {
-            auto decoded = wis::decodeRunLength(record.payload, pixels);
-            if (!decoded) return fail("run-length code does not give exactly the image");
-            scratch = std::move(*decoded);
-            return PixelRows{8, scratch.data()};
-        }
-        case kEncodingRaw16:
-            if (record.payload.size() / 2 < pixels)
-                return fail("raw payload shorter than the image");
-            return PixelRows{16, record.payload.data()};
-        default:
-            return fail("encoding " + std::to_string(record.encoding) + " holds no image");
-    }
-}
-
-void copyRowsToTexture(const TWMImageInfo& info, const PixelRows& rows,
-                       const TextureWriter& texture) {
-    const std::size_t rowBytes = static_cast<std::size_t>(info.Width) * (rows.bitsPerPixel / 8);
-    std::vector<std::uint16_t> words(rows.bitsPerPixel == 16 ? info.Width : 0);
-    for (std::int32_t r = 0; r < info.Height; ++r) {
-        const std::uint8_t* src = rows.bytes + rowBytes * static_cast<std::size_t>(r);
-        if (rows.bitsPerPixel == 8) {
-            Convert8To16(src, texture.row16(r), info.Width);
-        } else if (reinterpret_cast<std::uintptr_t>(src) % alignof(std::uint16_t) == 0) {
-            Convert16To16(reinterpret_cast<const std::uint16_t*>(src), texture.row16(r), info.Width);
-        } else {
-            // Staged through an aligned row: the payload is a byte buffer.
-            std::memcpy(words.data(), src, rowBytes);
-            Convert16To16(words.data(), texture.row16(r), info.Width);
-        }
-    }
-}
-
-std::optional<DibBitmap> makeBitmap(const TWMImageInfo& info, const PixelRows& rows) {
-    auto bitmap = DibBitmap::create(rows.bitsPerPixel, info.Width, info.Height);
-    if (!bitmap) return std::nullopt;
-    const std::size_t rowBytes = static_cast<std::size_t>(info.Width) * (rows.bitsPerPixel / 8);
-    for (std::int32_t r = 0; r < info.Height; ++r) {
-        std::memcpy(bitmap->row(r), rows.bytes + rowBytes * static_cast<std::size_t>(r), rowBytes);
-    }
-    return bitmap;
 }
 
 }  // namespace
 
 namespace wis {
 
-std::optional<std::vector<std::uint8_t>> decodeRunLength(std::span<const std::uint8_t> input,
-                                                         std::size_t pixelCount) {
-    // No code gives more than 255 pixels per two bytes: a payload too short
-    // for the image fails before the image is allocated.
-    if (pixelCount / 255 > input.size() / 2) return std::nullopt;
-    std::vector<std::uint8_t> out(pixelCount, 0);
-    std::size_t produced = 0;
-    ByteReader reader(input);
-    while (produced < pixelCount) {
-        const auto count = reader.readU8();
-        const auto value = reader.readU8();
-        if (!count || !value) return std::nullopt;
-        if (*count != 0) {
-            if (*count > pixelCount - produced) return std::nullopt;
-            std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(produced), *count, *value);
-            produced += *count;
+bool decodeRunLength(std::span<const std::uint8_t> input, std::span<std::uint8_t> out) {
+    const std::uint8_t* in = input.data();
+    const std::uint8_t* const inEnd = in + input.size();
+    std::uint8_t* dst = out.data();
+    std::uint8_t* const dstEnd = dst + out.size();
+    while (dst != dstEnd) {
+        if (inEnd - in < 2) return false;
+        const std::size_t count = in[0];
+        const std::size_t value = in[1];
+        in += 2;
+        if (count != 0) {
+            if (count > static_cast<std::size_t>(dstEnd - dst)) return false;
+            std::memset(dst, static_cast<int>(value), count);
+            dst += count;
             continue;
         }
-        const auto literal = reader.readBytes(*value);
-        if (!literal || literal->size() > pixelCount - produced) return std::nullopt;
-        std::copy(literal->begin(), literal->end(),
-                  out.begin() + static_cast<std::ptrdiff_t>(produced));
-        produced += literal->size();
+        if (value > static_cast<std::size_t>(inEnd - in) ||
+            value > static_cast<std::size_t>(dstEnd - dst)) {
+            return false;
+        }
+        std::memcpy(dst, in, value);
+        in += value;
+        dst += value;
     }
-    return out;
+    return true;
 }
 
 }  // namespace wis
@@ -228,88 +138,40 @@ void TWMM2WisImages::readIndexTable() {
     FImageCount = static_cast<std::int32_t>(FIndexList.size());
 }
 
-std::optional<DibBitmap> TWMM2WisImages::DoGetBitmap(std::int32_t index, std::uint8_t& dataType) {
-    dataType = kDataTypeImage;
-    auto record = loadEntry(index);
-    if (!record) return std::nullopt;
-    const std::int32_t encoding = record->encoding;
-    if (encoding < kEncodingRaw8 || encoding > kEncodingNoImage) {
-        throw ArchiveError("not Encrypt code " + std::to_string(encoding));
-    }
-    std::vector<std::uint8_t> scratch;
-    const auto rows = pixelRowsOf(*record, scratch);
-    if (!rows) {
-        setLastError("entry " + std::to_string(index) + ": " + rows.error());
-        return std::nullopt;
-    }
-    clearLastError();
-    return makeBitmap(record->info, *rows);
-}
+Result<DecodedImage> TWMM2WisImages::decodeEntry(std::int32_t index) {
+    const auto slot = static_cast<std::size_t>(index);
+    if (slot >= FSizeList.size()) return fail(entry_error::kOutsideIndex);
+    const auto offset = seekToEntry(index);
+    if (!offset) return offset.failure();
+    std::array<std::uint8_t, kRecordHeaderSize> header{};
+    if (!FFileStream->readExact(header)) return fail(entry_error::kHeaderCutShort);
+    const std::int32_t encoding = decodeI32(header.data());
+    const TWMImageInfo info = decodeImageInfo(header.data() + 4);
+    if (!isAcceptedImageSize(info.Width, info.Height)) return fail(entry_error::imageSize(info));
+    if (FSizeList[slot] < 0) return fail("payload size is negative");
+    const auto payload = readRecordBytes(static_cast<std::uint64_t>(FSizeList[slot]));
+    if (!payload) return payload.failure();
 
-bool TWMM2WisImages::DrawToTexture(std::int32_t index, TDXTexture* texture) {
-    if (!texture) {
-        setLastError("no texture to draw into");
-        return false;
+    const std::size_t pixels = pixelCountOf(info);
+    switch (encoding) {
+        case kEncodingRaw8:
+            if (payload->size() < pixels) return fail(entry_error::kPixelsCutShort);
+            return packedRows(info, DecodedFormat::Palette8, *payload);
+        case kEncodingRunLength8: {
+            const auto indices = pixelBuffer(pixels);
+            if (!wis::decodeRunLength(*payload, indices)) {
+                return fail("run-length code does not give exactly the image");
+            }
+            return packedRows(info, DecodedFormat::Palette8, indices);
+        }
+        case kEncodingRaw16:
+            if (payload->size() / 2 < pixels) return fail(entry_error::kPixelsCutShort);
+            return packedRows(info, DecodedFormat::R5G6B5, *payload);
+        case kEncodingNoImage:
+            return fail(entry_error::kHoldsNoImage);
+        default:
+            return failNamed("not Encrypt code " + std::to_string(encoding));
     }
-    const auto record = loadEntry(index);
-    return record && drawRecord(*record, *texture);
-}
-
-void TWMM2WisImages::LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& entry) {
-    entry.Texture.reset();
-    entry.Failed = 1;
-    // The payload size lives in the table beside the record's offset.
-    const auto found = std::find(FIndexList.begin(), FIndexList.end(), offset);
-    const auto position = static_cast<std::size_t>(found - FIndexList.begin());
-    if (found == FIndexList.end() || position >= FSizeList.size()) return;
-    const auto record = loadRecord(offset, FSizeList[position]);
-    if (!record) return;
-    fillCacheEntry(entry, record->info,
-                   [&](TDXTexture& texture) { return drawRecord(*record, texture); });
-}
-
-Result<TWMM2WisImages::Record> TWMM2WisImages::loadEntry(std::int32_t index) {
-    const auto offset = entryOffset(index);
-    if (!offset || static_cast<std::size_t>(index) >= FSizeList.size()) {
-        setLastError("entry " + std::to_string(index) + " is outside the index");
-        return fail(lastError());
-    }
-    return loadRecord(*offset, FSizeList[static_cast<std::size_t>(index)]);
-}
-
-Result<TWMM2WisImages::Record> TWMM2WisImages::loadRecord(std::int64_t offset,
-                                                          std::int32_t payloadSize) {
-    if (!FFileStream) {
-        setLastError("the archive is not open");
-        return fail(lastError());
-    }
-    auto record = readRecord(*FFileStream, offset, payloadSize);
-    if (!record) {
-        setLastError(record.error());
-        return fail(record.error());
-    }
-    FLastImageInfo = record->info;
-    return record;
-}
-
-// Decodes before touching the texture, so a bad record leaves it as it was.
-bool TWMM2WisImages::drawRecord(const Record& record, TDXTexture& texture) {
-    std::vector<std::uint8_t> scratch;
-    const auto rows = pixelRowsOf(record, scratch);
-    if (!rows) {
-        setLastError(rows.error());
-        return false;
-    }
-    const auto writer =
-        TextureWriter::begin(texture, D3DFMT_A1R5G5B5, record.info.Width, record.info.Height,
-                             TextureClear::PaddingOnly);  // every row is copied whole
-    if (!writer) {
-        setLastError("the texture cannot take the image");
-        return false;
-    }
-    copyRowsToTexture(record.info, *rows, *writer);
-    clearLastError();
-    return true;
 }
 
 }  // namespace vantoro

@@ -15,53 +15,36 @@
 #include <string_view>
 #include <vector>
 
-#include "io/result.h"
 #include "archive/wil.h"
 
 namespace vantoro {
 
 class TWMM2WisImages : public TWMBaseImages {
-  public:
+public:
     TWMM2WisImages();
 
     std::string_view className() const override { return "TWMM2WisImages"; }
 
     bool Initialize() override;
-    bool DrawToTexture(std::int32_t index, TDXTexture* texture) override;
-    void LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& entry) override;
 
     // Payload size of each entry, parallel to FIndexList.
     std::vector<std::int32_t> FSizeList;
 
-  protected:
-    std::optional<DibBitmap> DoGetBitmap(std::int32_t index, std::uint8_t& dataType) override;
+protected:
+    Result<DecodedImage> decodeEntry(std::int32_t index) override;
 
-  public:
-    // One image record as read: its header and its payload bytes.
-    struct Record {
-        std::int32_t encoding = 0;
-        TWMImageInfo info;
-        FileBytes payload;
-    };
-
-  private:
+private:
     void readIndexTable();
-    // Reads the record of an entry (or at an offset with a payload size) and
-    // records its header in FLastImageInfo.
-    Result<Record> loadEntry(std::int32_t index);
-    Result<Record> loadRecord(std::int64_t offset, std::int32_t payloadSize);
-    bool drawRecord(const Record& record, TDXTexture& texture);
 };
 
 namespace wis {
 
-// Decodes the run-length code of encoding 1 into exactly `pixelCount` palette
+// Decodes the run-length code of encoding 1 into exactly out.size() palette
 // indices. Codes are byte pairs (c, v): c != 0 is a run of c pixels of index
-// v; c == 0 is a literal of the v indices that follow. Nothing when a code is
+// v; c == 0 is a literal of the v indices that follow. False when a code is
 // cut off by the end of the input, a run or literal would pass the image, or
 // the input ends before the image is complete.
-std::optional<std::vector<std::uint8_t>> decodeRunLength(std::span<const std::uint8_t> input,
-                                                         std::size_t pixelCount);
+bool decodeRunLength(std::span<const std::uint8_t> input, std::span<std::uint8_t> out);
 
 }  // namespace wis
 }  // namespace vantoro

@@ -19,7 +19,6 @@
 #include <string_view>
 #include <vector>
 
-#include "io/result.h"
 #include "archive/wil.h"
 
 namespace vantoro {
@@ -37,8 +36,6 @@ public:
     std::string_view className() const override { return "TWMM2ZipImages"; }
 
     bool Initialize() override;
-    bool DrawToTexture(std::int32_t index, TDXTexture* texture) override;
-    void LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& entry) override;
 
     const M2ZipIndexHeader& indexHeader() const { return m_indexHeader; }
 
@@ -46,18 +43,10 @@ public:
     bool FIs16Bit = false;  // the pixel depth of the image read last
 
 protected:
-    std::optional<DibBitmap> DoGetBitmap(std::int32_t index, std::uint8_t& dataType) override;
+    Result<DecodedImage> decodeEntry(std::int32_t index) override;
 
 private:
-    struct Record {
-        TWMImageInfo info;
-        int bitsPerPixel = 8;
-        std::vector<std::uint8_t> body;  // inflated; may be shorter than a full body
-    };
-
     void loadIndex();
-    // The image record at the data file's current position.
-    Result<Record> readRecordHere();
 
     M2ZipIndexHeader m_indexHeader;
 };

@@ -3,12 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "archive/entry_errors.h"
 #include "io/byte_reader.h"
 #include "io/file_names.h"
-#include "archive/offset_table.h"
-#include "pixels/pixel_format.h"
-#include "pixels/texture_fill.h"
-#include "d3d9/d3d9_formats.h"
 
 namespace vantoro {
 namespace {
@@ -34,30 +31,32 @@ std::uint64_t largestPayloadBytes(std::uint16_t height) {
     return static_cast<std::uint64_t>(height) * (1u + 0xFFFFu) * 2u;
 }
 
-std::string at(std::int64_t offset) {
-    return " at offset " + std::to_string(offset);
-}
-
-// One row's codes into `row` (width pixels, already zero).
-Status decodeRow(std::span<const std::uint8_t> codes, std::uint16_t* row, std::uint16_t width) {
-    ByteReader reader(codes);
+// One row's codes into `row` (width * 2 bytes, already zero). Codes and
+// counts are read two words at a time, opaque runs copied as they lie: the
+// words are little-endian on disk as in the pixels.
+Status decodeRow(std::span<const std::uint8_t> codes, std::uint8_t* row, std::uint32_t width) {
+    const std::uint8_t* in = codes.data();
+    const std::uint8_t* const end = in + codes.size();
     std::uint32_t x = 0;
-    while (!reader.atEnd()) {
-        const auto code = reader.readU16();
-        const auto count = reader.readU16();
-        if (!code || !count) return fail("run code without its count");
-        if (*count > width - x) return fail("run passes the row width");
-        if (*code == kTransparentRun) {
-            x += *count;
+    while (in != end) {
+        if (end - in < 4) return fail("run code without its count");
+        const std::uint16_t code = decodeU16(in);
+        const std::uint32_t count = decodeU16(in + 2);
+        in += 4;
+        if (count > width - x) return fail("run passes the row width");
+        if (code == kTransparentRun) {
+            x += count;
             continue;
         }
-        if (*code < kFirstOpaqueRun || *code > kLastOpaqueRun) {
-            return fail("unknown run code " + std::to_string(*code));
+        if (code < kFirstOpaqueRun || code > kLastOpaqueRun) {
+            return fail("unknown run code " + std::to_string(code));
         }
-        const auto words = reader.readBytes(2u * *count);
-        if (!words) return fail("opaque run passes the end of its row");
-        for (std::uint32_t k = 0; k < *count; ++k) row[x + k] = decodeU16(words->data() + 2 * k);
-        x += *count;
+        if (static_cast<std::size_t>(end - in) < 2u * count) {
+            return fail("opaque run passes the end of its row");
+        }
+        std::memcpy(row + 2u * x, in, 2u * count);
+        in += 2u * count;
+        x += count;
     }
     return Status::success();
 }
@@ -66,23 +65,20 @@ Status decodeRow(std::span<const std::uint8_t> codes, std::uint16_t* row, std::u
 
 namespace m3 {
 
-Result<std::vector<std::uint16_t>> decodeRows(std::span<const std::uint8_t> payload,
-                                              std::uint16_t width, std::uint16_t height) {
-    // Every row starts with its length word: a payload too short for them
-    // fails before the image is allocated.
-    if (payload.size() / 2 < height) return fail("payload holds fewer words than rows");
-    std::vector<std::uint16_t> pixels(static_cast<std::size_t>(width) * height, 0);
+Status decodeRows(std::span<const std::uint8_t> payload, std::uint16_t width,
+                  std::uint16_t height, std::span<std::uint8_t> out) {
+    const std::size_t rowBytes = 2u * width;
+    std::memset(out.data(), 0, out.size());
     ByteReader reader(payload);
     for (std::uint32_t y = 0; y < height; ++y) {
         const auto length = reader.readU16();
         if (!length) return fail("payload ends before row " + std::to_string(y));
         const auto codes = reader.readBytes(2u * *length);
         if (!codes) return fail("row " + std::to_string(y) + " passes the end of the payload");
-        const Status row =
-            decodeRow(*codes, pixels.data() + static_cast<std::size_t>(y) * width, width);
+        const Status row = decodeRow(*codes, out.data() + y * rowBytes, width);
         if (!row) return fail("row " + std::to_string(y) + ": " + row.error());
     }
-    return pixels;
+    return Status::success();
 }
 
 }  // namespace m3
@@ -170,89 +166,37 @@ Result<std::uint64_t> TWMM3DefImages::payloadBytes(std::int64_t offset,
                                                    std::uint16_t height) const {
     if (FIsNewVersion) {
         const std::int32_t words = decodeI32(header.data() + kPayloadLengthAt);
-        if (words < 0) return fail("negative payload length" + at(offset));
+        if (words < 0) return fail("payload length is negative");
         return 2 * static_cast<std::uint64_t>(words);
     }
     std::int64_t end = FFileStream->size();
     const auto next = std::upper_bound(m_recordStarts.begin(), m_recordStarts.end(), offset);
     if (next != m_recordStarts.end()) end = std::min<std::int64_t>(end, *next);
     const std::int64_t start = offset + static_cast<std::int64_t>(kOldHeaderSize);
-    if (end <= start) return fail("no room for rows before the next record" + at(offset));
+    if (end <= start) return fail("no room for rows before the next record");
     return std::min(static_cast<std::uint64_t>(end - start), largestPayloadBytes(height));
 }
 
-Result<TWMM3DefImages::Decoded> TWMM3DefImages::decodeEntry(std::int32_t index) {
-    const auto offset = entryOffset(index);
-    if (!offset) return fail("entry " + std::to_string(index) + " is outside the index");
-    if (*offset == 0) return fail("entry " + std::to_string(index) + " holds no image");
-    if (!seekExact(*offset)) return fail("cannot seek" + at(*offset));
-
+Result<DecodedImage> TWMM3DefImages::decodeEntry(std::int32_t index) {
+    const auto offset = seekToEntry(index);
+    if (!offset) return offset.failure();
+    if (*offset == 0) return fail(entry_error::kHoldsNoImage);
     std::array<std::uint8_t, kNewHeaderSize> header{};
     const std::size_t headerSize = FIsNewVersion ? kNewHeaderSize : kOldHeaderSize;
     if (!FFileStream->readExact(std::span(header.data(), headerSize))) {
-        return fail("short image header" + at(*offset));
+        return fail(entry_error::kHeaderCutShort);
     }
-    Decoded image;
-    image.info = TWMImageInfo{decodeU16(header.data()), decodeU16(header.data() + 2),
-                              decodeI16(header.data() + 4), decodeI16(header.data() + 6)};
-    if (!isAcceptedImageSize(image.info.Width, image.info.Height)) {
-        return fail("image size outside 2..4095" + at(*offset));
-    }
-    const auto size = payloadBytes(*offset, header, image.info.Height);
-    if (!size) return fail(size.error());
-    const auto payload = FFileStream->readBytes(*size);
-    if (!payload) return fail("payload runs past the end of the file" + at(*offset));
-    FLastImageInfo = image.info;
+    const TWMImageInfo info = decodeImageInfo(header.data());
+    if (!isAcceptedImageSize(info.Width, info.Height)) return fail(entry_error::imageSize(info));
+    const auto size = payloadBytes(*offset, header, info.Height);
+    if (!size) return size.failure();
+    const auto payload = readRecordBytes(*size);
+    if (!payload) return payload.failure();
 
-    auto pixels = m3::decodeRows(*payload, image.info.Width, image.info.Height);
-    if (!pixels) return fail(pixels.error() + at(*offset));
-    image.pixels = std::move(*pixels);
-    return image;
-}
-
-std::optional<DibBitmap> TWMM3DefImages::DoGetBitmap(std::int32_t index, std::uint8_t& dataType) {
-    dataType = kDataTypeImage;
-    const auto image = decodeEntry(index);
-    if (!image) {
-        setLastError(image.error());
-        return std::nullopt;
-    }
-    auto bitmap = DibBitmap::create(16, image->info.Width, image->info.Height);
-    if (!bitmap) return std::nullopt;
-    const std::size_t width = image->info.Width;
-    for (std::int32_t r = 0; r < image->info.Height; ++r) {
-        std::memcpy(bitmap->row16(r), image->pixels.data() + width * static_cast<std::size_t>(r),
-                    width * 2);
-    }
-    clearLastError();
-    return bitmap;
-}
-
-// Decodes before touching the texture, so a bad record leaves it as it was.
-bool TWMM3DefImages::DrawToTexture(std::int32_t index, TDXTexture* texture) {
-    if (!texture) {
-        setLastError("no texture to draw into");
-        return false;
-    }
-    const auto image = decodeEntry(index);
-    if (!image) {
-        setLastError(image.error());
-        return false;
-    }
-    const TWMImageInfo& info = image->info;
-    // The decoded rows are whole (transparent runs already hold 0).
-    const auto writer = TextureWriter::begin(*texture, D3DFMT_A1R5G5B5, info.Width, info.Height,
-                                             TextureClear::PaddingOnly);
-    if (!writer) {
-        setLastError("the texture cannot take the image");
-        return false;
-    }
-    for (std::int32_t r = 0; r < info.Height; ++r) {
-        Convert16To16(image->pixels.data() + static_cast<std::size_t>(info.Width) * r,
-                      writer->row16(r), info.Width);
-    }
-    clearLastError();
-    return true;
+    const auto pixels = pixelBuffer(2u * static_cast<std::size_t>(info.Width) * info.Height);
+    const Status rows = m3::decodeRows(*payload, info.Width, info.Height, pixels);
+    if (!rows) return fail(rows.error());
+    return packedRows(info, DecodedFormat::R5G6B5, pixels);
 }
 
 }  // namespace vantoro

@@ -18,13 +18,12 @@
 #include <string_view>
 #include <vector>
 
-#include "io/result.h"
 #include "archive/wil.h"
 
 namespace vantoro {
 
 class TWMM3DefImages : public TWMBaseImages {
-  public:
+public:
     TWMM3DefImages();
     ~TWMM3DefImages() override;
 
@@ -36,7 +35,6 @@ class TWMM3DefImages : public TWMBaseImages {
     bool Initialize() override;
     // Clears FIndexList, then closes the file.
     void Finalize() override;
-    bool DrawToTexture(std::int32_t index, TDXTexture* texture) override;
 
     // The first 32 bytes of the data file and the 28-byte index header, as read.
     const std::array<std::uint8_t, 32>& dataHeader() const { return m_dataHeader; }
@@ -45,20 +43,16 @@ class TWMM3DefImages : public TWMBaseImages {
     std::string FIndexFileName;
     bool FIsNewVersion = false;
 
-  protected:
-    std::optional<DibBitmap> DoGetBitmap(std::int32_t index, std::uint8_t& dataType) override;
+protected:
+    // Draws, but has no texture cache.
+    Abilities abilities() const override { return {true, false}; }
+    Result<DecodedImage> decodeEntry(std::int32_t index) override;
 
-  private:
-    struct Decoded {
-        TWMImageInfo info;
-        std::vector<std::uint16_t> pixels;  // Width x Height R5G6B5, top row first
-    };
-
+private:
     bool loadIndex();
     std::optional<std::int64_t> readDataCount();
     Result<std::uint64_t> payloadBytes(std::int64_t offset, std::span<const std::uint8_t> header,
                                        std::uint16_t height) const;
-    Result<Decoded> decodeEntry(std::int32_t index);
 
     std::array<std::uint8_t, 32> m_dataHeader{};
     std::array<std::uint8_t, 28> m_indexHeader{};
@@ -70,12 +64,13 @@ class TWMM3DefImages : public TWMBaseImages {
 namespace m3 {
 
 // Decodes `height` run-coded rows of `width` pixels from a payload of
-// little-endian words. Each row is a length word L and L words of codes:
-// 0xC0 n skips n transparent pixels, 0xC1..0xC3 n copies the n words that
-// follow. Fails on an unknown code, a code cut off by the end of its row, a
-// run past the row width, or rows past the payload.
-Result<std::vector<std::uint16_t>> decodeRows(std::span<const std::uint8_t> payload,
-                                              std::uint16_t width, std::uint16_t height);
+// little-endian words into `out` (width x height R5G6B5 words, top row
+// first; transparent pixels 0). Each row is a length word L and L words of
+// codes: 0xC0 n skips n transparent pixels, 0xC1..0xC3 n copies the n words
+// that follow. Fails on an unknown code, a code cut off by the end of its
+// row, a run past the row width, or rows past the payload.
+Status decodeRows(std::span<const std::uint8_t> payload, std::uint16_t width,
+                  std::uint16_t height, std::span<std::uint8_t> out);
 
 }  // namespace m3
 }  // namespace vantoro

@@ -3,14 +3,11 @@
 #include <span>
 #include <utility>
 
-#include "archive/bottom_up_body.h"
+#include "archive/entry_errors.h"
 #include "io/byte_reader.h"
 #include "io/file_names.h"
-#include "archive/offset_table.h"
-#include "io/result.h"
-#include "pixels/texture_fill.h"
 #include "io/zlib_buffers.h"
-#include "d3d9/d3d9_formats.h"
+#include "pixels/pixel_format.h"
 
 namespace vantoro {
 namespace {
@@ -26,35 +23,17 @@ struct RecordHeader {
 };
 
 Result<RecordHeader> parseRecordHeader(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < kRecordHeaderSize) return fail("record header is cut short");
+    if (bytes.size() < kRecordHeaderSize) return fail(entry_error::kHeaderCutShort);
     RecordHeader header;
-    header.info.Width = decodeU16(bytes.data());
-    header.info.Height = decodeU16(bytes.data() + 2);
-    header.info.PX = decodeI16(bytes.data() + 4);
-    header.info.PY = decodeI16(bytes.data() + 6);
+    header.info = decodeImageInfo(bytes.data());
     header.payloadSize = decodeI32(bytes.data() + kPayloadSizeAt);
     if (!isAcceptedImageSize(header.info.Width, header.info.Height)) {
-        return fail("image size " + std::to_string(header.info.Width) + "x" +
-                    std::to_string(header.info.Height) + " is outside 2..4095");
+        return fail(entry_error::imageSize(header.info));
     }
-    if (header.payloadSize <= 0) return fail("payload size is not positive");
+    if (header.payloadSize <= 0) {
+        return fail("payload size " + std::to_string(header.payloadSize) + " is not positive");
+    }
     return header;
-}
-
-// Inflates at most one complete body (stride x Height): a stream that would
-// inflate further cannot make us allocate more, and bytes past a complete
-// body never count. A stream that inflates to nothing holds no image.
-Result<std::vector<std::uint8_t>> inflateBody(std::span<const std::uint8_t> payload,
-                                              const TWMImageInfo& info) {
-    const std::uint64_t limit = bottomUpBodySize(kBitsPerPixel, info.Width, info.Height);
-    auto body = inflateBounded(payload, static_cast<std::size_t>(limit));
-    if (!body) return fail("payload is not a valid zlib stream");
-    if (body->empty()) return fail("payload inflates to nothing");
-    return std::move(*body);
-}
-
-BottomUpBody bodyOf(const std::vector<std::uint8_t>& bytes, const TWMImageInfo& info) {
-    return BottomUpBody{bytes, info.Width, info.Height, kBitsPerPixel};
 }
 
 }  // namespace
@@ -83,73 +62,28 @@ void TWMM3ZipImages::loadIndex() {
     FImageCount = static_cast<std::int32_t>(FIndexList.size());
 }
 
-std::optional<TWMM3ZipImages::Decoded> TWMM3ZipImages::readRecordHere() {
+Result<DecodedImage> TWMM3ZipImages::decodeEntry(std::int32_t index) {
+    const auto offset = seekToEntry(index);
+    if (!offset) return offset.failure();
     std::array<std::uint8_t, kRecordHeaderSize> headerBytes{};
-    if (!FFileStream || !FFileStream->readExact(headerBytes)) {
-        setLastError("record header is cut short");
-        return std::nullopt;
-    }
+    if (!FFileStream->readExact(headerBytes)) return fail(entry_error::kHeaderCutShort);
     const auto header = parseRecordHeader(headerBytes);
-    if (!header) {
-        setLastError(header.error());
-        return std::nullopt;
-    }
+    if (!header) return header.failure();
     FIs16Bit = true;
-    // readBytes checks the size against the file before allocating.
-    const auto payload = FFileStream->readBytes(static_cast<std::uint64_t>(header->payloadSize));
-    if (!payload) {
-        setLastError("payload passes the end of the file");
-        return std::nullopt;
-    }
-    auto body = inflateBody(*payload, header->info);
-    if (!body) {
-        setLastError(body.error());
-        return std::nullopt;
-    }
-    return Decoded{header->info, std::move(*body)};
-}
+    const auto payload = readRecordBytes(static_cast<std::uint64_t>(header->payloadSize));
+    if (!payload) return payload.failure();
 
-std::optional<TWMM3ZipImages::Decoded> TWMM3ZipImages::readEntry(std::int32_t index) {
-    if (!seekToEntry(index)) return std::nullopt;
-    return readRecordHere();
-}
-
-std::optional<DibBitmap> TWMM3ZipImages::DoGetBitmap(std::int32_t index, std::uint8_t& dataType) {
-    dataType = kDataTypeImage;
-    const auto decoded = readEntry(index);
-    if (!decoded) return std::nullopt;
-    FLastImageInfo = decoded->info;
-    auto bitmap = bitmapFromBottomUp(bodyOf(decoded->body, decoded->info));
-    if (bitmap) clearLastError();
-    return bitmap;
-}
-
-bool TWMM3ZipImages::DrawToTexture(std::int32_t index, TDXTexture* texture) {
-    if (!texture) {
-        setLastError("no texture to draw into");
-        return false;
-    }
-    const auto decoded = readEntry(index);
-    if (!decoded) return false;
-    FLastImageInfo = decoded->info;
-    if (!drawBottomUpBody(bodyOf(decoded->body, decoded->info), *texture)) {
-        setLastError("texture cannot take the image");
-        return false;
-    }
-    clearLastError();
-    return true;
-}
-
-void TWMM3ZipImages::LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& entry) {
-    entry.Texture.reset();
-    entry.Failed = 1;
-    if (!seekExact(offset)) return;
-    const auto decoded = readRecordHere();
-    if (!decoded) return;
-    FLastImageInfo = decoded->info;
-    const BottomUpBody body = bodyOf(decoded->body, decoded->info);
-    fillCacheEntry(entry, decoded->info,
-                   [&](TDXTexture& texture) { return drawBottomUpBody(body, texture); });
+    // Inflates at most one complete body (stride x Height): a stream that
+    // would inflate further cannot make us allocate more, and bytes past a
+    // complete body never count. A shorter body is kept; the rows it lacks
+    // stay transparent.
+    const TWMImageInfo& info = header->info;
+    const auto body = pixelBuffer(bottomUpBodySize(kBitsPerPixel, info.Width, info.Height));
+    const auto inflated = inflateInto(*payload, body);
+    if (!inflated) return fail(entry_error::kNotZlib);
+    if (*inflated == 0) return fail(entry_error::kInflatesToNothing);
+    return DecodedImage{info, DecodedFormat::R5G6B5, body.first(*inflated),
+                        static_cast<std::size_t>(WidthBytes(kBitsPerPixel, info.Width)), true};
 }
 
 }  // namespace vantoro

@@ -33,8 +33,6 @@ public:
     std::string_view className() const override { return "TWMM3ZipImages"; }
 
     bool Initialize() override;
-    bool DrawToTexture(std::int32_t index, TDXTexture* texture) override;
-    void LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& entry) override;
 
     // The index file beside the data file, found whatever its letter case.
     std::string FIndexFileName;
@@ -42,20 +40,10 @@ public:
     bool FIs16Bit = false;
 
 protected:
-    std::optional<DibBitmap> DoGetBitmap(std::int32_t index, std::uint8_t& dataType) override;
+    Result<DecodedImage> decodeEntry(std::int32_t index) override;
 
 private:
-    // One record read and inflated: its header and its (possibly short)
-    // bottom-up body.
-    struct Decoded {
-        TWMImageInfo info;
-        std::vector<std::uint8_t> body;
-    };
-
     void loadIndex();
-    // Reads and inflates the record at the current file position.
-    std::optional<Decoded> readRecordHere();
-    std::optional<Decoded> readEntry(std::int32_t index);
 
     std::array<std::uint8_t, 24> m_indexHeader{};
 };

@@ -2,6 +2,9 @@
 
 #include <chrono>
 
+#include <algorithm>
+
+#include "archive/entry_errors.h"
 #include "io/file_names.h"
 #include "pixels/pixel_format.h"
 
@@ -11,15 +14,6 @@ std::uint32_t tickCount() {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
     return static_cast<std::uint32_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
-}
-
-std::string imageSizeError(const TWMImageInfo& info) {
-    return "image size " + std::to_string(info.Width) + "x" + std::to_string(info.Height) +
-           " is outside 2..4095";
-}
-
-std::string entryError(std::int32_t index, const std::string& what) {
-    return "entry " + std::to_string(index) + ": " + what;
 }
 
 TWMBaseImages::TWMBaseImages() : FLastCacheCheck(tickCount()) {}
@@ -44,9 +38,28 @@ void TWMBaseImages::Finalize() {
     FFileStream.reset();
 }
 
-void TWMBaseImages::LoadCacheEntry(std::int32_t /*offset*/, TTextureCacheEntry& entry) {
+// The cache holds one texture per entry; it is asked by offset, which names
+// the first entry stored there.
+void TWMBaseImages::LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& entry) {
     entry.Texture.reset();
     entry.Failed = 1;
+    if (!abilities().textureCache) return;
+    const auto index = firstEntryAt(offset);
+    if (!index) {
+        setLastError("no entry at offset " + std::to_string(offset));
+        return;
+    }
+    const auto image = decodeChecked(*index);
+    if (!image) return;
+    auto texture = CreateCacheTexture(image->info.Width, image->info.Height, 1);
+    if (!texture || !drawDecodedImage(*image, *texture)) {
+        setLastError("entry " + std::to_string(*index) + ": " + entry_error::kTextureRefused);
+        return;
+    }
+    entry.Texture = std::move(texture);
+    entry.PX = image->info.PX;
+    entry.PY = image->info.PY;
+    entry.Failed = 0;
 }
 
 std::optional<std::vector<std::uint8_t>> TWMBaseImages::GetDataStream(std::int32_t /*index*/,
@@ -54,9 +67,22 @@ std::optional<std::vector<std::uint8_t>> TWMBaseImages::GetDataStream(std::int32
     return std::nullopt;
 }
 
-bool TWMBaseImages::DrawToTexture(std::int32_t /*index*/, TDXTexture* /*texture*/) {
-    setLastError("this archive kind cannot draw into a texture");
-    return false;
+bool TWMBaseImages::DrawToTexture(std::int32_t index, TDXTexture* texture) {
+    if (!abilities().drawToTexture) {
+        setLastError(entry_error::kCannotDraw);
+        return false;
+    }
+    if (!texture) {
+        setLastError(entry_error::kNoTexture);
+        return false;
+    }
+    const auto image = decodeChecked(index);
+    if (!image) return false;
+    if (!drawDecodedImage(*image, *texture)) {
+        setLastError("entry " + std::to_string(index) + ": " + entry_error::kTextureRefused);
+        return false;
+    }
+    return true;
 }
 
 std::uint8_t TWMBaseImages::GetDataType(std::int32_t /*index*/) { return kDataTypeImage; }
@@ -73,10 +99,39 @@ void TWMBaseImages::InsertIndex(std::int32_t position, std::int32_t offset) {
     ++FImageCount;
 }
 
-std::optional<DibBitmap> TWMBaseImages::DoGetBitmap(std::int32_t /*index*/,
-                                                    std::uint8_t& dataType) {
+std::optional<DibBitmap> TWMBaseImages::DoGetBitmap(std::int32_t index, std::uint8_t& dataType) {
     dataType = kDataTypeImage;
-    return std::nullopt;
+    const auto image = decodeChecked(index);
+    if (!image) {
+        if (image.namedError()) throw ArchiveError(image.error());
+        return std::nullopt;
+    }
+    return bitmapOfDecodedImage(*image, FPalette);
+}
+
+Result<DecodedImage> TWMBaseImages::decodeEntry(std::int32_t /*index*/) {
+    return fail(entry_error::kHoldsNoImage);
+}
+
+Result<DecodedImage> TWMBaseImages::decodeChecked(std::int32_t index) {
+    if (!entryOffset(index)) {
+        setLastError("entry " + std::to_string(index) + " " + entry_error::kOutsideIndex);
+        return fail(lastError());
+    }
+    if (!FFileStream) {
+        setLastError(entry_error::kNotOpen);
+        return fail(lastError());
+    }
+    auto image = decodeEntry(index);
+    if (!image) {
+        // A named failure keeps its own words: they are shown as they stand.
+        setLastError(image.namedError() ? image.error()
+                                        : "entry " + std::to_string(index) + ": " + image.error());
+        return image;
+    }
+    FLastImageInfo = image->info;
+    clearLastError();
+    return image;
 }
 
 std::optional<DibBitmap> TWMBaseImages::GetBitmap(std::int32_t index, std::uint8_t& dataType) {
@@ -117,17 +172,6 @@ std::unique_ptr<TDXImageTexture> TWMBaseImages::CreateCacheTexture(std::uint16_t
     return texture;
 }
 
-bool TWMBaseImages::fillCacheEntry(TTextureCacheEntry& entry, const TWMImageInfo& info,
-                                   const std::function<bool(TDXTexture&)>& fill) {
-    auto texture = CreateCacheTexture(info.Width, info.Height, 1);
-    if (!texture || !fill(*texture)) return false;
-    entry.Texture = std::move(texture);
-    entry.PX = info.PX;
-    entry.PY = info.PY;
-    entry.Failed = 0;
-    return true;
-}
-
 std::optional<std::int32_t> TWMBaseImages::entryOffset(std::int32_t index) const {
     if (index < 0 || index >= FImageCount) return std::nullopt;
     if (static_cast<std::size_t>(index) >= FIndexList.size()) return std::nullopt;
@@ -138,18 +182,32 @@ bool TWMBaseImages::seekExact(std::int64_t offset) {
     return FFileStream && offset >= 0 && FFileStream->seek(offset) == offset;
 }
 
-std::optional<std::int32_t> TWMBaseImages::seekToEntry(std::int32_t index) {
+Result<std::int32_t> TWMBaseImages::seekToEntry(std::int32_t index) {
     const auto offset = entryOffset(index);
-    if (!offset) {
-        setLastError("entry " + std::to_string(index) + " is outside the index");
-        return std::nullopt;
+    if (!offset) return fail(entry_error::kOutsideIndex);
+    if (!seekExact(*offset)) return fail(entry_error::cannotSeek(*offset));
+    return *offset;
+}
+
+std::optional<std::int32_t> TWMBaseImages::firstEntryAt(std::int32_t offset) const {
+    const auto limit = std::min<std::size_t>(FIndexList.size(),
+                                             static_cast<std::size_t>(std::max(FImageCount, 0)));
+    const auto end = FIndexList.begin() + static_cast<std::ptrdiff_t>(limit);
+    const auto found = std::find(FIndexList.begin(), end, offset);
+    if (found == end) return std::nullopt;
+    return static_cast<std::int32_t>(found - FIndexList.begin());
+}
+
+Result<std::span<const std::uint8_t>> TWMBaseImages::readRecordBytes(std::uint64_t count) {
+    if (!FFileStream || !FFileStream->readInto(m_recordBuffer, count)) {
+        return fail(entry_error::kPixelsCutShort);
     }
-    if (!seekExact(*offset)) {
-        setLastError("entry " + std::to_string(index) + ": cannot seek to offset " +
-                     std::to_string(*offset));
-        return std::nullopt;
-    }
-    return offset;
+    return std::span<const std::uint8_t>(m_recordBuffer);
+}
+
+std::span<std::uint8_t> TWMBaseImages::pixelBuffer(std::size_t size) {
+    m_pixelBuffer.resize(size);
+    return m_pixelBuffer;
 }
 
 }  // namespace vantoro

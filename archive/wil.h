@@ -3,14 +3,14 @@
 // An archive is a data file of many small images (and, in the pack, sounds
 // and raw data) usually with an index of file offsets. Entry i lives at the
 // offset stored at FIndexList[i]. Entry operations never raise for bad data:
-// they answer none or false and leave the archive usable. Only the failures
-// the formats name (a Mir3 index that disagrees with its data file, an unknown
-// Woool format code, an unknown WIS encoding) raise an ArchiveError.
+// they answer none or false, say why in lastError(), and leave the archive
+// usable. Only the failures the formats name (a Mir3 index that disagrees
+// with its data file, an unknown Woool format code, an unknown WIS encoding)
+// raise an ArchiveError.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -18,20 +18,14 @@
 #include <string_view>
 #include <vector>
 
-#include "pixels/dib_bitmap.h"
+#include "archive/decoded_image.h"
+#include "archive/image_records.h"
 #include "io/file_stream.h"
+#include "io/result.h"
+#include "pixels/dib_bitmap.h"
 #include "pixels/dx9_textures.h"
 
 namespace vantoro {
-
-// An image's size and drawing offsets; also the first 8 bytes of most image
-// headers on disk.
-struct TWMImageInfo {
-    std::uint16_t Width = 0;
-    std::uint16_t Height = 0;
-    std::int16_t PX = 0;
-    std::int16_t PY = 0;
-};
 
 struct TTextureCacheEntry {
     std::int16_t PX = 0;
@@ -67,18 +61,6 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Images outside 2..4095 pixels on either side are rejected by every reader.
-inline constexpr std::uint16_t kMinImageSide = 2;
-inline constexpr std::uint16_t kMaxImageSide = 4095;
-constexpr bool isAcceptedImageSize(std::uint32_t width, std::uint32_t height) {
-    return width >= kMinImageSide && width <= kMaxImageSide && height >= kMinImageSide &&
-           height <= kMaxImageSide;
-}
-
-// Diagnostic texts the readers share.
-std::string imageSizeError(const TWMImageInfo& info);  // "image size WxH is outside 2..4095"
-std::string entryError(std::int32_t index, const std::string& what);  // "entry N: what"
-
 class TWMBaseImages {
 public:
     TWMBaseImages();
@@ -90,8 +72,9 @@ public:
     // The class name, as the status bar and the command line report it.
     virtual std::string_view className() const { return "TWMBaseImages"; }
 
-    // Overridable operations. GetBitmap is split in the usual non-virtual
-    // interface way: subclasses override DoGetBitmap, callers use GetBitmap.
+    // Overridable operations. A format overrides Initialize (its header and
+    // index) and decodeEntry; the base draws, makes bitmaps and fills the
+    // cache from what decodeEntry gives, the same way for every format.
     virtual void LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& entry);
     virtual std::int32_t ReservedQuery() { return 0; }  // answers 0; nothing calls it
     virtual bool Initialize();
@@ -138,6 +121,22 @@ public:
     std::array<std::uint8_t, 1024> FPalette{};
 
 protected:
+    // What a format can do with its decoded entries; most can do everything.
+    struct Abilities {
+        bool drawToTexture = true;  // false: DrawToTexture answers false
+        bool textureCache = true;   // false: LoadCacheEntry leaves every entry failed
+    };
+    virtual Abilities abilities() const { return {}; }
+
+    // The one question a format answers: entry `index`, already checked to
+    // lie inside the index, decoded, or the reason it cannot be (shared texts
+    // in archive/entry_errors.h). The image's bytes may live in this
+    // archive's buffers (readRecordBytes, pixelBuffer) until the next decode.
+    // The base answers that there is no image.
+    virtual Result<DecodedImage> decodeEntry(std::int32_t index);
+
+    // Slot 1. Decodes the entry and makes a bitmap of it; a named failure of
+    // the decode is raised as an ArchiveError.
     virtual std::optional<DibBitmap> DoGetBitmap(std::int32_t index, std::uint8_t& dataType);
 
     // The stored offset of a valid entry (0 <= index < FImageCount and inside
@@ -145,20 +144,31 @@ protected:
     std::optional<std::int32_t> entryOffset(std::int32_t index) const;
     // Positions the data file exactly at `offset`; false when it cannot.
     bool seekExact(std::int64_t offset);
-    // entryOffset then seekExact; the offset on success.
-    std::optional<std::int32_t> seekToEntry(std::int32_t index);
+    // Positions the data file at a valid entry's offset; the offset, or the
+    // reason it cannot.
+    Result<std::int32_t> seekToEntry(std::int32_t index);
 
-    // LoadCacheEntry's common tail: a new A1R5G5B5 cache texture of the
-    // image's size, filled by `fill`, stored in `entry` with the image's
-    // offsets. False (the entry stays failed) when either step fails.
-    bool fillCacheEntry(TTextureCacheEntry& entry, const TWMImageInfo& info,
-                        const std::function<bool(TDXTexture&)>& fill);
+    // Exactly `count` bytes from the data file's position, in a buffer this
+    // archive keeps between decodes (so reading entry after entry does not
+    // allocate). The count is checked against the file before the buffer
+    // grows. Valid until the next call.
+    Result<std::span<const std::uint8_t>> readRecordBytes(std::uint64_t count);
+    // A second buffer of `size` bytes for pixels a decoder expands, kept like
+    // the record buffer; its contents are undefined until the decoder writes.
+    std::span<std::uint8_t> pixelBuffer(std::size_t size);
 
     void setLastError(std::string message) { m_lastError = std::move(message); }
     void clearLastError() { m_lastError.clear(); }
 
 private:
+    // decodeEntry behind the range check; records FLastImageInfo on success
+    // and the reason ("entry N: ...") on failure.
+    Result<DecodedImage> decodeChecked(std::int32_t index);
+    std::optional<std::int32_t> firstEntryAt(std::int32_t offset) const;
+
     std::string m_lastError;
+    FileBytes m_recordBuffer;
+    FileBytes m_pixelBuffer;
 };
 
 // Milliseconds since an arbitrary fixed point, as the cache sweep counts.

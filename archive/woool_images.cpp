@@ -6,9 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "archive/entry_errors.h"
 #include "io/byte_reader.h"
-#include "pixels/texture_fill.h"
-#include "d3d9/d3d9_formats.h"
 
 namespace vantoro {
 namespace {
@@ -100,80 +99,88 @@ bool consume(std::uint64_t& budget, std::uint64_t bytes) {
     return true;
 }
 
-// Copies a decoded tile to the frame at (x0, y0); pixels past the frame's
-// Width or Height are dropped.
+// Copies a decoded tile to the frame (Width x Height words) at (x0, y0);
+// pixels past the frame's Width or Height are dropped.
 void blitTile(std::span<const std::uint16_t> tile, const TileHeader& size, std::uint32_t x0,
-              std::uint32_t y0, const TWMImageInfo& info, std::vector<std::uint16_t>& out) {
+              std::uint32_t y0, const TWMImageInfo& info, std::uint16_t* frame) {
     if (x0 >= info.Width) return;
     const std::uint32_t copyWidth = std::min<std::uint32_t>(size.width, info.Width - x0);
     for (std::uint32_t row = 0; row < size.height; ++row) {
         const std::uint32_t y = y0 + row;
         if (y >= info.Height) break;
-        std::memcpy(out.data() + static_cast<std::size_t>(y) * info.Width + x0,
+        std::memcpy(frame + static_cast<std::size_t>(y) * info.Width + x0,
                     tile.data() + static_cast<std::size_t>(row) * size.width, copyWidth * 2u);
     }
 }
 
+// The buffers a frame decode reuses.
+struct TileBuffers {
+    FileBytes& code;
+    std::vector<std::uint16_t>& words;
+};
+
 // Reads and expands every tile of a frame, the file positioned just after
-// its header, into `out` (Width x Height words, zeroed).
-Status decodeTiles(FileStream& file, const FrameHeader& frame, std::vector<std::uint16_t>& out) {
-    const std::int64_t fileSize = file.size();
-    std::vector<std::uint16_t> tileWords(kMaxTileWords);
-    for (std::uint32_t r = 0; r < frame.rows; ++r) {
-        for (std::uint32_t c = 0; c < frame.columns; ++c) {
+// its header, into `frame` (Width x Height words). A frame of one tile as
+// wide as the frame, the usual case, is expanded straight into place.
+Status decodeTiles(FileStream& file, const FrameHeader& header, std::uint16_t* frame,
+                   TileBuffers buffers) {
+    const TWMImageInfo& info = header.info;
+    const std::size_t frameWords = static_cast<std::size_t>(info.Width) * info.Height;
+    bool cleared = false;
+    for (std::uint32_t r = 0; r < header.rows; ++r) {
+        for (std::uint32_t c = 0; c < header.columns; ++c) {
             const auto tile = readTileHeader(file);
             if (!tile) return fail("tile header is cut short");
-            if (file.position() + static_cast<std::int64_t>(tile->codeLength) > fileSize) {
+            if (!file.readInto(buffers.code, tile->codeLength)) {
                 return fail("tile data passes the end of the file");
             }
-            const auto code = file.readBytes(tile->codeLength);
-            if (!code) return fail("tile data cannot be read");
-            const std::span<std::uint16_t> words(tileWords.data(),
+            const bool inPlace = header.rows == 1 && header.columns == 1 && tile->width == info.Width;
+            if (inPlace) {
+                const std::size_t covered =
+                    std::min<std::size_t>(tile->height, info.Height) * info.Width;
+                decodeWooolTile(buffers.code, std::span(frame, covered));
+                std::fill(frame + covered, frame + frameWords, std::uint16_t{0});
+                return Status::success();
+            }
+            if (!cleared) std::fill(frame, frame + frameWords, std::uint16_t{0});
+            cleared = true;
+            buffers.words.resize(kMaxTileWords);
+            const std::span<std::uint16_t> words(buffers.words.data(),
                                                  static_cast<std::size_t>(tile->width) * tile->height);
-            decodeWooolTile(*code, words);
-            blitTile(words, *tile, c * kTileSide, r * kTileSide, frame.info, out);
+            decodeWooolTile(buffers.code, words);
+            blitTile(words, *tile, c * kTileSide, r * kTileSide, info, frame);
         }
     }
+    if (!cleared) std::fill(frame, frame + frameWords, std::uint16_t{0});
     return Status::success();
 }
 
 }  // namespace
 
 void decodeWooolTile(std::span<const std::uint8_t> code, std::span<std::uint16_t> words) {
-    std::fill(words.begin(), words.end(), std::uint16_t{0});
-    ByteReader in(code);
-    std::size_t filled = 0;
-    while (filled < words.size()) {
-        const auto control = in.readU8();
-        if (!control) return;
-        const std::size_t take = std::min<std::size_t>(*control & 0x7Fu, words.size() - filled);
-        if ((*control & 0x80u) != 0) {
-            for (std::size_t k = 0; k < take; ++k) {
-                const auto word = in.readU16();
-                if (!word) return;
-                words[filled++] = *word;
-            }
+    const std::uint8_t* in = code.data();
+    const std::uint8_t* const inEnd = in + code.size();
+    std::uint16_t* out = words.data();
+    std::uint16_t* const outEnd = out + words.size();
+    while (out != outEnd && in != inEnd) {
+        const std::uint8_t control = *in++;
+        const std::size_t take =
+            std::min<std::size_t>(control & 0x7Fu, static_cast<std::size_t>(outEnd - out));
+        if ((control & 0x80u) != 0) {
+            // A literal cut off by the end of the code keeps its whole words.
+            const std::size_t whole = std::min(take, static_cast<std::size_t>(inEnd - in) / 2);
+            std::memcpy(out, in, 2 * whole);  // little-endian words, as the pixels are
+            out += whole;
+            in += 2 * whole;
+            if (whole < take) break;
         } else {
-            const auto word = in.readU16();
-            if (!word) return;
-            std::fill_n(words.begin() + static_cast<std::ptrdiff_t>(filled), take, *word);
-            filled += take;
+            if (inEnd - in < 2) break;
+            std::fill_n(out, take, decodeU16(in));
+            in += 2;
+            out += take;
         }
     }
-}
-
-std::uint16_t wooolPixelOnBlack(std::uint16_t argb4444) {
-    const std::uint32_t alpha = argb4444 >> 12;
-    if (alpha == 0) return 0;
-    std::uint32_t red = ((argb4444 >> 8) & 0xFu) << 1;
-    std::uint32_t green = ((argb4444 >> 4) & 0xFu) << 2;
-    std::uint32_t blue = (argb4444 & 0xFu) << 1;
-    if (alpha != 15) {
-        red = (red * alpha) >> 4;
-        green = (green * alpha) >> 4;
-        blue = (blue * alpha) >> 4;
-    }
-    return static_cast<std::uint16_t>((red << 11) | (green << 5) | blue);
+    std::fill(out, outEnd, std::uint16_t{0});
 }
 
 TWMWoolDefImages::TWMWoolDefImages() { FReadOnly = true; }
@@ -234,73 +241,26 @@ void TWMWoolDefImages::raiseUnsupportedFormat(std::uint8_t code) const {
     throw ArchiveError(FFileName + " 未支持的文件格式 " + std::to_string(code) + " ($" + hex + ")");
 }
 
-Result<TWMWoolDefImages::DecodedFrame> TWMWoolDefImages::decodeEntry(std::int32_t index) {
-    const auto offset = entryOffset(index);
-    if (!offset) return fail("entry " + std::to_string(index) + " is outside the index");
-    if (*offset == 0) return fail("entry " + std::to_string(index) + " holds no image");
-    if (!seekExact(*offset)) return fail("cannot seek to offset " + std::to_string(*offset));
-    std::array<std::uint8_t, kFrameHeaderSize> header{};
-    if (!FFileStream->readExact(header)) return fail("frame header is cut short");
-    const FrameHeader frame = parseFrameHeader(header);
+Result<DecodedImage> TWMWoolDefImages::decodeEntry(std::int32_t index) {
+    const auto offset = seekToEntry(index);
+    if (!offset) return offset.failure();
+    if (*offset == 0) return fail(entry_error::kHoldsNoImage);
+    std::array<std::uint8_t, kFrameHeaderSize> bytes{};
+    if (!FFileStream->readExact(bytes)) return fail(entry_error::kHeaderCutShort);
+    const FrameHeader frame = parseFrameHeader(bytes);
     if (!isAcceptedImageSize(frame.info.Width, frame.info.Height)) {
-        return fail("image size is outside 2..4095");
+        return fail(entry_error::imageSize(frame.info));
     }
     const auto slot = static_cast<std::size_t>(index);
     if (slot >= FFormatList.size() || !isSupportedFormat(FFormatList[slot])) {
-        return fail("entry " + std::to_string(index) + " has an unsupported format code");
+        return fail("the group's format code is not supported");
     }
-    DecodedFrame decoded{frame.info, std::vector<std::uint16_t>(
-                                         static_cast<std::size_t>(frame.info.Width) * frame.info.Height)};
-    const Status tiles = decodeTiles(*FFileStream, frame, decoded.pixels);
+    const auto pixels = pixelBuffer(2u * static_cast<std::size_t>(frame.info.Width) * frame.info.Height);
+    // The pixel buffer is word-aligned: it comes straight from the allocator.
+    auto* words = reinterpret_cast<std::uint16_t*>(pixels.data());
+    const Status tiles = decodeTiles(*FFileStream, frame, words, {m_tileCode, m_tileWords});
     if (!tiles) return fail(tiles.error());
-    return decoded;
-}
-
-std::optional<TWMWoolDefImages::DecodedFrame> TWMWoolDefImages::readEntry(std::int32_t index) {
-    auto decoded = decodeEntry(index);
-    if (!decoded) {
-        setLastError(decoded.error());
-        return std::nullopt;
-    }
-    FLastImageInfo = decoded->info;
-    clearLastError();
-    return std::move(decoded).value();
-}
-
-std::optional<DibBitmap> TWMWoolDefImages::DoGetBitmap(std::int32_t index, std::uint8_t& dataType) {
-    dataType = kDataTypeImage;
-    const auto frame = readEntry(index);
-    if (!frame) return std::nullopt;
-    auto bitmap = DibBitmap::create(16, frame->info.Width, frame->info.Height);
-    if (!bitmap) return std::nullopt;
-    const std::uint16_t* source = frame->pixels.data();
-    for (std::int32_t y = 0; y < bitmap->height(); ++y) {
-        std::uint16_t* row = bitmap->row16(y);
-        for (std::int32_t x = 0; x < bitmap->width(); ++x) row[x] = wooolPixelOnBlack(*source++);
-    }
-    return bitmap;
-}
-
-// Woool keeps its 4-bit alpha: rows go into an A4R4G4B4 texture unconverted.
-bool TWMWoolDefImages::DrawToTexture(std::int32_t index, TDXTexture* texture) {
-    if (!texture) {
-        setLastError("no texture to draw into");
-        return false;
-    }
-    const auto frame = readEntry(index);
-    if (!frame) return false;
-    const auto writer =
-        TextureWriter::begin(*texture, D3DFMT_A4R4G4B4, frame->info.Width, frame->info.Height);
-    if (!writer) {
-        setLastError("texture cannot take the image");
-        return false;
-    }
-    const std::size_t rowBytes = static_cast<std::size_t>(frame->info.Width) * 2;
-    for (std::int32_t y = 0; y < frame->info.Height; ++y) {
-        std::memcpy(writer->row(y), frame->pixels.data() + static_cast<std::size_t>(y) * frame->info.Width,
-                    rowBytes);
-    }
-    return true;
+    return packedRows(frame.info, DecodedFormat::A4R4G4B4, pixels);
 }
 
 }  // namespace vantoro

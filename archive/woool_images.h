@@ -26,7 +26,6 @@
 #include <string_view>
 #include <vector>
 
-#include "io/result.h"
 #include "archive/wil.h"
 
 namespace vantoro {
@@ -40,38 +39,34 @@ public:
     // Raises ArchiveError for a group whose format code is not supported;
     // the entries listed before it remain and the archive stays open.
     bool Initialize() override;
-    bool DrawToTexture(std::int32_t index, TDXTexture* texture) override;
 
     // The format code of each entry's group, parallel to FIndexList.
     std::vector<std::uint8_t> FFormatList;
 
 protected:
-    std::optional<DibBitmap> DoGetBitmap(std::int32_t index, std::uint8_t& dataType) override;
+    // Draws, but has no texture cache.
+    Abilities abilities() const override { return {true, false}; }
+    // A4R4G4B4 frames: their 4-bit alpha goes into the texture as it is.
+    Result<DecodedImage> decodeEntry(std::int32_t index) override;
 
 private:
-    // A frame decoded into Width x Height A4R4G4B4 words, top row first.
-    struct DecodedFrame {
-        TWMImageInfo info;
-        std::vector<std::uint16_t> pixels;
-    };
-
     void buildEntryList();
     // Lists the frames of the group at `offset`; false once the frames listed
     // so far would need more bytes than the file holds.
     bool listGroup(std::uint32_t offset, std::uint64_t& budget);
     [[noreturn]] void raiseUnsupportedFormat(std::uint8_t code) const;
-    Result<DecodedFrame> decodeEntry(std::int32_t index);
-    std::optional<DecodedFrame> readEntry(std::int32_t index);
+
+    // Kept between decodes: one tile's code and its expanded words.
+    FileBytes m_tileCode;
+    std::vector<std::uint16_t> m_tileWords;
 
     std::array<std::uint8_t, 40> m_header{};
 };
 
-// One tile's run-length code expanded into `words` (zeroed first). Decoding
-// stops when the code or the buffer ends; a run or literal longer than the
-// words left is cut to fit, and a code missing its last bytes ends the tile.
+// One tile's run-length code expanded into `words`. Decoding stops when the
+// code or the buffer ends; a run or literal longer than the words left is cut
+// to fit, and a code missing its last bytes ends the tile. Words the code
+// does not reach are 0.
 void decodeWooolTile(std::span<const std::uint8_t> code, std::span<std::uint16_t> words);
-
-// An A4R4G4B4 pixel composited onto black as R5G6B5.
-std::uint16_t wooolPixelOnBlack(std::uint16_t argb4444);
 
 }  // namespace vantoro

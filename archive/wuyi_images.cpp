@@ -5,8 +5,8 @@
 #include <span>
 #include <string>
 
+#include "archive/entry_errors.h"
 #include "io/byte_reader.h"
-#include "io/result.h"
 
 namespace vantoro {
 namespace {
@@ -27,20 +27,17 @@ WuyiEntry parseEntry(const std::uint8_t* bytes) {
     return entry;
 }
 
-// The image's pixels, as many bytes as Width x Height words take. The entry's
-// data size must cover them (a smaller one is rejected rather than read past)
-// and must lie inside the file; bytes past the pixels are not read.
-Result<FileBytes> readPixels(FileStream& file, const WuyiEntry& entry) {
+// The entry's data size must cover the image's Width x Height words (a
+// smaller one is rejected rather than read past) and must lie inside the
+// file from `position` on; bytes past the pixels are not read.
+Status checkDataSize(const WuyiEntry& entry, std::int64_t position, std::int64_t fileSize) {
     const std::uint64_t needed = static_cast<std::uint64_t>(entry.Width) * entry.Height * 2;
     if (entry.dataSize < needed) return fail("data size is smaller than the image");
-    const std::int64_t fileSize = file.size();
-    if (fileSize < file.position() ||
-        entry.dataSize > static_cast<std::uint64_t>(fileSize - file.position())) {
+    if (fileSize < position ||
+        entry.dataSize > static_cast<std::uint64_t>(fileSize - position)) {
         return fail("image data passes the end of the file");
     }
-    auto pixels = file.readBytes(needed);
-    if (!pixels) return fail("image data cannot be read");
-    return std::move(*pixels);
+    return Status::success();
 }
 
 }  // namespace
@@ -76,37 +73,20 @@ void TWM521gDefImages::loadTable() {
     FImageCount = static_cast<std::int32_t>(FIndexList.size());
 }
 
-std::optional<DibBitmap> TWM521gDefImages::DoGetBitmap(std::int32_t index, std::uint8_t& dataType) {
-    dataType = kDataTypeImage;
-    if (!entryOffset(index) || static_cast<std::size_t>(index) >= FEntries.size()) {
-        setLastError("entry " + std::to_string(index) + " is outside the index");
-        return std::nullopt;
-    }
-    const WuyiEntry& entry = FEntries[static_cast<std::size_t>(index)];
+Result<DecodedImage> TWM521gDefImages::decodeEntry(std::int32_t index) {
+    const auto slot = static_cast<std::size_t>(index);
+    if (slot >= FEntries.size()) return fail(entry_error::kOutsideIndex);
+    const WuyiEntry& entry = FEntries[slot];
     // The offset is taken unsigned from the record: FIndexList holds it as
     // a signed 32-bit value.
-    if (!seekExact(entry.dataOffset)) {
-        setLastError("cannot seek to offset " + std::to_string(entry.dataOffset));
-        return std::nullopt;
-    }
-    if (!isAcceptedImageSize(entry.Width, entry.Height)) {
-        setLastError("image size is outside 2..4095");
-        return std::nullopt;
-    }
-    const auto pixels = readPixels(*FFileStream, entry);
-    if (!pixels) {
-        setLastError(pixels.error());
-        return std::nullopt;
-    }
-    FLastImageInfo = TWMImageInfo{entry.Width, entry.Height, 0, 0};
-    auto bitmap = DibBitmap::create(16, entry.Width, entry.Height);
-    if (!bitmap) return std::nullopt;
-    const std::size_t rowBytes = static_cast<std::size_t>(entry.Width) * 2;
-    for (std::int32_t d = 0; d < entry.Height; ++d) {
-        std::memcpy(bitmap->row(d), pixels->data() + static_cast<std::size_t>(d) * rowBytes, rowBytes);
-    }
-    clearLastError();
-    return bitmap;
+    if (!seekExact(entry.dataOffset)) return fail(entry_error::cannotSeek(entry.dataOffset));
+    const TWMImageInfo info{entry.Width, entry.Height, 0, 0};
+    if (!isAcceptedImageSize(info.Width, info.Height)) return fail(entry_error::imageSize(info));
+    const Status size = checkDataSize(entry, FFileStream->position(), FFileStream->size());
+    if (!size) return fail(size.error());
+    const auto pixels = readRecordBytes(2u * static_cast<std::uint64_t>(info.Width) * info.Height);
+    if (!pixels) return pixels.failure();
+    return packedRows(info, DecodedFormat::R5G6B5, *pixels);
 }
 
 }  // namespace vantoro

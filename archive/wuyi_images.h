@@ -1,7 +1,7 @@
 // The Wuyi archive (.521g): one file with a header, an entry table that
 // carries each image's data position, size and dimensions, and raw R5G6B5
 // pixels. Entries have no drawing offsets. This format yields bitmaps only:
-// DrawToTexture stays the base one and answers false.
+// DrawToTexture answers false.
 //
 // File layout, little-endian:
 //   0        68 bytes  not interpreted
@@ -45,7 +45,9 @@ public:
     std::vector<WuyiEntry> FEntries;
 
 protected:
-    std::optional<DibBitmap> DoGetBitmap(std::int32_t index, std::uint8_t& dataType) override;
+    // Bitmaps only: no drawing into textures, no texture cache.
+    Abilities abilities() const override { return {false, false}; }
+    Result<DecodedImage> decodeEntry(std::int32_t index) override;
 
 private:
     void loadTable();

@@ -47,17 +47,22 @@ std::size_t FileStream::read(std::span<std::uint8_t> buffer) {
 }
 
 std::optional<FileBytes> FileStream::readBytes(std::uint64_t count) {
+    FileBytes bytes;
+    if (!readInto(bytes, count)) return std::nullopt;
+    return bytes;
+}
+
+bool FileStream::readInto(FileBytes& buffer, std::uint64_t count) {
     // Small reads (headers, table entries) need no size check before the
     // buffer is made: a short read tells. Larger counts come from the file
     // itself and are checked against its size before anything is allocated.
     if (count > kUncheckedReadLimit) {
         const std::int64_t fileSize = size();
-        if (fileSize < 0 || m_position > fileSize) return std::nullopt;
-        if (count > static_cast<std::uint64_t>(fileSize - m_position)) return std::nullopt;
+        if (fileSize < 0 || m_position > fileSize) return false;
+        if (count > static_cast<std::uint64_t>(fileSize - m_position)) return false;
     }
-    FileBytes bytes(static_cast<std::size_t>(count));
-    if (!readExact(bytes)) return std::nullopt;
-    return bytes;
+    buffer.resize(static_cast<std::size_t>(count));
+    return readExact(buffer);
 }
 
 std::size_t FileStream::write(std::span<const std::uint8_t> bytes) {

@@ -66,6 +66,10 @@ public:
     // position. The count is checked against the file size before anything
     // is allocated, so a size field from a damaged file cannot exhaust memory.
     std::optional<FileBytes> readBytes(std::uint64_t count);
+    // readBytes into a buffer the caller keeps between reads, so reading
+    // record after record allocates only when a record outgrows the last.
+    // False (the buffer's contents undefined) when the bytes are not there.
+    bool readInto(FileBytes& buffer, std::uint64_t count);
 
     std::size_t write(std::span<const std::uint8_t> bytes);
 

@@ -12,9 +12,14 @@ namespace vantoro {
 
 struct Error {
     std::string message;
+    // A failure the file formats name (an unknown encoding, say): the
+    // operations that must raise it turn it into an exception instead of an
+    // empty answer.
+    bool named = false;
 };
 
 inline Error fail(std::string message) { return Error{std::move(message)}; }
+inline Error failNamed(std::string message) { return Error{std::move(message), true}; }
 
 template <typename T>
 class [[nodiscard]] Result {
@@ -38,6 +43,9 @@ public:
         static const std::string kNone;
         return ok() ? kNone : std::get<Error>(m_state).message;
     }
+    bool namedError() const { return !ok() && std::get<Error>(m_state).named; }
+    // The failure, for passing on unchanged; only on a failed result.
+    const Error& failure() const { return std::get<Error>(m_state); }
 
 private:
     std::variant<T, Error> m_state;

@@ -42,4 +42,15 @@ inline constexpr std::size_t kMaxInflatedSize = 256u << 20;
 std::optional<std::vector<std::uint8_t>> inflateBounded(std::span<const std::uint8_t> in,
                                                         std::size_t limit);
 
+// Fast: libdeflate where it can, zlib otherwise; ZlibOnly: zlib alone. Both
+// give the same answer for every input; ZlibOnly is there to prove it.
+enum class InflatePath { Fast, ZlibOnly };
+
+// inflateBounded into the caller's buffer, `limit` being out.size(): answers
+// how many bytes were inflated (the rest of `out` is undefined), or nothing
+// on a zlib error.
+std::optional<std::size_t> inflateInto(std::span<const std::uint8_t> in,
+                                       std::span<std::uint8_t> out,
+                                       InflatePath path = InflatePath::Fast);
+
 }  // namespace vantoro

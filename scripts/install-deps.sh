@@ -9,6 +9,7 @@ packages=(
     ninja-build
     pkg-config
     zlib1g-dev
+    libdeflate-dev
     libpng-dev
     libjpeg-dev
     libgtest-dev

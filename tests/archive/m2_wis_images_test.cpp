@@ -99,21 +99,28 @@ TEST_F(M2WisImagesTest, TableEntriesAt512And900And1500KeepTheirOrder) {
     EXPECT_EQ(bitmapRow8(*c, 1), (std::vector<std::uint8_t>{2, 3}));
 }
 
+// The indices the code gives for an image of `pixels` pixels, or nothing.
+std::optional<std::vector<std::uint8_t>> runLength(const vt::Bytes& codes, std::size_t pixels) {
+    std::vector<std::uint8_t> out(pixels);
+    if (!wis::decodeRunLength(codes, out)) return std::nullopt;
+    return out;
+}
+
 TEST(WisRunLength, DecodesRunsAndLiterals) {
     const vt::Bytes codes = {3, 7, 0, 2, 9, 10};
-    EXPECT_EQ(wis::decodeRunLength(codes, 5), (std::vector<std::uint8_t>{7, 7, 7, 9, 10}));
+    EXPECT_EQ(runLength(codes, 5), (std::vector<std::uint8_t>{7, 7, 7, 9, 10}));
 }
 
 TEST(WisRunLength, CodesGivingMorePixelsThanTheImageFail) {
-    EXPECT_FALSE(wis::decodeRunLength(vt::Bytes{3, 7, 0, 3, 9, 10, 11}, 5));  // 6 pixels
-    EXPECT_FALSE(wis::decodeRunLength(vt::Bytes{6, 7}, 5));
+    EXPECT_FALSE(runLength(vt::Bytes{3, 7, 0, 3, 9, 10, 11}, 5));  // 6 pixels
+    EXPECT_FALSE(runLength(vt::Bytes{6, 7}, 5));
 }
 
 TEST(WisRunLength, CodesEndingBeforeTheImageFail) {
-    EXPECT_FALSE(wis::decodeRunLength(vt::Bytes{3, 7}, 5));           // 3 of 5 pixels
-    EXPECT_FALSE(wis::decodeRunLength(vt::Bytes{3, 7, 0, 2, 9}, 5));  // literal cut short
-    EXPECT_FALSE(wis::decodeRunLength(vt::Bytes{3, 7, 2}, 5));        // code cut in half
-    EXPECT_FALSE(wis::decodeRunLength(vt::Bytes{0, 0, 0, 0}, 2));     // empty literals only
+    EXPECT_FALSE(runLength(vt::Bytes{3, 7}, 5));           // 3 of 5 pixels
+    EXPECT_FALSE(runLength(vt::Bytes{3, 7, 0, 2, 9}, 5));  // literal cut short
+    EXPECT_FALSE(runLength(vt::Bytes{3, 7, 2}, 5));        // code cut in half
+    EXPECT_FALSE(runLength(vt::Bytes{0, 0, 0, 0}, 2));     // empty literals only
 }
 
 TEST_F(M2WisImagesTest, RunLengthImageGivesExactPixelsInBitmapAndTexture) {

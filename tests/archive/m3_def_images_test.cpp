@@ -68,7 +68,12 @@ M3Image sixWideImage() {
 Result<Words> decode(const Words& words, std::uint16_t width, std::uint16_t height) {
     vt::Bytes bytes;
     for (const std::uint16_t w : words) vt::putU16(bytes, w);
-    return m3::decodeRows(bytes, width, height);
+    std::vector<std::uint8_t> out(2u * width * height);
+    const Status status = m3::decodeRows(bytes, width, height, out);
+    if (!status) return fail(status.error());
+    Words pixels(static_cast<std::size_t>(width) * height);
+    for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = decodeU16(out.data() + 2 * i);
+    return pixels;
 }
 
 class M3DefImagesTest : public ::testing::Test {

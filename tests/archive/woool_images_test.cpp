@@ -115,10 +115,10 @@ TEST(WooolTileCode, EncoderRoundTripsRunsAndLiterals) {
 }
 
 TEST(WooolComposite, AlphaScalesTheExpandedColour) {
-    EXPECT_EQ(wooolPixelOnBlack(0xF123), 0x1106);
-    EXPECT_EQ(wooolPixelOnBlack(0x8F00), 15 << 11);
-    EXPECT_EQ(wooolPixelOnBlack(0x0FFF), 0);
-    EXPECT_EQ(wooolPixelOnBlack(0xFFFF), (30 << 11) | (60 << 5) | 30);
+    EXPECT_EQ(a4r4g4b4OnBlack(0xF123), 0x1106);
+    EXPECT_EQ(a4r4g4b4OnBlack(0x8F00), 15 << 11);
+    EXPECT_EQ(a4r4g4b4OnBlack(0x0FFF), 0);
+    EXPECT_EQ(a4r4g4b4OnBlack(0xFFFF), (30 << 11) | (60 << 5) | 30);
 }
 
 TEST_F(WooolImagesTest, GroupsFlattenInTableOrderSkippingEmptySlots) {

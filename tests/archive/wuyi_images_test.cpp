@@ -124,7 +124,7 @@ TEST_F(WuyiImagesTest, DataPastTheEndFailsAlone) {
     EXPECT_FALSE(images->GetBitmap(0));
     EXPECT_FALSE(images->GetBitmap(1));
     EXPECT_FALSE(images->GetBitmap(2));
-    EXPECT_EQ(images->lastError(), "image data passes the end of the file");
+    EXPECT_EQ(images->lastError(), "entry 2: image data passes the end of the file");
 }
 
 TEST_F(WuyiImagesTest, EntryCountsTheFileCannotHoldGiveNoEntries) {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "archive/bottom_up_body.h"
+#include "archive/decoded_image.h"
 #include "pixels/texture_fill.h"
 #include "pixels/d3d9_texture_storage.h"
 #include "pixels/dx9_textures.h"
@@ -26,11 +26,8 @@ std::vector<std::uint8_t> paletteBody() {
 
 std::vector<std::uint16_t> decodeInto(TDXTexture& texture) {
     const auto body = paletteBody();
-    {
-        auto writer = TextureWriter::begin(texture, D3DFMT_A1R5G5B5, 5, 3);
-        if (!writer) return {};
-        fillTextureFromBottomUp(BottomUpBody{body, 5, 3, 8}, *writer);
-    }
+    const DecodedImage image{TWMImageInfo{5, 3, 0, 0}, DecodedFormat::Palette8, body, 8, true};
+    if (!drawDecodedImage(image, texture)) return {};
     TDXLockedRect rect;
     if (!texture.Lock(kLockRead, rect)) return {};
     std::vector<std::uint16_t> texels;

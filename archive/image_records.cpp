@@ -1,6 +1,4 @@
-#include "archive/offset_table.h"
-
-#include "io/byte_reader.h"
+#include "archive/image_records.h"
 
 namespace vantoro {
 

@@ -1,0 +1,56 @@
+// The record pieces the archive formats share: the 8-byte image info most
+// image headers begin with, the accepted image sizes, and the offset tables
+// of the separate index files (.wix, .wzx, .mix).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "io/byte_reader.h"
+#include "io/file_stream.h"
+
+namespace vantoro {
+
+// An image's size and drawing offsets; on disk Width u16, Height u16, PX i16,
+// PY i16, little-endian.
+struct TWMImageInfo {
+    std::uint16_t Width = 0;
+    std::uint16_t Height = 0;
+    std::int16_t PX = 0;
+    std::int16_t PY = 0;
+};
+
+inline constexpr std::size_t kImageInfoSize = 8;
+
+// The image info at `p`, which must point at kImageInfoSize bytes.
+inline TWMImageInfo decodeImageInfo(const std::uint8_t* p) {
+    return TWMImageInfo{decodeU16(p), decodeU16(p + 2), decodeI16(p + 4), decodeI16(p + 6)};
+}
+
+// Images outside 2..4095 pixels on either side are rejected by every reader.
+inline constexpr std::uint16_t kMinImageSide = 2;
+inline constexpr std::uint16_t kMaxImageSide = 4095;
+constexpr bool isAcceptedImageSize(std::uint32_t width, std::uint32_t height) {
+    return width >= kMinImageSide && width <= kMaxImageSide && height >= kMinImageSide &&
+           height <= kMaxImageSide;
+}
+
+// More entries than this in an index file mean the file is not an index.
+inline constexpr std::int32_t kMaxIndexCount = 10'000'000;
+
+// An index file: a fixed header holding the entry count, then that many
+// 32-bit file offsets.
+struct OffsetTableLayout {
+    std::int64_t headerStart = 0;  // where the header begins in the file
+    std::uint32_t headerSize = 0;  // bytes of header before the offsets
+    std::uint32_t countAt = 0;     // position of the i32 count inside the header
+};
+
+// Reads the header and the offsets that follow it. Nothing when the header
+// is short, the count is negative or above kMaxIndexCount, or fewer than
+// 4 * count bytes follow.
+std::optional<std::vector<std::int32_t>> readOffsetTable(FileStream& file,
+                                                         const OffsetTableLayout& layout);
+
+}  // namespace vantoro
