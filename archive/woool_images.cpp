@@ -157,6 +157,11 @@ Status decodeTiles(FileStream& file, const FrameHeader& header, std::uint16_t* f
 
 }  // namespace
 
+// Tiles code mostly short runs and literals: those of up to kShortCode words
+// are written as one fixed-size store where both buffers have room for it;
+// the words past the code's own are overwritten by the codes that follow.
+constexpr std::size_t kShortCode = 16;
+
 void decodeWooolTile(std::span<const std::uint8_t> code, std::span<std::uint16_t> words) {
     const std::uint8_t* in = code.data();
     const std::uint8_t* const inEnd = in + code.size();
@@ -164,18 +169,29 @@ void decodeWooolTile(std::span<const std::uint8_t> code, std::span<std::uint16_t
     std::uint16_t* const outEnd = out + words.size();
     while (out != outEnd && in != inEnd) {
         const std::uint8_t control = *in++;
-        const std::size_t take =
-            std::min<std::size_t>(control & 0x7Fu, static_cast<std::size_t>(outEnd - out));
+        const auto room = static_cast<std::size_t>(outEnd - out);
+        const std::size_t take = std::min<std::size_t>(control & 0x7Fu, room);
+        const auto available = static_cast<std::size_t>(inEnd - in);
         if ((control & 0x80u) != 0) {
             // A literal cut off by the end of the code keeps its whole words.
-            const std::size_t whole = std::min(take, static_cast<std::size_t>(inEnd - in) / 2);
-            std::memcpy(out, in, 2 * whole);  // little-endian words, as the pixels are
+            const std::size_t whole = std::min(take, available / 2);
+            // Little-endian words, as the pixels are.
+            if (whole <= kShortCode && room >= kShortCode && available >= 2 * kShortCode) {
+                std::memcpy(out, in, 2 * kShortCode);
+            } else {
+                std::memcpy(out, in, 2 * whole);
+            }
             out += whole;
             in += 2 * whole;
             if (whole < take) break;
         } else {
-            if (inEnd - in < 2) break;
-            std::fill_n(out, take, decodeU16(in));
+            if (available < 2) break;
+            const std::uint16_t word = decodeU16(in);
+            if (take <= kShortCode && room >= kShortCode) {
+                std::fill_n(out, kShortCode, word);
+            } else {
+                std::fill_n(out, take, word);
+            }
             in += 2;
             out += take;
         }
