@@ -11,6 +11,7 @@ packages=(
     zlib1g-dev
     libpng-dev
     libjpeg-dev
+    nettle-dev
     libgtest-dev
     libgmock-dev
     libbenchmark-dev
