@@ -12,6 +12,7 @@ packages=(
     libdeflate-dev
     libpng-dev
     libjpeg-dev
+    nettle-dev
     libgtest-dev
     libgmock-dev
     libbenchmark-dev
