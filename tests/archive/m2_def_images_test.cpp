@@ -152,17 +152,6 @@ TEST_F(M2DefTest, DepthComesFromTheColourCountWhateverTheKind) {
     EXPECT_EQ(texturePixels(texture, 2, 2), texelsOf(tiny(false), false));
 }
 
-TEST_F(M2DefTest, IndexIsFoundWhateverItsCase) {
-    for (const std::string ext : {".WIX", ".wix", ".Wix"}) {
-        testing::TempDir folder;
-        wil = folder.file("Hum.wil");
-        testing::writeM2Def(wil, {tiny(false)}, {}, ext);
-        auto archive = open();
-        EXPECT_EQ(archive->FImageCount, 1) << ext;
-        EXPECT_EQ(std::filesystem::path(archive->FIndexFileName).filename(), "Hum" + ext);
-    }
-}
-
 TEST_F(M2DefTest, MirOfPrefixInAnyCase) {
     for (const std::string prefix : {"MirOf", "mirof", "MIROF"}) {
         for (const bool newLayout : {false, true}) {
@@ -289,22 +278,6 @@ TEST_F(M2DefTest, BadOffsetsAndIndicesFailWithoutHarm) {
     }
     EXPECT_FALSE(archive->DrawToTexture(2, nullptr));
     EXPECT_TRUE(archive->DrawToTexture(2, &texture));
-}
-
-TEST_F(M2DefTest, LoadCacheEntryFillsATexture) {
-    const auto built = testing::writeM2Def(wil, {padded(true)}, {true, true, ""});
-    auto archive = open();
-    TTextureCacheEntry entry;
-    archive->LoadCacheEntry(static_cast<std::int32_t>(built.recordOffsets[0]), entry);
-    ASSERT_EQ(entry.Failed, 0);
-    ASSERT_TRUE(entry.Texture);
-    EXPECT_EQ(entry.PX, 7);
-    EXPECT_EQ(entry.PY, -8);
-    EXPECT_EQ(texturePixels(*entry.Texture, 3, 2), texelsOf(padded(true), true));
-
-    archive->LoadCacheEntry(static_cast<std::int32_t>(built.data.size()), entry);
-    EXPECT_EQ(entry.Failed, 1);
-    EXPECT_FALSE(entry.Texture);
 }
 
 }  // namespace

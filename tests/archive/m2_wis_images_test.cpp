@@ -251,18 +251,6 @@ TEST_F(M2WisImagesTest, KindTwoCreatesTheWisReader) {
     EXPECT_TRUE(archive->DrawToTexture(0, &texture));
 }
 
-TEST_F(M2WisImagesTest, CacheEntryLoadsByOffsetAndFailsForAnUnknownOne) {
-    auto archive = open(vt::buildWis({raw8(2, 3, {1, 2, 3, 4, 5, 6})}).bytes);
-    TTextureCacheEntry entry;
-    archive->LoadCacheEntry(512, entry);
-    ASSERT_TRUE(entry.Texture);
-    EXPECT_EQ(entry.Failed, 0);
-    expectTextureRows(*entry.Texture, {pal8({1, 2}), pal8({3, 4}), pal8({5, 6})});
-    archive->LoadCacheEntry(513, entry);
-    EXPECT_FALSE(entry.Texture);
-    EXPECT_EQ(entry.Failed, 1);
-}
-
 // ---- Damaged files, one fault each. ------------------------------------------
 
 TEST_F(M2WisImagesTest, TableWithoutAnEntryAt512OpensEmpty) {
@@ -345,17 +333,6 @@ TEST_F(M2WisImagesTest, ImageSidesOutside2To4095AreRejected) {
     auto accepted = archive->GetBitmap(2);
     ASSERT_TRUE(accepted);
     EXPECT_EQ(accepted->height(), 4095);
-}
-
-TEST_F(M2WisImagesTest, IndicesOutsideTheTableFail) {
-    auto archive = open(vt::buildWis({raw8(2, 2, {1, 2, 3, 4})}).bytes);
-    std::uint8_t dataType = 0;
-    EXPECT_FALSE(archive->GetBitmap(-1, dataType));
-    EXPECT_EQ(dataType, kDataTypeImage);
-    EXPECT_FALSE(archive->GetBitmap(1));
-    TDXImageTexture texture;
-    EXPECT_FALSE(archive->DrawToTexture(1, &texture));
-    EXPECT_FALSE(archive->DrawToTexture(0, nullptr));
 }
 
 // Flips about 1% of the bytes of a mixed archive, many times over: every

@@ -108,17 +108,6 @@ TEST_F(M2ZipTest, AnyCodeButFiveIsEightBit) {
     EXPECT_EQ(textureRows(texture, 5, 2), kEightBitTexels);
 }
 
-TEST_F(M2ZipTest, IndexIsFoundWhateverItsCase) {
-    for (const std::string ext : {".WZX", ".wzx", ".Wzx"}) {
-        testing::TempDir folder;
-        wzl = folder.file("Objects.wzl");
-        testing::writeM2Zip(wzl, {{kEightBit}}, ext);
-        auto archive = open();
-        EXPECT_EQ(archive->FImageCount, 1) << ext;
-        EXPECT_EQ(std::filesystem::path(zip(archive).FIndexFileName).filename(), "Objects" + ext);
-    }
-}
-
 TEST_F(M2ZipTest, UnreadableIndexGivesNoEntries) {
     auto built = testing::buildM2Zip({kEightBit, kEightBit}, false);
     testing::writeFile(wzl, built.data);
@@ -210,34 +199,6 @@ TEST_F(M2ZipTest, ImageSidesMustLieWithin2To4095) {
         EXPECT_EQ(archive->DrawToTexture(i, &texture), accepted) << i;
         EXPECT_EQ(archive->GetBitmap(i).has_value(), accepted) << i;
     }
-}
-
-TEST_F(M2ZipTest, IndicesOutsideTheArchiveFail) {
-    testing::writeM2Zip(wzl, {{kEightBit}});
-    auto archive = open();
-    TDXImageTexture texture;
-    for (const std::int32_t index : {-1, 1}) {
-        std::uint8_t type = 0;
-        EXPECT_FALSE(archive->GetBitmap(index, type));
-        EXPECT_EQ(type, kDataTypeImage);
-        EXPECT_FALSE(archive->DrawToTexture(index, &texture));
-    }
-    EXPECT_FALSE(archive->DrawToTexture(0, nullptr));
-}
-
-TEST_F(M2ZipTest, LoadCacheEntryFillsATexture) {
-    const auto built = testing::writeM2Zip(wzl, {{kSixteenBit, true}});
-    auto archive = open();
-    TTextureCacheEntry entry;
-    archive->LoadCacheEntry(static_cast<std::int32_t>(built.recordOffsets[0]), entry);
-    ASSERT_EQ(entry.Failed, 0);
-    ASSERT_TRUE(entry.Texture);
-    EXPECT_EQ(entry.PX, 30);
-    EXPECT_EQ(textureRows(*entry.Texture, 3, 2), kSixteenBitTexels);
-
-    archive->LoadCacheEntry(-1, entry);
-    EXPECT_EQ(entry.Failed, 1);
-    EXPECT_FALSE(entry.Texture);
 }
 
 }  // namespace

@@ -225,18 +225,6 @@ TEST_F(M3DefImagesTest, MissingIndexRefusesToOpen) {
     EXPECT_FALSE(archive->FFileStream);
 }
 
-TEST_F(M3DefImagesTest, IndexIsFoundWhateverItsLetterCase) {
-    const auto files = vt::buildM3Def({smallImage()}, M3Layout::New);
-    for (const char* extension : {".WIX", ".wix", ".Wix"}) {
-        vt::TempDir folder;
-        const std::string dataPath = folder.file("Tiles.wil");
-        vt::writeM3DefFiles(dataPath, files, extension);
-        auto archive = archiveFor(dataPath);
-        EXPECT_TRUE(archive->Initialize()) << extension;
-        EXPECT_EQ(archive->FIndexFileName, vt::m3IndexPathFor(dataPath, extension));
-    }
-}
-
 TEST_F(M3DefImagesTest, KindFourCreatesTheMir3Reader) {
     auto archive = CreateWMImages(4);
     ASSERT_TRUE(archive);

@@ -72,13 +72,6 @@ TEST_F(M3ZipImagesTest, FindsTheLowerCaseMixIndexBesideTheMiz) {
     EXPECT_EQ(images->className(), "TWMM3ZipImages");
 }
 
-TEST_F(M3ZipImagesTest, FindsTheIndexWhateverItsCaseOnDisk) {
-    testing::writeM3ZipFiles(mizPath(), testing::buildM3Zip({tinyImage()}), ".MIX");
-    auto images = openWritten();
-    EXPECT_EQ(images->FIndexFileName, dir.file("Tiles.MIX"));
-    EXPECT_EQ(images->FImageCount, 1);
-}
-
 TEST_F(M3ZipImagesTest, MissingIndexOpensWithNoEntries) {
     testing::writeFile(mizPath(), testing::buildM3Zip({tinyImage()}).data);
     auto images = openWritten();
@@ -210,22 +203,6 @@ TEST_F(M3ZipImagesTest, IndexOffsetPastTheDataFailsAlone) {
     auto images = open(archive);
     EXPECT_FALSE(images->GetBitmap(1));
     EXPECT_TRUE(images->GetBitmap(0));
-}
-
-TEST_F(M3ZipImagesTest, LoadCacheEntryFillsOrMarksFailed) {
-    const M3ZipArchiveBytes archive = testing::buildM3Zip({tinyImage()});
-    auto images = open(archive);
-    TTextureCacheEntry entry;
-    images->LoadCacheEntry(static_cast<std::int32_t>(archive.recordOffsets[0]), entry);
-    ASSERT_TRUE(entry.Texture);
-    EXPECT_EQ(entry.Failed, 0);
-    EXPECT_EQ(entry.PX, -5);
-    EXPECT_EQ(entry.PY, 7);
-    EXPECT_EQ(textureRows(*entry.Texture, 3, 2)[0], 0x8001);
-
-    images->LoadCacheEntry(static_cast<std::int32_t>(archive.data.size()), entry);
-    EXPECT_FALSE(entry.Texture);
-    EXPECT_EQ(entry.Failed, 1);
 }
 
 TEST_F(M3ZipImagesTest, FactoryKind8MakesTheReader) {

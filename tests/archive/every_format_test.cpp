@@ -1,0 +1,167 @@
+// What the archive base does for every format, checked once over one small
+// archive of each: the range checks, the index file found whatever its
+// letter case, the image-size limits, and the three ways out of a decode
+// (texture, bitmap, cache texture) telling the same story.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "archive/wil.h"
+#include "d3d9/d3d9_formats.h"
+#include "pixels/pixel_format.h"
+#include "pixels/std_palette.h"
+#include "tests/support/format_fixtures.h"
+
+namespace vantoro {
+namespace {
+
+using testing::FormatFixture;
+
+class EveryFormat : public ::testing::TestWithParam<FormatFixture> {
+protected:
+    // Writes the fixture's files (the index under `indexName` when given)
+    // and opens the data file.
+    std::unique_ptr<TWMBaseImages> open(const std::string& indexName = {},
+                                        const testing::Bytes* data = nullptr) {
+        const FormatFixture& fixture = GetParam();
+        for (std::size_t f = 0; f < fixture.files.size(); ++f) {
+            const auto& [name, bytes] = fixture.files[f];
+            const bool isIndex = f > 0 && !indexName.empty();
+            testing::writeFile(m_dir.file(isIndex ? indexName : name),
+                               f == 0 && data ? *data : bytes);
+        }
+        auto archive = CreateWMImages(fixture.kind);
+        archive->FFileName = m_dir.file(fixture.dataFile);
+        archive->FUseTextureCache = false;
+        EXPECT_TRUE(archive->Initialize());
+        return archive;
+    }
+
+    testing::TempDir m_dir;
+};
+
+std::vector<std::uint16_t> texels(TDXTexture& texture) {
+    std::vector<std::uint16_t> out;
+    TDXLockedRect rect;
+    if (!texture.Lock(kLockRead, rect)) return out;
+    for (std::int32_t y = 0; y < texture.FImageHeight; ++y) {
+        const auto* row = reinterpret_cast<const std::uint16_t*>(static_cast<std::uint8_t*>(rect.Bits) +
+                                                                 y * rect.Pitch);
+        out.insert(out.end(), row, row + texture.FImageWidth);
+    }
+    texture.Unlock();
+    return out;
+}
+
+// The bitmap's pixels as the texture holds them: palette and R5G6B5 images
+// through the A1R5G5B5 converters, A4R4G4B4 images composited on black.
+bool textureShowsBitmap(const std::vector<std::uint16_t>& texture, const DibBitmap& bitmap,
+                        std::uint32_t format) {
+    std::size_t i = 0;
+    for (std::int32_t y = 0; y < bitmap.height(); ++y) {
+        for (std::int32_t x = 0; x < bitmap.width(); ++x, ++i) {
+            const std::uint16_t texel = texture.at(i);
+            if (format == D3DFMT_A4R4G4B4) {
+                if (a4r4g4b4OnBlack(texel) != bitmap.row16(y)[x]) return false;
+            } else if (bitmap.bitCount() == 8) {
+                if (Pal8ToA1R5G5B5[bitmap.row(y)[x]] != texel) return false;
+            } else if (R5G6B5ToA1R5G5B5[bitmap.row16(y)[x]] != texel) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+TEST_P(EveryFormat, IndicesOutsideTheIndexFailAndLeaveTheArchiveUsable) {
+    auto archive = open();
+    ASSERT_EQ(archive->FImageCount, GetParam().entries);
+    TDXImageTexture texture;
+    for (const std::int32_t index : {-1, archive->FImageCount, archive->FImageCount + 1000}) {
+        std::uint8_t dataType = 0;
+        EXPECT_FALSE(archive->GetBitmap(index, dataType)) << index;
+        EXPECT_EQ(dataType, kDataTypeImage);
+        EXPECT_NE(archive->lastError().find("outside the index"), std::string::npos)
+            << archive->lastError();
+        EXPECT_FALSE(archive->DrawToTexture(index, &texture)) << index;
+    }
+    EXPECT_TRUE(archive->GetBitmap(0));
+    EXPECT_EQ(archive->lastError(), "");
+}
+
+TEST_P(EveryFormat, TextureBitmapAndCacheAgreeOnEveryEntry) {
+    auto archive = open();
+    int images = 0;
+    for (std::int32_t i = 0; i < archive->FImageCount; ++i) {
+        const auto bitmap = archive->GetBitmap(i);
+        if (!bitmap) continue;
+        ++images;
+        const TWMImageInfo info = archive->FLastImageInfo;
+        EXPECT_EQ(info.Width, bitmap->width());
+        TDXImageTexture texture;
+        if (!archive->DrawToTexture(i, &texture)) {
+            EXPECT_EQ(GetParam().kind, 6) << "only the .521g archive draws no textures";
+            continue;
+        }
+        EXPECT_EQ(archive->FLastImageInfo.PX, info.PX);
+        EXPECT_TRUE(textureShowsBitmap(texels(texture), *bitmap, texture.FFormat)) << "entry " << i;
+
+        TTextureCacheEntry cached;
+        archive->LoadCacheEntry(archive->FIndexList[i], cached);
+        const bool hasCache = GetParam().kind != 4 && GetParam().kind != 5;
+        ASSERT_EQ(cached.Failed == 0, hasCache) << "entry " << i;
+        if (!hasCache) continue;
+        EXPECT_EQ(texels(*cached.Texture), texels(texture));
+        EXPECT_EQ(cached.PX, info.PX);
+        EXPECT_EQ(cached.PY, info.PY);
+    }
+    EXPECT_EQ(images, GetParam().imageEntries);
+}
+
+TEST_P(EveryFormat, CacheEntryAtAnOffsetNoEntryHasFails) {
+    auto archive = open();
+    TTextureCacheEntry cached;
+    archive->LoadCacheEntry(-7, cached);
+    EXPECT_EQ(cached.Failed, 1);
+    EXPECT_FALSE(cached.Texture);
+}
+
+TEST_P(EveryFormat, IndexFileIsFoundWhateverItsLetterCase) {
+    const FormatFixture& fixture = GetParam();
+    if (fixture.files.size() < 2) GTEST_SKIP() << "no index file";
+    const std::string stem = fixture.files[1].first.substr(0, fixture.files[1].first.size() - 3);
+    std::string ext = fixture.files[1].first.substr(stem.size());
+    std::string lower = ext, upper = ext;
+    std::transform(ext.begin(), ext.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(ext.begin(), ext.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
+    const std::string mixed = std::string(1, upper[0]) + lower.substr(1);
+    for (const std::string& spelling : {lower, upper, mixed}) {
+        for (const auto& entry : std::filesystem::directory_iterator(m_dir.path())) {
+            std::filesystem::remove(entry.path());
+        }
+        EXPECT_EQ(open(stem + spelling)->FImageCount, fixture.entries) << spelling;
+    }
+}
+
+TEST_P(EveryFormat, SidesOf1And4096AreRejectedAndTheRestStaysReadable) {
+    const FormatFixture& fixture = GetParam();
+    for (const std::uint16_t side : {1, 4096}) {
+        for (const std::size_t field : {fixture.widthAt, fixture.widthAt + 2}) {
+            testing::Bytes data = fixture.files[0].second;
+            testing::setU16At(data, field, side);
+            auto archive = open({}, &data);
+            EXPECT_FALSE(archive->GetBitmap(0)) << side;
+            EXPECT_NE(archive->lastError().find("outside 2..4095"), std::string::npos)
+                << archive->lastError();
+            EXPECT_TRUE(archive->GetBitmap(archive->FImageCount - 1));
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, EveryFormat, ::testing::ValuesIn(testing::formatFixtures()),
+                         [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace vantoro
