@@ -43,7 +43,7 @@ struct OptionValue {
 // What the words after the command name asked for.
 struct Invocation {
     std::string_view command;
-    std::optional<std::uint8_t> kind;
+    std::optional<TWMImagesKind> kind;
     std::vector<std::string> operands;
     std::vector<OptionValue> options;  // in command-line order
 };

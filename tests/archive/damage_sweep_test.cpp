@@ -9,6 +9,7 @@
 #include <functional>
 #include <random>
 
+#include "archive/archive_kind.h"
 #include "archive/wil.h"
 #include "tests/support/m2_def_writer.h"
 #include "tests/support/m2_wis_writer.h"
@@ -30,7 +31,7 @@ constexpr int kCasesPerFormat = 400;
 // One archive format: its kind, its files (name → bytes) and the data file's name.
 struct Fixture {
     std::string name;
-    std::uint8_t kind;
+    TWMImagesKind kind;
     std::string dataFile;
     std::vector<std::pair<std::string, Bytes>> files;
     int entries;  // entries with an image when undamaged
@@ -39,7 +40,8 @@ struct Fixture {
 std::vector<std::uint16_t> pattern(std::uint16_t width, std::uint16_t height, std::uint16_t base) {
     std::vector<std::uint16_t> pixels(static_cast<std::size_t>(width) * height);
     for (std::size_t i = 0; i < pixels.size(); ++i) {
-        pixels[i] = (i % 5 == 0) ? 0 : static_cast<std::uint16_t>(base + i * 7);  // some transparency
+        pixels[i] =
+            (i % 5 == 0) ? 0 : static_cast<std::uint16_t>(base + i * 7);  // some transparency
     }
     return pixels;
 }
@@ -52,55 +54,68 @@ std::vector<std::uint8_t> indices(std::uint16_t width, std::uint16_t height) {
 
 std::vector<Fixture> fixtures() {
     std::vector<Fixture> all;
-    const std::vector<M2Image> m2 = {{5, 3, 1, -2, pattern(5, 3, 1)}, {8, 4, 0, 0, pattern(8, 4, 9)}};
+    const std::vector<M2Image> m2 = {{5, 3, 1, -2, pattern(5, 3, 1)},
+                                     {8, 4, 0, 0, pattern(8, 4, 9)}};
     std::vector<M2Image> m2Palette = m2;
     for (M2Image& image : m2Palette) {
         for (std::uint16_t& p : image.pixels) p &= 0xFF;
     }
     const M2ArchiveBytes wil = buildM2Def(m2Palette);
-    all.push_back({"wil", 0, "a.wil", {{"a.wil", wil.data}, {"a.WIX", wil.index}}, 2});
+    all.push_back(
+        {"wil", TWMImagesKind::M2Def, "a.wil", {{"a.wil", wil.data}, {"a.WIX", wil.index}}, 2});
     M2DefOptions sixteen;
     sixteen.sixteenBit = true;
     sixteen.newLayout = false;
     const M2ArchiveBytes wil16 = buildM2Def(m2, sixteen);
-    all.push_back({"wil16", 1, "a.wil", {{"a.wil", wil16.data}, {"a.WIX", wil16.index}}, 2});
+    all.push_back({"wil16",
+                   TWMImagesKind::M2DefBit16,
+                   "a.wil",
+                   {{"a.wil", wil16.data}, {"a.WIX", wil16.index}},
+                   2});
 
     const M2ArchiveBytes wzl = buildM2Zip({{m2Palette[0], false, 6}, {m2[1], true, 9}});
-    all.push_back({"wzl", 7, "a.wzl", {{"a.wzl", wzl.data}, {"a.WZX", wzl.index}}, 2});
+    all.push_back(
+        {"wzl", TWMImagesKind::M2Zip, "a.wzl", {{"a.wzl", wzl.data}, {"a.WZX", wzl.index}}, 2});
 
     std::vector<WisImage> wis = {{6, 2, 0, 0, WisEncoding::RunLength8, indices(6, 2), {}},
                                  {3, 3, 1, 1, WisEncoding::Raw8, indices(3, 3), {}},
                                  {4, 2, 2, 2, WisEncoding::Raw16, {}, pattern(4, 2, 3)}};
-    all.push_back({"wis", 2, "a.wis", {{"a.wis", buildWis(wis).bytes}}, 3});
+    all.push_back({"wis", TWMImagesKind::M2Wis, "a.wis", {{"a.wis", buildWis(wis).bytes}}, 3});
 
     for (M3Layout layout : {M3Layout::New, M3Layout::Old}) {
-        const M3DefFiles mir3 = buildM3Def(
-            {{6, 3, 1, 2, pattern(6, 3, 4), false}, {2, 2, 0, 0, {}, true}, {4, 4, 3, 3, pattern(4, 4, 8), false}},
-            layout);
-        all.push_back({layout == M3Layout::New ? "mir3" : "mir3old", 4, "a.wil",
-                       {{"a.wil", mir3.data}, {"a.wix", mir3.index}}, 2});
+        const M3DefFiles mir3 = buildM3Def({{6, 3, 1, 2, pattern(6, 3, 4), false},
+                                            {2, 2, 0, 0, {}, true},
+                                            {4, 4, 3, 3, pattern(4, 4, 8), false}},
+                                           layout);
+        all.push_back({layout == M3Layout::New ? "mir3" : "mir3old",
+                       TWMImagesKind::M3Def,
+                       "a.wil",
+                       {{"a.wil", mir3.data}, {"a.wix", mir3.index}},
+                       2});
     }
 
     const M3ZipArchiveBytes miz =
         buildM3Zip({{5, 2, 0, 0, pattern(5, 2, 2), 6}, {3, 4, 1, 1, pattern(3, 4, 7), 1}});
-    all.push_back({"miz", 8, "a.miz", {{"a.miz", miz.data}, {"a.mix", miz.index}}, 2});
+    all.push_back(
+        {"miz", TWMImagesKind::M3Zip, "a.miz", {{"a.miz", miz.data}, {"a.mix", miz.index}}, 2});
 
     const WooolArchiveBytes sgl = buildWoool(
         {wooolGroup(17, {{4, 3, 0, 0, pattern(4, 3, 0xF001)}, {3, 2, 1, 1, pattern(3, 2, 0x8F00)}}),
          std::nullopt, wooolGroup(18, {{2, 5, 2, 2, pattern(2, 5, 0x1234)}})});
-    all.push_back({"sgl", 5, "a.sgl", {{"a.sgl", sgl.data}}, 3});
+    all.push_back({"sgl", TWMImagesKind::WoolDef, "a.sgl", {{"a.sgl", sgl.data}}, 3});
 
     const WuyiArchiveBytes wuyi = buildWuyi({{4, 2, pattern(4, 2, 1)}, {2, 3, pattern(2, 3, 5)}});
-    all.push_back({"521g", 6, "a.521g", {{"a.521g", wuyi.data}}, 2});
+    all.push_back({"521g", TWMImagesKind::W521gDef, "a.521g", {{"a.521g", wuyi.data}}, 2});
     return all;
 }
 
-int decodableEntries(const std::string& path, std::uint8_t kind) {
+int decodableEntries(const std::string& path, TWMImagesKind kind) {
     auto archive = CreateWMImages(kind);
     archive->FFileName = path;
     if (!archive->Initialize()) return -1;
     int decoded = 0;
-    for (std::int32_t i = 0; i < archive->FImageCount; ++i) decoded += archive->GetBitmap(i).has_value();
+    for (std::int32_t i = 0; i < archive->FImageCount; ++i)
+        decoded += archive->GetBitmap(i).has_value();
     return decoded;
 }
 
@@ -110,15 +125,16 @@ void damage(Bytes& bytes, std::mt19937& random) {
     std::uniform_int_distribution<std::size_t> position(0, bytes.size() - 1);
     std::uniform_int_distribution<int> value(0, 255);
     const std::size_t changes = std::max<std::size_t>(1, bytes.size() / 100);
-    for (std::size_t i = 0; i < changes; ++i) bytes[position(random)] = static_cast<std::uint8_t>(value(random));
+    for (std::size_t i = 0; i < changes; ++i)
+        bytes[position(random)] = static_cast<std::uint8_t>(value(random));
     if (random() % 8 == 0) truncateTo(bytes, position(random));
 }
 
 // Opens the archive and reads every entry both ways; answers an error text
 // for anything but a clean outcome or a named archive error.
-std::string exercise(const std::string& path, std::uint8_t kind) {
+std::string exercise(const std::string& path, TWMImagesKind kind) {
     auto archive = CreateWMImages(kind);
-    if (!archive) return "no class for kind " + std::to_string(kind);
+    if (!archive) return "no class for kind " + std::to_string(kindNumber(kind));
     archive->FFileName = path;
     archive->FUseTextureCache = false;
     try {
