@@ -135,6 +135,7 @@ struct CommandEntry {
 };
 
 constexpr std::size_t kHelpWidth = 80;
+constexpr std::size_t kOptionHelpColumn = 26;  // where an option's help starts, after "  "
 constexpr std::string_view kHelpIndent = "             ";
 
 // `line` followed by the items, each ended by ',' and the last by '.', broken
@@ -392,7 +393,7 @@ const CommandEntry kCommands[] = {
      "as an RGBA PNG file.",
      runTexture},
     {"render", "FILE INDEX OUT.png", 3, "draw an entry in the view as RGB PNG", kRenderSummary,
-     runRender, kRenderOptions},
+     runRender, renderOptions()},
 };
 
 // ---- Help and dispatch -----------------------------------------------------------
@@ -421,8 +422,15 @@ void printCommandHelp(const CommandEntry& entry, std::ostream& out) {
         for (const OptionEntry& option : entry.options) {
             std::string left = std::string(option.name);
             if (!option.value.empty()) left.append(" ").append(option.value);
-            left.resize(std::max<std::size_t>(left.size() + 2, 26), ' ');
-            out << "  " << left << option.help << '\n';
+            left.resize(std::max<std::size_t>(left.size() + 2, kOptionHelpColumn), ' ');
+            std::string_view help = option.help;
+            for (std::size_t end = help.find('\n'); end != std::string_view::npos;
+                 end = help.find('\n')) {
+                out << "  " << left << help.substr(0, end) << '\n';
+                left.assign(kOptionHelpColumn, ' ');
+                help.remove_prefix(end + 1);
+            }
+            out << "  " << left << help << '\n';
         }
         out << '\n';
     }

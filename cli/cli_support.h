@@ -32,7 +32,7 @@ struct CliExit {
 struct OptionEntry {
     std::string_view name;   // "--zoom"
     std::string_view value;  // shown in the help; empty for a switch
-    std::string_view help;
+    std::string_view help;   // lines after the first stand under the first
 };
 
 struct OptionValue {
