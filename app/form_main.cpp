@@ -123,7 +123,7 @@ void TFormMain::showException(const std::exception& error) {
 
 // --- Opening and closing -------------------------------------------------------
 
-void TFormMain::OpenArchive(const QString& path, std::uint8_t kind) {
+void TFormMain::OpenArchive(const QString& path, TWMImagesKind kind) {
     const std::string file = path.toStdString();
     if (!fileExists(file)) return;
     OpenButton->setEnabled(true);
@@ -139,7 +139,7 @@ void TFormMain::OpenArchive(const QString& path, std::uint8_t kind) {
         CurrentArchive->Initialize();  // a failure leaves an empty archive open
         RefreshGridRows();
         const auto created = packCreationTime(*CurrentArchive);
-        if (kind == 3 && CurrentArchive->FInitialized && created) {
+        if (kind == TWMImagesKind::MyImage && CurrentArchive->FInitialized && created) {
             setCaption(QStringLiteral(" [") + path + QStringLiteral("] ") + *created);
         }
     }
@@ -148,7 +148,7 @@ void TFormMain::OpenArchive(const QString& path, std::uint8_t kind) {
     reselectAfterOpen(remembered);
 }
 
-void TFormMain::OpenWithDialog(std::uint8_t kind) {
+void TFormMain::OpenWithDialog(TWMImagesKind kind) {
     const auto chosen = m_dialogs->openFile(this, {m_openDialogFilter, QString(), QString()});
     if (!chosen || chosen->isEmpty()) return;
     OpenButton->setEnabled(true);
@@ -156,37 +156,39 @@ void TFormMain::OpenWithDialog(std::uint8_t kind) {
     AddRecentFile(recentFileEntry(chosen->toStdString(), kind));
 }
 
-void TFormMain::openWithFilter(const char* filter, std::uint8_t kind) {
-    m_openDialogFilter = QString::fromUtf8(filter);
+// An Open command: the dialog filter of its kind, then the dialog.
+void TFormMain::openWithKindFilter(TWMImagesKind kind) {
+    const std::string_view filter = findArchiveKind(kind)->openFilter;
+    m_openDialogFilter = QString::fromUtf8(filter.data(), static_cast<qsizetype>(filter.size()));
     guarded([&] { OpenWithDialog(kind); });
 }
 
 void TFormMain::MEMU_FILE_OPEN_DIYClick() {
-    openWithFilter("自定义存储文件|*.pak", 3);
+    openWithKindFilter(TWMImagesKind::MyImage);
 }
 void TFormMain::MEMU_FILE_OPEN_MIR2_OLDClick() {
-    openWithFilter("传奇二标准图像存储文件|*.wil", 0);
+    openWithKindFilter(TWMImagesKind::M2Def);
 }
 void TFormMain::MEMU_FILE_OPEN_MIR2_16Click() {
-    openWithFilter("传奇二图像存储文件(565)|*_16.wil", 1);
+    openWithKindFilter(TWMImagesKind::M2DefBit16);
 }
 void TFormMain::MEMU_FILE_OPEN_MIR2_WISClick() {
-    openWithFilter("传奇二加密图像存储文件|*.wis", 2);
+    openWithKindFilter(TWMImagesKind::M2Wis);
 }
 void TFormMain::MEMU_FILE_OPEN_MIR2_ZIPClick() {
-    openWithFilter("传奇二压缩图像存储文件|*.wzl", 7);
+    openWithKindFilter(TWMImagesKind::M2Zip);
 }
 void TFormMain::MEMU_FILE_OPEN_MIR3Click() {
-    openWithFilter("传奇三标准图像存储文件|*.wil", 4);
+    openWithKindFilter(TWMImagesKind::M3Def);
 }
 void TFormMain::MEMU_FILE_OPEN_MIR3ZipClick() {
-    openWithFilter("传奇三压缩图像存储文件|*.miz", 8);
+    openWithKindFilter(TWMImagesKind::M3Zip);
 }
 void TFormMain::MEMU_FILE_OPEN_WOOOLClick() {
-    openWithFilter("传奇世界图像数据存储文件|*.sgl", 5);
+    openWithKindFilter(TWMImagesKind::WoolDef);
 }
 void TFormMain::MEMU_FILE_OPEN_WYClick() {
-    openWithFilter("武易图像数据存储文件|*.521g", 6);
+    openWithKindFilter(TWMImagesKind::W521gDef);
 }
 
 // The dialog keeps the filter of the last Open command (none before the first).

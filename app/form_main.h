@@ -24,9 +24,9 @@
 #include <string>
 #include <vector>
 
-#include "pixels/std_palette.h"
 #include "archive/wil.h"
 #include "pixels/dx9_textures.h"
+#include "pixels/std_palette.h"
 #include "render/image_view.h"
 #include "shell/entry_selection.h"
 #include "shell/grid_navigation.h"
@@ -79,7 +79,7 @@ public:
     std::unique_ptr<TWMBaseImages> CurrentArchive;
     SelectionState selection;  // CurrentIndex, CurrentImageInfo, CurrentPixelFormat, offsets
     QString AppTitle;
-    std::uint8_t LastOpenKind = 0;
+    TWMImagesKind LastOpenKind = TWMImagesKind::M2Def;
     std::array<std::uint8_t, kStdPaletteBytes> StdPalette{};
     QImage DataFileIcon, WaveFileIcon, Mp3FileIcon;
     int BlendCustomIndex = -1;
@@ -96,8 +96,8 @@ public:
     std::unique_ptr<TDX9Device> MyDevice;
 
     // --- Operations. ------------------------------------------------------
-    void OpenArchive(const QString& path, std::uint8_t kind);
-    void OpenWithDialog(std::uint8_t kind);
+    void OpenArchive(const QString& path, TWMImagesKind kind);
+    void OpenWithDialog(TWMImagesKind kind);
     void UpdateCommandState();
     void UpdateStatusBar();
     bool SelectImage(std::int32_t index);
@@ -239,7 +239,7 @@ private:
     void stopSound();
     void releaseSound();
 
-    void openWithFilter(const char* filter, std::uint8_t kind);
+    void openWithKindFilter(TWMImagesKind kind);
     void setCaption(const QString& suffix);
     void showException(const std::exception& error);
     template <typename Command>

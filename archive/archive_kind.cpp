@@ -1,8 +1,14 @@
 #include "archive/archive_kind.h"
 
-#include <array>
 #include <vector>
 
+#include "archive/m2_def_images.h"
+#include "archive/m2_wis_images.h"
+#include "archive/m2_zip_images.h"
+#include "archive/m3_def_images.h"
+#include "archive/m3_zip_images.h"
+#include "archive/woool_images.h"
+#include "archive/wuyi_images.h"
 #include "io/byte_reader.h"
 #include "io/file_names.h"
 #include "io/file_stream.h"
@@ -10,27 +16,72 @@
 namespace vantoro {
 namespace {
 
-struct ExtensionKind {
-    std::string_view extension;
-    std::uint8_t kind;
+// The version part of the format text, by the most derived class that has one.
+std::string_view versionText(const TWMBaseImages&) {
+    return {};
+}
+std::string_view versionText(const TWMM2DefImages& archive) {
+    if (archive.FIs16Bit) return "(16位)";
+    return archive.FIsNewVersion ? "(新)" : "(旧)";
+}
+std::string_view versionText(const TWMM3DefImages& archive) {
+    return archive.FIsNewVersion ? "(新)" : "(旧)";
+}
+
+template <typename Archive>
+std::unique_ptr<TWMBaseImages> make() {
+    return std::make_unique<Archive>();
+}
+
+template <typename Archive>
+bool isInstance(const TWMBaseImages& archive) {
+    return dynamic_cast<const Archive*>(&archive) != nullptr;
+}
+
+template <typename Archive>
+std::string_view versionOf(const TWMBaseImages& archive) {
+    return versionText(static_cast<const Archive&>(archive));
+}
+
+template <typename Archive>
+constexpr ArchiveClass classOf() {
+    return {&make<Archive>, &isInstance<Archive>, &versionOf<Archive>};
+}
+
+// The pack has no class yet; until it has, a pack is told by its class name.
+bool isNamedPack(const TWMBaseImages& archive) {
+    return archive.className() == "TWMMyImageImages";
+}
+constexpr ArchiveClass kPackWithoutClass{nullptr, &isNamedPack, &versionOf<TWMBaseImages>};
+
+using enum TWMImagesKind;
+
+// Both ".wil" rows share the extension; the Mir3 marker chooses between them.
+constexpr ArchiveKindInfo kKinds[] = {
+    {M2Def, ".wil", "Mir2 .wil", "传奇二标准图像存储文件|*.wil", "MIR2 标准数据格式",
+     classOf<TWMM2DefImages>()},
+    {M2DefBit16, "", "Mir2 16-bit .wil", "传奇二图像存储文件(565)|*_16.wil", "MIR2 标准数据格式",
+     classOf<TWMM2DefBit16Images>()},
+    {M3Def, ".wil", "Mir3 .wil", "传奇三标准图像存储文件|*.wil", "MIR3 标准数据格式",
+     classOf<TWMM3DefImages>()},
+    {M2Wis, ".wis", ".wis", "传奇二加密图像存储文件|*.wis", "MIR2 特定加密模式",
+     classOf<TWMM2WisImages>()},
+    {M2Zip, ".wzl", ".wzl", "传奇二压缩图像存储文件|*.wzl", "MIR2 标准压缩格式",
+     classOf<TWMM2ZipImages>()},
+    {WoolDef, ".sgl", "Woool .sgl", "传奇世界图像数据存储文件|*.sgl", "传奇世界",
+     classOf<TWMWoolDefImages>()},
+    {W521gDef, ".521g", "Wuyi .521g", "武易图像数据存储文件|*.521g", "",
+     classOf<TWM521gDefImages>()},
+    {MyImage, ".pak", "pack .pak", "自定义存储文件|*.pak", "自定义图像文件模式", kPackWithoutClass},
+    {M3Zip, ".miz", ".miz", "传奇三压缩图像存储文件|*.miz", "MIR3 标准压缩格式",
+     classOf<TWMM3ZipImages>()},
 };
 
-// ".wil" is decided by the file's first bytes and is not in this table.
-constexpr std::array<ExtensionKind, 6> kExtensionKinds = {{
-    {".wis", 2},
-    {".wzl", 7},
-    {".sgl", 5},
-    {".521g", 6},
-    {".pak", 3},
-    {".miz", 8},
-}};
+constexpr std::string_view kWilExtension = ".wil";
 
-constexpr std::uint8_t kMir2WilKind = 0;
-constexpr std::uint8_t kMir3WilKind = 4;
-
-std::uint8_t wilKind(std::span<const std::uint8_t> head) {
-    if (head.size() < 2) return kMir2WilKind;
-    return decodeU16(head.data()) == kMir3WilMarker ? kMir3WilKind : kMir2WilKind;
+TWMImagesKind wilKind(std::span<const std::uint8_t> head) {
+    if (head.size() < 2) return M2Def;
+    return decodeU16(head.data()) == kMir3WilMarker ? M3Def : M2Def;
 }
 
 // Up to two bytes from the start of the file; fewer when it is shorter or
@@ -44,6 +95,37 @@ std::vector<std::uint8_t> readHead(const std::string& path) {
 
 }  // namespace
 
+std::span<const ArchiveKindInfo> archiveKinds() {
+    return kKinds;
+}
+
+const ArchiveKindInfo* findArchiveKind(TWMImagesKind kind) {
+    for (const ArchiveKindInfo& info : kKinds) {
+        if (info.kind == kind) return &info;
+    }
+    return nullptr;
+}
+
+const ArchiveKindInfo* kindInfoOf(const TWMBaseImages& archive) {
+    for (const ArchiveKindInfo& info : kKinds) {
+        if (info.archiveClass.isInstance(archive)) return &info;
+    }
+    return nullptr;
+}
+
+std::string archiveFormatName(const TWMBaseImages& archive) {
+    const ArchiveKindInfo* info = kindInfoOf(archive);
+    if (!info || info->formatName.empty()) return {};
+    return std::string(info->formatName) + std::string(info->archiveClass.formatVersion(archive));
+}
+
+// Only the low 7 bits of the kind count.
+std::unique_ptr<TWMBaseImages> CreateWMImages(TWMImagesKind kind) {
+    const ArchiveKindInfo* info =
+        findArchiveKind(static_cast<TWMImagesKind>(kindNumber(kind) & 0x7F));
+    return info && info->archiveClass.create ? info->archiveClass.create() : nullptr;
+}
+
 std::string_view fileExtension(std::string_view path) {
     const std::size_t slash = path.find_last_of('/');
     const std::size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
@@ -52,18 +134,19 @@ std::string_view fileExtension(std::string_view path) {
     return path.substr(dot);
 }
 
-std::optional<std::uint8_t> kindForExtension(std::string_view extension,
-                                             std::span<const std::uint8_t> head) {
-    if (equalsIgnoringCase(extension, ".wil")) return wilKind(head);
-    for (const ExtensionKind& entry : kExtensionKinds) {
-        if (equalsIgnoringCase(extension, entry.extension)) return entry.kind;
+std::optional<TWMImagesKind> kindForExtension(std::string_view extension,
+                                              std::span<const std::uint8_t> head) {
+    if (extension.empty()) return std::nullopt;  // not the rows without an extension
+    if (equalsIgnoringCase(extension, kWilExtension)) return wilKind(head);
+    for (const ArchiveKindInfo& info : kKinds) {
+        if (equalsIgnoringCase(extension, info.extension)) return info.kind;
     }
     return std::nullopt;
 }
 
-std::optional<std::uint8_t> kindForFile(const std::string& path) {
+std::optional<TWMImagesKind> kindForFile(const std::string& path) {
     const std::string_view extension = fileExtension(path);
-    if (!equalsIgnoringCase(extension, ".wil")) return kindForExtension(extension, {});
+    if (!equalsIgnoringCase(extension, kWilExtension)) return kindForExtension(extension, {});
     return kindForExtension(extension, readHead(path));
 }
 

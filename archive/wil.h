@@ -41,7 +41,9 @@ inline constexpr std::uint8_t kDataTypeRaw = 47;
 inline constexpr std::uint8_t kDataTypeWav = 63;
 inline constexpr std::uint8_t kDataTypeMp3 = 79;
 
-// Archive kinds; CreateWMImages looks only at the low 7 bits.
+// Archive kinds. A kind holds any 8-bit number (a recent-file entry may name
+// 130); CreateWMImages looks only at the low 7 bits. What each kind is
+// (extension, texts, class) stands in the kind table, archive/archive_kind.h.
 enum class TWMImagesKind : std::uint8_t {
     M2Def = 0,       // Mir2 .wil + .wix
     M2DefBit16 = 1,  // Mir2 .wil + .wix, 16-bit menu entry
@@ -175,6 +177,6 @@ private:
 std::uint32_t tickCount();
 
 // Constructs the class of an archive kind; nothing for a kind without one.
-std::unique_ptr<TWMBaseImages> CreateWMImages(std::uint8_t kind);
+std::unique_ptr<TWMBaseImages> CreateWMImages(TWMImagesKind kind);
 
 }  // namespace vantoro

@@ -11,10 +11,10 @@
 #include <memory>
 #include <string>
 
-#include "io/byte_reader.h"
-#include "pixels/pixel_format.h"
 #include "archive/wil.h"
 #include "bench/bench_sprites.h"
+#include "io/byte_reader.h"
+#include "pixels/pixel_format.h"
 #include "tests/support/m2_def_writer.h"
 #include "tests/support/m2_wis_writer.h"
 #include "tests/support/m2_zip_writer.h"
@@ -33,8 +33,8 @@ namespace fx = vantoro::testing;
 struct DecodeFixture {
     fx::TempDir dir;
     std::unique_ptr<TWMBaseImages> archive;
-    std::vector<fx::Bytes> payloads;           // zlib formats: each record's stream
-    std::vector<std::size_t> inflatedSizes;    // and its stride x height
+    std::vector<fx::Bytes> payloads;         // zlib formats: each record's stream
+    std::vector<std::size_t> inflatedSizes;  // and its stride x height
 };
 
 // Where a compressed record keeps its payload size and where the payload starts.
@@ -53,7 +53,8 @@ void collectPayloads(DecodeFixture& fixture, const fx::Bytes& data,
         const std::uint8_t* payload = record + layout.headerSize;
         fixture.payloads.emplace_back(payload, payload + size);
         fixture.inflatedSizes.push_back(
-            static_cast<std::size_t>(WidthBytes(bitsPerPixel, sprites[i].width)) * sprites[i].height);
+            static_cast<std::size_t>(WidthBytes(bitsPerPixel, sprites[i].width)) *
+            sprites[i].height);
     }
 }
 
@@ -75,7 +76,7 @@ void buildWil(DecodeFixture& f, bool sixteenBit) {
     fx::M2DefOptions options;
     options.sixteenBit = sixteenBit;
     fx::writeM2Def(f.dir.file("bench.wil"), m2Images(sixteenBit), options);
-    f.archive = CreateWMImages(0);
+    f.archive = CreateWMImages(TWMImagesKind::M2Def);
     f.archive->FFileName = f.dir.file("bench.wil");
 }
 
@@ -91,7 +92,7 @@ void buildWis(DecodeFixture& f, fx::WisEncoding encoding) {
         images.push_back(std::move(image));
     }
     fx::writeWis(f.dir.file("bench.wis"), images);
-    f.archive = CreateWMImages(2);
+    f.archive = CreateWMImages(TWMImagesKind::M2Wis);
     f.archive->FFileName = f.dir.file("bench.wis");
 }
 
@@ -99,33 +100,36 @@ void buildWzl(DecodeFixture& f) {
     const auto archive = fx::buildM2Zip(m2Images(false), false, 6);
     fx::writeArchiveFiles(f.dir.file("bench.wzl"), archive, ".WZX");
     collectPayloads(f, archive.data, archive.recordOffsets, {12, 16}, 8);
-    f.archive = CreateWMImages(7);
+    f.archive = CreateWMImages(TWMImagesKind::M2Zip);
     f.archive->FFileName = f.dir.file("bench.wzl");
 }
 
 void buildMir3(DecodeFixture& f) {
     std::vector<fx::M3Image> images;
-    for (const Sprite& s : benchSprites()) images.push_back({s.width, s.height, s.px, s.py, s.r5g6b5, false});
+    for (const Sprite& s : benchSprites())
+        images.push_back({s.width, s.height, s.px, s.py, s.r5g6b5, false});
     fx::writeM3Def(f.dir.file("bench.wil"), images, fx::M3Layout::New);
-    f.archive = CreateWMImages(4);
+    f.archive = CreateWMImages(TWMImagesKind::M3Def);
     f.archive->FFileName = f.dir.file("bench.wil");
 }
 
 void buildMiz(DecodeFixture& f) {
     std::vector<fx::M3ZipImage> images;
-    for (const Sprite& s : benchSprites()) images.push_back({s.width, s.height, s.px, s.py, s.r5g6b5, 6});
+    for (const Sprite& s : benchSprites())
+        images.push_back({s.width, s.height, s.px, s.py, s.r5g6b5, 6});
     const auto archive = fx::buildM3Zip(images);
     fx::writeM3ZipFiles(f.dir.file("bench.miz"), archive);
     collectPayloads(f, archive.data, archive.recordOffsets, {8, 16}, 16);
-    f.archive = CreateWMImages(8);
+    f.archive = CreateWMImages(TWMImagesKind::M3Zip);
     f.archive->FFileName = f.dir.file("bench.miz");
 }
 
 void buildSgl(DecodeFixture& f) {
     std::vector<fx::WooolImage> images;
-    for (const Sprite& s : benchSprites()) images.push_back({s.width, s.height, s.px, s.py, s.a4r4g4b4});
+    for (const Sprite& s : benchSprites())
+        images.push_back({s.width, s.height, s.px, s.py, s.a4r4g4b4});
     fx::writeWoool(f.dir.file("bench.sgl"), {fx::wooolGroup(17, images)});
-    f.archive = CreateWMImages(5);
+    f.archive = CreateWMImages(TWMImagesKind::WoolDef);
     f.archive->FFileName = f.dir.file("bench.sgl");
 }
 
@@ -133,7 +137,7 @@ void build521g(DecodeFixture& f) {
     std::vector<fx::WuyiImage> images;
     for (const Sprite& s : benchSprites()) images.push_back({s.width, s.height, s.r5g6b5});
     fx::writeWuyi(f.dir.file("bench.521g"), images);
-    f.archive = CreateWMImages(6);
+    f.archive = CreateWMImages(TWMImagesKind::W521gDef);
     f.archive->FFileName = f.dir.file("bench.521g");
 }
 

@@ -38,7 +38,7 @@ std::unique_ptr<TWMBaseImages> openSpriteArchive(const fx::TempDir& dir) {
     }
     const std::string path = dir.file("sprites.wil");
     fx::writeM2Def(path, images);
-    std::unique_ptr<TWMBaseImages> archive = CreateWMImages(0);
+    std::unique_ptr<TWMBaseImages> archive = CreateWMImages(TWMImagesKind::M2Def);
     archive->FFileName = path;
     archive->FUseTextureCache = false;
     if (!archive->Initialize()) throw std::runtime_error("bench archive does not open");

@@ -8,15 +8,14 @@
 #include <QColor>
 #include <QImage>
 #include <QPainter>
-
 #include <memory>
 #include <stdexcept>
 #include <vector>
 
 #include "app/draw_grid.h"
-#include "bench/bench_qt_app.h"
 #include "app/thumbnail_painter.h"
 #include "archive/wil.h"
+#include "bench/bench_qt_app.h"
 #include "tests/support/m2_def_writer.h"
 #include "tests/support/test_files.h"
 
@@ -41,13 +40,13 @@ GridFixture& gridFixture() {
         auto f = std::make_unique<GridFixture>();
         std::vector<fx::M2Image> images;
         for (int i = 0; i < kPageCells; ++i) {
-            images.push_back(fx::patternImage(kImageSide, kImageSide, true,
-                                              static_cast<std::uint32_t>(i)));
+            images.push_back(
+                fx::patternImage(kImageSide, kImageSide, true, static_cast<std::uint32_t>(i)));
         }
         fx::M2DefOptions options;
         options.sixteenBit = true;
         fx::writeM2Def(f->dir.file("grid.wil"), images, options);
-        f->archive = CreateWMImages(0);
+        f->archive = CreateWMImages(TWMImagesKind::M2Def);
         f->archive->FFileName = f->dir.file("grid.wil");
         f->archive->FUseTextureCache = false;
         if (!f->archive->Initialize() || f->archive->FImageCount != kPageCells) {

@@ -8,15 +8,14 @@
 
 #include <QImage>
 #include <QPainter>
-
 #include <memory>
 #include <stdexcept>
 #include <vector>
 
 #include "app/draw_grid.h"
-#include "bench/bench_qt_app.h"
 #include "app/thumbnail_painter.h"
 #include "archive/wil.h"
+#include "bench/bench_qt_app.h"
 #include "tests/support/m2_def_writer.h"
 #include "tests/support/test_files.h"
 
@@ -48,7 +47,8 @@ const LargeArchive& largeArchive() {
         fx::Bytes index(bytes.index.begin(), bytes.index.begin() + kNewIndexHeaderSize);
         fx::setU32At(index, kIndexCountAt, kEntryCount);
         for (std::int32_t i = 0; i < kEntryCount; ++i) {
-            fx::putU32(index, static_cast<std::uint32_t>(bytes.recordOffsets[i % kDistinctRecords]));
+            fx::putU32(index,
+                       static_cast<std::uint32_t>(bytes.recordOffsets[i % kDistinctRecords]));
         }
         bytes.index = std::move(index);
         fx::writeArchiveFiles(made->path, bytes, ".WIX");
@@ -58,7 +58,7 @@ const LargeArchive& largeArchive() {
 }
 
 std::unique_ptr<TWMBaseImages> openAsTheWindowDoes(const std::string& path) {
-    auto archive = CreateWMImages(0);
+    auto archive = CreateWMImages(TWMImagesKind::M2Def);
     archive->FFileName = path;
     archive->FUseTextureCache = false;
     if (!archive->Initialize() || archive->FImageCount != kEntryCount) {
@@ -80,7 +80,8 @@ void BM_OpenLargeArchiveFirstPage(benchmark::State& state) {
     ensureQtApplication();
     const std::string& path = largeArchive().path;
     const int pitch = DrawGrid::kDefaultColumnWidth + DrawGrid::kGridLineWidth;
-    QImage page(DrawGrid::kColumnCount * pitch, kPageRows * pitch, QImage::Format_ARGB32_Premultiplied);
+    QImage page(DrawGrid::kColumnCount * pitch, kPageRows * pitch,
+                QImage::Format_ARGB32_Premultiplied);
     const QFont font = DrawGrid::defaultFont();
     const QColor white(Qt::white);
     for (auto _ : state) {

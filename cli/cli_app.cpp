@@ -6,18 +6,20 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "archive/archive_kind.h"
-#include "io/file_names.h"
-#include "pixels/std_palette.h"
 #include "archive/wil.h"
 #include "cli/cli_support.h"
 #include "cli/render_command.h"
 #include "image_io/bmp_file.h"
 #include "image_io/png_file.h"
 #include "image_io/texel_rgba.h"
+#include "io/file_names.h"
 #include "pixels/dx9_textures.h"
+#include "pixels/std_palette.h"
 
 namespace vantoro {
 namespace cli {
@@ -51,7 +53,7 @@ std::int32_t parseIndex(const Invocation& call) {
 
 namespace {
 
-std::uint8_t kindOf(const Invocation& call) {
+TWMImagesKind kindOf(const Invocation& call) {
     const std::string& path = call.operands[0];
     if (!fileExists(path)) throw CliExit{kExitUsage, path + ": no such file"};
     if (call.kind) return *call.kind;
@@ -64,9 +66,9 @@ std::uint8_t kindOf(const Invocation& call) {
     return *kind;
 }
 
-std::unique_ptr<TWMBaseImages> createArchive(const std::string& path, std::uint8_t kind) {
+std::unique_ptr<TWMBaseImages> createArchive(const std::string& path, TWMImagesKind kind) {
     std::unique_ptr<TWMBaseImages> archive = CreateWMImages(kind);
-    if (!archive) failure("archive kind " + std::to_string(kind) + " has no reader");
+    if (!archive) failure("archive kind " + std::to_string(kindNumber(kind)) + " has no reader");
     archive->FFileName = path;
     archive->FUseTextureCache = false;
     return archive;
@@ -132,24 +134,81 @@ struct CommandEntry {
     std::span<const OptionEntry> options = {};  // besides --kind and --help
 };
 
-constexpr std::string_view kOptionsHelp =
-    "Options:\n"
-    "  --kind N   archive kind: 0 Mir2 .wil, 1 Mir2 16-bit .wil, 2 .wis, 3 pack .pak,\n"
-    "             4 Mir3 .wil, 5 Woool .sgl, 6 Wuyi .521g, 7 .wzl, 8 .miz.\n"
-    "             Without it the kind follows the file's extension, in any letter case:\n"
-    "             .wil 0 (4 when the file starts with the 16-bit value 1), .wis 2,\n"
-    "             .wzl 7, .sgl 5, .521g 6, .pak 3, .miz 8.\n"
-    "  --help     show this help\n"
-    "\n"
-    "Exit status: 0 success, 1 the archive or the entry failed, 2 usage error or\n"
-    "missing file.\n";
+constexpr std::size_t kHelpWidth = 80;
+constexpr std::size_t kOptionHelpColumn = 26;  // where an option's help starts, after "  "
+constexpr std::string_view kHelpIndent = "             ";
+
+// `line` followed by the items, each ended by ',' and the last by '.', broken
+// before an item that would run past kHelpWidth; further lines start at
+// kHelpIndent.
+void appendWrapped(std::string& help, std::string line, std::span<const std::string> items) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const std::string item = items[i] + (i + 1 < items.size() ? ',' : '.');
+        const bool fresh = line.ends_with(' ');  // nothing after the indent yet
+        if (!fresh && line.size() + 1 + item.size() > kHelpWidth) {
+            help += line + '\n';
+            line = std::string(kHelpIndent) + item;
+        } else {
+            line += (fresh ? "" : " ") + item;
+        }
+    }
+    help += line + '\n';
+}
+
+// "0 Mir2 .wil", "1 Mir2 16-bit .wil", ... in the order of the numbers.
+std::vector<std::string> kindItems() {
+    std::vector<const ArchiveKindInfo*> kinds;
+    for (const ArchiveKindInfo& info : archiveKinds()) kinds.push_back(&info);
+    std::ranges::sort(kinds, {}, [](const ArchiveKindInfo* info) { return info->kind; });
+    std::vector<std::string> items;
+    for (const ArchiveKindInfo* info : kinds) {
+        items.push_back(std::to_string(kindNumber(info->kind)) + ' ' + std::string(info->label));
+    }
+    return items;
+}
+
+// ".wil 0 (4 when the file starts with the 16-bit value 1)", ".wis 2", ... in
+// the order of the extension rule, each extension once, as the rule answers it.
+std::vector<std::string> extensionItems() {
+    const std::uint8_t marker[2] = {static_cast<std::uint8_t>(kMir3WilMarker & 0xFF),
+                                    static_cast<std::uint8_t>(kMir3WilMarker >> 8)};
+    std::vector<std::string> items;
+    for (const ArchiveKindInfo& info : archiveKinds()) {
+        const auto plain = kindForExtension(info.extension, {});
+        if (!plain || *plain != info.kind) continue;  // no extension, or told by the marker
+        std::string item =
+            std::string(info.extension) + ' ' + std::to_string(kindNumber(info.kind));
+        const auto marked = kindForExtension(info.extension, marker);
+        if (marked && *marked != info.kind) {
+            item += " (" + std::to_string(kindNumber(*marked)) +
+                    " when the file starts with the 16-bit value " +
+                    std::to_string(kMir3WilMarker) + ")";
+        }
+        items.push_back(item);
+    }
+    return items;
+}
+
+std::string optionsHelp() {
+    std::string help = "Options:\n";
+    appendWrapped(help, "  --kind N   archive kind:", kindItems());
+    help += std::string(kHelpIndent) +
+            "Without it the kind follows the file's extension, in any letter case:\n";
+    appendWrapped(help, std::string(kHelpIndent), extensionItems());
+    help +=
+        "  --help     show this help\n"
+        "\n"
+        "Exit status: 0 success, 1 the archive or the entry failed, 2 usage error or\n"
+        "missing file.\n";
+    return help;
+}
 
 // ---- Parsing -----------------------------------------------------------------
 
-std::uint8_t parseKind(std::string_view text, std::string_view command) {
+TWMImagesKind parseKind(std::string_view text, std::string_view command) {
     const auto kind = parseNumber(text, 255);
     if (!kind) usageError("bad archive kind '" + std::string(text) + "'", command);
-    return static_cast<std::uint8_t>(*kind);
+    return static_cast<TWMImagesKind>(*kind);
 }
 
 // A word starting with '-' is an option, except a negative number, which is
@@ -198,7 +257,8 @@ void parseOption(const CommandEntry& entry, std::span<const std::string> words, 
         if (inlineValue) usageError(name + " takes no value", entry.name);
         call.options.push_back({option->name, {}});
     } else {
-        call.options.push_back({option->name, optionValue(words, i, name, inlineValue, entry.name)});
+        call.options.push_back(
+            {option->name, optionValue(words, i, name, inlineValue, entry.name)});
     }
 }
 
@@ -227,10 +287,10 @@ Invocation parseWords(const CommandEntry& entry, std::span<const std::string> wo
 // ---- Commands -----------------------------------------------------------------
 
 int runInfo(const Invocation& call, std::ostream& out, std::ostream&) {
-    const std::uint8_t kind = kindOf(call);
+    const TWMImagesKind kind = kindOf(call);
     std::unique_ptr<TWMBaseImages> archive = createArchive(call.operands[0], kind);
     out << "file: " << call.operands[0] << '\n'
-        << "kind: " << static_cast<int>(kind) << '\n'
+        << "kind: " << kindNumber(kind) << '\n'
         << "class: " << archive->className() << '\n';
     std::optional<CliExit> failed;
     try {
@@ -333,7 +393,7 @@ const CommandEntry kCommands[] = {
      "as an RGBA PNG file.",
      runTexture},
     {"render", "FILE INDEX OUT.png", 3, "draw an entry in the view as RGB PNG", kRenderSummary,
-     runRender, kRenderOptions},
+     runRender, renderOptions()},
 };
 
 // ---- Help and dispatch -----------------------------------------------------------
@@ -352,7 +412,7 @@ void printProgramHelp(std::ostream& out) {
         usage.resize(std::max<std::size_t>(usage.size() + 2, 40), ' ');
         out << "  " << usage << entry.brief << '\n';
     }
-    out << '\n' << kOptionsHelp;
+    out << '\n' << optionsHelp();
 }
 
 void printCommandHelp(const CommandEntry& entry, std::ostream& out) {
@@ -362,12 +422,19 @@ void printCommandHelp(const CommandEntry& entry, std::ostream& out) {
         for (const OptionEntry& option : entry.options) {
             std::string left = std::string(option.name);
             if (!option.value.empty()) left.append(" ").append(option.value);
-            left.resize(std::max<std::size_t>(left.size() + 2, 26), ' ');
-            out << "  " << left << option.help << '\n';
+            left.resize(std::max<std::size_t>(left.size() + 2, kOptionHelpColumn), ' ');
+            std::string_view help = option.help;
+            for (std::size_t end = help.find('\n'); end != std::string_view::npos;
+                 end = help.find('\n')) {
+                out << "  " << left << help.substr(0, end) << '\n';
+                left.assign(kOptionHelpColumn, ' ');
+                help.remove_prefix(end + 1);
+            }
+            out << "  " << left << help << '\n';
         }
         out << '\n';
     }
-    out << kOptionsHelp;
+    out << optionsHelp();
 }
 
 bool asksForHelp(std::span<const std::string> words) {

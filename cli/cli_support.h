@@ -32,7 +32,7 @@ struct CliExit {
 struct OptionEntry {
     std::string_view name;   // "--zoom"
     std::string_view value;  // shown in the help; empty for a switch
-    std::string_view help;
+    std::string_view help;   // lines after the first stand under the first
 };
 
 struct OptionValue {
@@ -43,7 +43,7 @@ struct OptionValue {
 // What the words after the command name asked for.
 struct Invocation {
     std::string_view command;
-    std::optional<std::uint8_t> kind;
+    std::optional<TWMImagesKind> kind;
     std::vector<std::string> operands;
     std::vector<OptionValue> options;  // in command-line order
 };

@@ -1,5 +1,6 @@
 #include "cli/render_command.h"
 
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <memory>
@@ -8,9 +9,9 @@
 #include "cli/cli_app.h"
 #include "image_io/picture_reader.h"
 #include "image_io/png_file.h"
-#include "render/dx9_device.h"
-#include "pixels/dx9_textures.h"
 #include "io/decimal_text.h"
+#include "pixels/dx9_textures.h"
+#include "render/dx9_device.h"
 #include "shell/entry_selection.h"
 
 namespace vantoro::cli {
@@ -107,41 +108,95 @@ std::uint32_t blendCodeOf(const BlendChoice& choice) {
     return choice.code.value_or(kBlendModes[kBlendDefaultIndex].code);
 }
 
-void applyOption(const OptionValue& option, RenderSettings& settings, BlendChoice& blend) {
-    const std::string_view name = option.name;
-    if (name == "--blend") {
-        chooseBlend(option, blend);
-    } else if (name == "--src") {
-        blend.src = factorIndex(option);
-    } else if (name == "--dest") {
-        blend.dest = factorIndex(option);
-    } else if (name == "--alpha") {
-        const std::optional<std::uint32_t> alpha = parseNumber(option.value, 255);
-        if (!alpha) usageError("--alpha needs 0..255, not '" + option.value + "'", kCommand);
-        settings.alpha = static_cast<std::int32_t>(*alpha);
-    } else if (name == "--blend-color") {
-        settings.blendColor = colorValue(option);
-    } else if (name == "--back-color") {
-        settings.backColor = colorValue(option);
-    } else if (name == "--zoom") {
-        const std::optional<std::int32_t> percent = parseDecimalInt32(option.value);
-        if (!percent) usageError("--zoom needs a whole number of per cent", kCommand);
-        settings.zoom = *percent / 100.0;
-    } else if (name == "--flip-h") {
-        settings.flipHorizontal = true;
-    } else if (name == "--flip-v") {
-        settings.flipVertical = true;
-    } else if (name == "--centre") {
-        settings.placement = ViewPlacement::Centred;
-    } else if (name == "--align") {
-        settings.alignToOffsets = true;
-    } else if (name == "--user") {
-        const std::size_t comma = option.value.find(',');
-        if (comma == std::string::npos) usageError("--user needs X,Y", kCommand);
-        settings.userX = coordinate(std::string_view(option.value).substr(0, comma), kDragMaxX);
-        settings.userY = coordinate(std::string_view(option.value).substr(comma + 1), kDragMaxY);
-    } else if (name == "--background") {
-        settings.background = option.value;
+// What the options ask for, gathered in command-line order.
+struct RenderRequest {
+    RenderSettings settings;
+    BlendChoice blend;
+    bool user = false;  // --user given
+};
+
+void applyAlpha(const OptionValue& option, RenderRequest& request) {
+    const std::optional<std::uint32_t> alpha = parseNumber(option.value, 255);
+    if (!alpha) usageError("--alpha needs 0..255, not '" + option.value + "'", kCommand);
+    request.settings.alpha = static_cast<std::int32_t>(*alpha);
+}
+
+void applyZoom(const OptionValue& option, RenderRequest& request) {
+    const std::optional<std::int32_t> percent = parseDecimalInt32(option.value);
+    if (!percent) usageError("--zoom needs a whole number of per cent", kCommand);
+    request.settings.zoom = *percent / 100.0;
+}
+
+void applyUser(const OptionValue& option, RenderRequest& request) {
+    const std::size_t comma = option.value.find(',');
+    if (comma == std::string::npos) usageError("--user needs X,Y", kCommand);
+    const std::string_view value = option.value;
+    request.settings.userX = coordinate(value.substr(0, comma), kDragMaxX);
+    request.settings.userY = coordinate(value.substr(comma + 1), kDragMaxY);
+    request.user = true;
+}
+
+struct RenderOption {
+    OptionEntry entry;  // name, value and help, as the help shows them
+    void (*apply)(const OptionValue& option, RenderRequest& request);
+};
+
+// Short parameter types for the one-line setters of the table.
+using Value = const OptionValue&;
+using Request = RenderRequest&;
+
+// One row per option, in the order the help lists them.
+constexpr RenderOption kRenderTable[] = {
+    {{"--blend", "NAME|CODE",
+      "blend mode (Blend_Default): Blend_None,\n"
+      "Blend_Default, Blend_Anti, Blend_AlphaAdd,\n"
+      "Blend_AlphaAdd2, Blend_AlphaAdd3, Blend_AlphaAdd4,\n"
+      "Blend_ColorAdd, Blend_Shadow, Blend_Bright,\n"
+      "Blend_IgnoreColor, Blend_Custom; or a code (0x504)"},
+     [](Value option, Request request) { chooseBlend(option, request.blend); }},
+    {{"--src", "FACTOR", "source factor of Blend_Custom (One)"},
+     [](Value option, Request request) { request.blend.src = factorIndex(option); }},
+    {{"--dest", "FACTOR",
+      "destination factor of Blend_Custom (Zero); either\n"
+      "one alone chooses Blend_Custom. Factors: Zero, One,\n"
+      "SrcColor, InvSrcColor, SrcAlpha, InvSrcAlpha,\n"
+      "DestAlpha, InvDestAlpha, DestColor, InvDestColor,\n"
+      "SrcAlphasat, BothSrcAlpha, BothInvSrcAlpha,\n"
+      "BlendFactor, InvBlendFactor"},
+     [](Value option, Request request) { request.blend.dest = factorIndex(option); }},
+    {{"--alpha", "0-255", "alpha of the image (255)"}, applyAlpha},
+    {{"--blend-color", "RRGGBB", "colour that multiplies the image (FFFFFF)"},
+     [](Value option, Request request) { request.settings.blendColor = colorValue(option); }},
+    {{"--back-color", "RRGGBB", "background colour (808080)"},
+     [](Value option, Request request) { request.settings.backColor = colorValue(option); }},
+    {{"--zoom", "PERCENT", "zoom in per cent (100); 0 hides, below 0 mirrors"}, applyZoom},
+    {{"--flip-h", "", "flip horizontally"},
+     [](Value, Request request) { request.settings.flipHorizontal = true; }},
+    {{"--flip-v", "", "flip vertically"},
+     [](Value, Request request) { request.settings.flipVertical = true; }},
+    {{"--centre", "", "centre the image instead of the user position"},
+     [](Value, Request request) { request.settings.placement = ViewPlacement::Centred; }},
+    {{"--align", "", "add the image's offsets (centred: to 266,200)"},
+     [](Value, Request request) { request.settings.alignToOffsets = true; }},
+    {{"--user", "X,Y", "user position, -740..740 and -540..540 (0,0)"}, applyUser},
+    {{"--background", "PICTURE", "background picture: BMP, PNG or JPEG"},
+     [](Value option, Request request) { request.settings.background = option.value; }},
+};
+
+// The rows as the command line's parser and help see them.
+constexpr auto kRenderOptions = [] {
+    std::array<OptionEntry, std::size(kRenderTable)> entries{};
+    for (std::size_t i = 0; i < entries.size(); ++i) entries[i] = kRenderTable[i].entry;
+    return entries;
+}();
+
+// The command line has only options of the table (the parser checked them).
+void applyOption(const OptionValue& option, RenderRequest& request) {
+    for (const RenderOption& row : kRenderTable) {
+        if (row.entry.name == option.name) {
+            row.apply(option, request);
+            return;
+        }
     }
 }
 
@@ -205,19 +260,18 @@ std::optional<std::uint32_t> parseRgbColor(std::string_view text) {
     return (blue << 16) | (green << 8) | red;
 }
 
+std::span<const OptionEntry> renderOptions() {
+    return kRenderOptions;
+}
+
 RenderSettings parseRenderSettings(const Invocation& call) {
-    RenderSettings settings;
-    BlendChoice blend;
-    bool user = false;
-    for (const OptionValue& option : call.options) {
-        applyOption(option, settings, blend);
-        user = user || option.name == "--user";
-    }
-    if (user && settings.placement == ViewPlacement::Centred) {
+    RenderRequest request;
+    for (const OptionValue& option : call.options) applyOption(option, request);
+    if (request.user && request.settings.placement == ViewPlacement::Centred) {
         usageError("--centre and --user exclude each other", kCommand);
     }
-    settings.blendCode = blendCodeOf(blend);
-    return settings;
+    request.settings.blendCode = blendCodeOf(request.blend);
+    return request.settings;
 }
 
 int runRender(const Invocation& call, std::ostream&, std::ostream&) {

@@ -7,10 +7,10 @@
 // Without options the view has the window's start values.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <ostream>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -27,31 +27,8 @@ inline constexpr std::string_view kRenderSummary =
     "colour FFFFFF, background 808080, zoom 100, the image at the user position\n"
     "0,0.";
 
-// Rows without a name continue the help of the row above.
-inline constexpr std::array<OptionEntry, 22> kRenderOptions = {{
-    {"--blend", "NAME|CODE", "blend mode (Blend_Default): Blend_None,"},
-    {"", "", "Blend_Default, Blend_Anti, Blend_AlphaAdd,"},
-    {"", "", "Blend_AlphaAdd2, Blend_AlphaAdd3, Blend_AlphaAdd4,"},
-    {"", "", "Blend_ColorAdd, Blend_Shadow, Blend_Bright,"},
-    {"", "", "Blend_IgnoreColor, Blend_Custom; or a code (0x504)"},
-    {"--src", "FACTOR", "source factor of Blend_Custom (One)"},
-    {"--dest", "FACTOR", "destination factor of Blend_Custom (Zero); either"},
-    {"", "", "one alone chooses Blend_Custom. Factors: Zero, One,"},
-    {"", "", "SrcColor, InvSrcColor, SrcAlpha, InvSrcAlpha,"},
-    {"", "", "DestAlpha, InvDestAlpha, DestColor, InvDestColor,"},
-    {"", "", "SrcAlphasat, BothSrcAlpha, BothInvSrcAlpha,"},
-    {"", "", "BlendFactor, InvBlendFactor"},
-    {"--alpha", "0-255", "alpha of the image (255)"},
-    {"--blend-color", "RRGGBB", "colour that multiplies the image (FFFFFF)"},
-    {"--back-color", "RRGGBB", "background colour (808080)"},
-    {"--zoom", "PERCENT", "zoom in per cent (100); 0 hides, below 0 mirrors"},
-    {"--flip-h", "", "flip horizontally"},
-    {"--flip-v", "", "flip vertically"},
-    {"--centre", "", "centre the image instead of the user position"},
-    {"--align", "", "add the image's offsets (centred: to 266,200)"},
-    {"--user", "X,Y", "user position, -740..740 and -540..540 (0,0)"},
-    {"--background", "PICTURE", "background picture: BMP, PNG or JPEG"},
-}};
+// The options of render, in the order the help lists them.
+std::span<const OptionEntry> renderOptions();
 
 // What a render command line asks of the view.
 struct RenderSettings {

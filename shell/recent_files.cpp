@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "archive/archive_kind.h"
 #include "io/decimal_text.h"
 
 namespace vantoro {
@@ -26,8 +27,8 @@ std::string captionAt(std::size_t position, const std::string& entry) {
 
 }  // namespace
 
-std::string recentFileEntry(std::string_view path, std::uint8_t kind) {
-    return std::string(path) + " [" + std::to_string(kind) + "]";
+std::string recentFileEntry(std::string_view path, TWMImagesKind kind) {
+    return std::string(path) + " [" + std::to_string(kindNumber(kind)) + "]";
 }
 
 std::optional<RecentFileTarget> parseRecentFileEntry(std::string_view entry) {
@@ -40,7 +41,7 @@ std::optional<RecentFileTarget> parseRecentFileEntry(std::string_view entry) {
     const std::string_view kindText = entry.substr(kindStart, close - kindStart);
     if (path.empty() || kindText.empty()) return std::nullopt;
     const std::int32_t kind = parseDecimalInt32(kindText).value_or(0);
-    return RecentFileTarget{std::string(path), static_cast<std::uint8_t>(kind & 0xFF)};
+    return RecentFileTarget{std::string(path), static_cast<TWMImagesKind>(kind & 0xFF)};
 }
 
 std::string trimStoredText(std::string_view text) {

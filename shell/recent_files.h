@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/wil.h"
+
 namespace vantoro {
 
 inline constexpr std::size_t kMaxRecentFiles = 10;
@@ -30,11 +32,11 @@ struct RecentMenuItem {
 // What an entry opens.
 struct RecentFileTarget {
     std::string path;
-    std::uint8_t kind = 0;  // the stored number reduced to 8 bits
+    TWMImagesKind kind = TWMImagesKind::M2Def;  // the stored number reduced to 8 bits
 };
 
 // The entry text for a path opened as `kind`: path + " [" + kind + "]".
-std::string recentFileEntry(std::string_view path, std::uint8_t kind);
+std::string recentFileEntry(std::string_view path, TWMImagesKind kind);
 
 // Splits an entry at its last " [": the path before it, the kind text between
 // that "[" and the next "]", read as a decimal number (0 when it is not one)

@@ -4,12 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "archive/m2_def_images.h"
-#include "archive/m2_wis_images.h"
-#include "archive/m2_zip_images.h"
-#include "archive/m3_def_images.h"
-#include "archive/m3_zip_images.h"
-#include "archive/woool_images.h"
+#include "archive/archive_kind.h"
 
 namespace vantoro {
 namespace {
@@ -33,35 +28,16 @@ std::string indexText(const StatusBarState& state) {
     return formatText("编号: %d/%lld", static_cast<int>(state.CurrentIndex), last);
 }
 
-template <typename Archive>
-const Archive* as(const TWMBaseImages* archive) {
-    return dynamic_cast<const Archive*>(archive);
-}
-
 }  // namespace
 
 bool isPackArchive(const TWMBaseImages* archive) {
-    return archive && archive->className() == "TWMMyImageImages";
+    const ArchiveKindInfo* info = archive ? kindInfoOf(*archive) : nullptr;
+    return info && info->kind == TWMImagesKind::MyImage;
 }
 
-// Tested in this order; a class test also matches its subclasses, so the
-// 16-bit Mir2 class answers with the Mir2 texts.
 std::string archiveFormatText(const TWMBaseImages* archive) {
-    if (!archive) return kUnknownFormat;
-    if (const auto* m2 = as<TWMM2DefImages>(archive)) {
-        if (m2->FIs16Bit) return "格式: MIR2 标准数据格式(16位)";
-        if (m2->FIsNewVersion) return "格式: MIR2 标准数据格式(新)";
-        return "格式: MIR2 标准数据格式(旧)";
-    }
-    if (as<TWMM2ZipImages>(archive)) return "格式: MIR2 标准压缩格式";
-    if (as<TWMM2WisImages>(archive)) return "格式: MIR2 特定加密模式";
-    if (as<TWMWoolDefImages>(archive)) return "格式: 传奇世界";
-    if (const auto* m3 = as<TWMM3DefImages>(archive)) {
-        return m3->FIsNewVersion ? "格式: MIR3 标准数据格式(新)" : "格式: MIR3 标准数据格式(旧)";
-    }
-    if (as<TWMM3ZipImages>(archive)) return "格式: MIR3 标准压缩格式";
-    if (isPackArchive(archive)) return "格式: 自定义图像文件模式";
-    return kUnknownFormat;
+    const std::string name = archive ? archiveFormatName(*archive) : std::string();
+    return name.empty() ? kUnknownFormat : "格式: " + name;
 }
 
 std::string pixelFormatText(std::int16_t pixelFormat) {

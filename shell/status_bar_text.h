@@ -37,17 +37,16 @@ using StatusBarTexts = std::array<std::string, kStatusPanelCount>;
 // All eight panels; panels 2 to 7 are written whether or not an archive is open.
 StatusBarTexts UpdateStatusBar(const StatusBarState& state);
 
-// Panel 1: the archive's format, "格式: 未知" without an archive or for a
-// class without a text of its own (the Wuyi reader).
+// Panel 1: "格式: " and the archive's format name from the kind table;
+// "格式: 未知" without an archive or for a class without a name of its own
+// (the Wuyi reader).
 std::string archiveFormatText(const TWMBaseImages* archive);
 
 // Panel 5: the stored pixel-format index of the selected image.
 std::string pixelFormatText(std::int16_t pixelFormat);
 
-// Hook for the own pack class: answers whether `archive` is the pack reader
-// (kind 3). The pack's status-bar row and its per-entry pixel format hang on
-// this one test. The pack class is matched by its class name until its header
-// is in the tree; then this becomes a dynamic_cast to TWMMyImageImages.
+// Whether `archive` is a pack (the kind table's pack row); the per-entry
+// pixel format of a selection hangs on this test.
 bool isPackArchive(const TWMBaseImages* archive);
 
 }  // namespace vantoro

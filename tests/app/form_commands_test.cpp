@@ -17,8 +17,8 @@
 #include "app/color_button.h"
 #include "app/draw_grid.h"
 #include "app/draw_panel.h"
-#include "image_io/texel_rgba.h"
 #include "d3d9/d3d9_adapter.h"
+#include "image_io/texel_rgba.h"
 #include "render/dx9_device.h"
 #include "tests/app/form_fixture.h"
 
@@ -63,7 +63,7 @@ TEST_F(CommandTest, StartsWithoutArchiveAndWithTheDesignedControls) {
 }
 
 TEST_F(CommandTest, ReadOnlyArchiveEnablesAllButTheWritingCommands) {
-    openArchive(writeMir2("a.wil", 3), 0);
+    openArchive(writeMir2("a.wil", 3), TWMImagesKind::M2Def);
     for (QAction* command : archiveCommands(form())) EXPECT_TRUE(command->isEnabled());
     for (QAction* command : writeCommands(form())) EXPECT_FALSE(command->isEnabled());
     form().MEMU_WORK_ADDIMAGEClick();  // read-only: nothing happens
@@ -111,12 +111,12 @@ TEST_F(ShortcutTest, HiddenItemsKeepTheirShortcuts) {
 
 TEST_F(ShortcutTest, DisabledCommandShortcutsDoNothing) {
     const std::string path = writeMir2("a.wil", 3);
-    openArchive(path, 0);
+    openArchive(path, TWMImagesKind::M2Def);
     form().MEMU_FILE_CLOSEClick();
     press(Qt::CTRL | Qt::Key_Q);  // Close is disabled again
     press(Qt::Key_F3);            // so is go-to
     EXPECT_TRUE(dialogs.asked.empty());
-    openArchive(path, 0);
+    openArchive(path, TWMImagesKind::M2Def);
     press(Qt::Key_F8);
     EXPECT_EQ(form().selection.CurrentIndex, 1);
     press(Qt::CTRL | Qt::Key_Q);
@@ -149,7 +149,7 @@ TEST_F(CommandTest, StatusBarBeforeAndAfterASelection) {
     const QStringList start = {"编号: 0/0", "格式: 未知",     "规格: 0 * 0", "坐标X: 0",
                                "坐标Y: 0",  "格式: A4R4G4B4", "透明度: 255", "测试: (0,0)"};
     for (int i = 0; i < 8; ++i) EXPECT_EQ(panel(i), start[i]);
-    openArchive(writeMir2("a.wil", 4), 0);
+    openArchive(writeMir2("a.wil", 4), TWMImagesKind::M2Def);
     EXPECT_EQ(panel(0), QStringLiteral("编号: -1/3"));
     EXPECT_EQ(panel(1), QStringLiteral("格式: MIR2 标准数据格式(新)"));
     ASSERT_TRUE(form().SelectImage(3));
@@ -251,7 +251,7 @@ TEST_F(ViewTest, TheDeviceStartsWithTheWindowAndTheTickShowsTheSelection) {
     ASSERT_EQ(empty.size(), QSize(800, 600));
     EXPECT_EQ(empty.pixel(0, 0), kGrey);
 
-    openArchive(writeMir2("a.wil", 3), 0);
+    openArchive(writeMir2("a.wil", 3), TWMImagesKind::M2Def);
     ASSERT_TRUE(form().SelectImage(2));  // 6 x 5 at offsets (2, -2)
     EXPECT_EQ(form().View.FImageOffsetX, 2);
     EXPECT_EQ(form().View.FImageOffsetY, -2);
@@ -262,7 +262,7 @@ TEST_F(ViewTest, TheDeviceStartsWithTheWindowAndTheTickShowsTheSelection) {
 }
 
 TEST_F(ViewTest, PlacementFlipAlphaAndZoomControlsReachTheFrame) {
-    openArchive(writeMir2("a.wil", 3), 0);
+    openArchive(writeMir2("a.wil", 3), TWMImagesKind::M2Def);
     ASSERT_TRUE(form().SelectImage(2));
     form().Tool_Middle->trigger();  // (800 - 6) / 2, (600 - 5) / 2
     EXPECT_TRUE(near(tick(form()).pixel(397, 297), texelOf(form(), 0, 0)));
@@ -347,7 +347,7 @@ TEST_F(ViewTest, AFailedDeviceIsReportedAndNothingIsDrawn) {
               QStringLiteral("初始化设备失败, error 电脑配置达不到游戏运行最低要求。"));
     EXPECT_FALSE(form().Timer->isActive());
     EXPECT_FALSE(form().View.ImageTexture);
-    openArchive(writeMir2("a.wil", 2), 0);
+    openArchive(writeMir2("a.wil", 2), TWMImagesKind::M2Def);
     EXPECT_TRUE(form().SelectImage(1));  // selecting still works, without a texture
     EXPECT_TRUE(tick(form()).isNull());
 }

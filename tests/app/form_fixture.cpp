@@ -49,7 +49,7 @@ void FormTest::openThrough(void (TFormMain::*command)(), const std::string& path
     (m_form.get()->*command)();
 }
 
-void FormTest::openArchive(const std::string& path, std::uint8_t kind) {
+void FormTest::openArchive(const std::string& path, TWMImagesKind kind) {
     m_form->OpenArchive(QString::fromStdString(path), kind);
 }
 

@@ -32,7 +32,7 @@ protected:
     // Answers the next file dialog with `path` and runs `command`.
     void openThrough(void (TFormMain::*command)(), const std::string& path);
     // Opens `path` as `kind` straight through OpenArchive.
-    void openArchive(const std::string& path, std::uint8_t kind);
+    void openArchive(const std::string& path, TWMImagesKind kind);
 
     QString caption() const { return m_form->windowTitle(); }
     QString panel(std::size_t index) const;

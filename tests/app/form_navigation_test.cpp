@@ -11,7 +11,7 @@ namespace {
 
 class NavigationTest : public FormTest {
 protected:
-    void openMir2(int count) { openArchive(writeMir2("a.wil", count), 0); }
+    void openMir2(int count) { openArchive(writeMir2("a.wil", count), TWMImagesKind::M2Def); }
     int index() { return form().selection.CurrentIndex; }
     void tick(std::uint32_t advance) {
         now += advance;
@@ -94,7 +94,7 @@ TEST_F(NavigationTest, AutoPlayStepsOncePerPeriodAndSwitchesItselfOff) {
 }
 
 TEST_F(NavigationTest, AutoPlayPassesOverEntriesWithoutPictureInOneTick) {
-    openArchive(writeMir3("m3.wil", 6, 1, 3), 4);
+    openArchive(writeMir3("m3.wil", 6, 1, 3), TWMImagesKind::M3Def);
     form().Tool_AUTOIMAGE->trigger();
     tick(1);
     EXPECT_EQ(index(), 4);

@@ -15,7 +15,7 @@ struct OpenCommand {
     void (TFormMain::*command)();
     const char* filter;
     const char* className;
-    std::uint8_t kind;
+    TWMImagesKind kind;
 };
 
 TEST_F(OpenTest, EachOpenCommandAsksWithItsFilterAndCreatesItsClass) {
@@ -29,27 +29,28 @@ TEST_F(OpenTest, EachOpenCommandAsksWithItsFilterAndCreatesItsClass) {
     const std::string wuyi = writeWuyi("h.521g", 3);
     const std::pair<OpenCommand, std::string> cases[] = {
         {{&TFormMain::MEMU_FILE_OPEN_MIR2_OLDClick, "传奇二标准图像存储文件|*.wil",
-          "TWMM2DefImages", 0},
+          "TWMM2DefImages", TWMImagesKind::M2Def},
          mir2},
         {{&TFormMain::MEMU_FILE_OPEN_MIR2_16Click, "传奇二图像存储文件(565)|*_16.wil",
-          "TWMM2DefBit16Images", 1},
+          "TWMM2DefBit16Images", TWMImagesKind::M2DefBit16},
          mir2x16},
         {{&TFormMain::MEMU_FILE_OPEN_MIR2_WISClick, "传奇二加密图像存储文件|*.wis",
-          "TWMM2WisImages", 2},
+          "TWMM2WisImages", TWMImagesKind::M2Wis},
          wis},
         {{&TFormMain::MEMU_FILE_OPEN_MIR2_ZIPClick, "传奇二压缩图像存储文件|*.wzl",
-          "TWMM2ZipImages", 7},
+          "TWMM2ZipImages", TWMImagesKind::M2Zip},
          zip},
         {{&TFormMain::MEMU_FILE_OPEN_MIR3Click, "传奇三标准图像存储文件|*.wil", "TWMM3DefImages",
-          4},
+          TWMImagesKind::M3Def},
          mir3},
         {{&TFormMain::MEMU_FILE_OPEN_MIR3ZipClick, "传奇三压缩图像存储文件|*.miz", "TWMM3ZipImages",
-          8},
+          TWMImagesKind::M3Zip},
          mir3zip},
         {{&TFormMain::MEMU_FILE_OPEN_WOOOLClick, "传奇世界图像数据存储文件|*.sgl",
-          "TWMWoolDefImages", 5},
+          "TWMWoolDefImages", TWMImagesKind::WoolDef},
          woool},
-        {{&TFormMain::MEMU_FILE_OPEN_WYClick, "武易图像数据存储文件|*.521g", "TWM521gDefImages", 6},
+        {{&TFormMain::MEMU_FILE_OPEN_WYClick, "武易图像数据存储文件|*.521g", "TWM521gDefImages",
+          TWMImagesKind::W521gDef},
          wuyi},
     };
     for (const auto& [open, path] : cases) {
@@ -73,7 +74,7 @@ TEST_F(OpenTest, EachOpenCommandAsksWithItsFilterAndCreatesItsClass) {
 TEST_F(OpenTest, CaptionShowsThePathWhileOpenAndEmptyBracketsAfterClose) {
     EXPECT_EQ(caption(), QStringLiteral("Vantoro 1.0.0.0 []"));
     const std::string path = writeMir2("a.wil", 13);
-    openArchive(path, 0);
+    openArchive(path, TWMImagesKind::M2Def);
     EXPECT_EQ(caption(), QStringLiteral("Vantoro 1.0.0.0 [%1]").arg(QString::fromStdString(path)));
     EXPECT_EQ(form().DrawGrid->rowCount(), 3);
     form().MEMU_FILE_CLOSEClick();
@@ -86,7 +87,7 @@ TEST_F(OpenTest, CaptionShowsThePathWhileOpenAndEmptyBracketsAfterClose) {
 TEST_F(OpenTest, FailedOpenKeepsAnEmptyArchiveWithItsPathAndEnabledCommands) {
     const std::string path = dir.file("short.wil");  // shorter than a Mir3 header
     writeFile(path, Bytes(10, 0));
-    openArchive(path, 4);
+    openArchive(path, TWMImagesKind::M3Def);
     EXPECT_EQ(caption(), QStringLiteral("Vantoro 1.0.0.0 [%1]").arg(QString::fromStdString(path)));
     ASSERT_NE(form().CurrentArchive, nullptr);
     EXPECT_FALSE(form().CurrentArchive->FInitialized);
@@ -97,14 +98,14 @@ TEST_F(OpenTest, FailedOpenKeepsAnEmptyArchiveWithItsPathAndEnabledCommands) {
 }
 
 TEST_F(OpenTest, KindWithoutClassShowsThePathAndLeavesNoArchive) {
-    openArchive(writeMir2("a.wil", 3), 0);
+    openArchive(writeMir2("a.wil", 3), TWMImagesKind::M2Def);
     const std::string pack = dir.file("p.pak");
     writeFile(pack, Bytes(100, 1));
     openThrough(&TFormMain::MEMU_FILE_OPEN_DIYClick, pack);
     EXPECT_EQ(dialogs.asked.back().text, QStringLiteral("自定义存储文件|*.pak"));
     EXPECT_EQ(caption(), QStringLiteral("Vantoro 1.0.0.0 [%1]").arg(QString::fromStdString(pack)));
     EXPECT_EQ(form().CurrentArchive, nullptr);
-    EXPECT_EQ(form().LastOpenKind, 3);
+    EXPECT_EQ(form().LastOpenKind, TWMImagesKind::MyImage);
     EXPECT_FALSE(form().MEMU_FILE_CLOSE->isEnabled());
     EXPECT_TRUE(form().OpenButton->isEnabled());
     EXPECT_EQ(form().recentFiles().list().entries().front(), pack + " [3]");
@@ -148,10 +149,10 @@ TEST_F(OpenTest, OpenButtonUsesTheLastKindAndFilter) {
 
 TEST_F(OpenTest, ReopeningSelectsTheSameIndexFromTheNewArchive) {
     const std::string path = writeMir2("a.wil", 10);
-    openArchive(path, 0);
+    openArchive(path, TWMImagesKind::M2Def);
     ASSERT_TRUE(form().SelectImage(7));
     form().CurrentArchive->FPassword = "marks the old object";
-    openArchive(path, 0);
+    openArchive(path, TWMImagesKind::M2Def);
     EXPECT_EQ(form().CurrentArchive->FPassword, "");
     EXPECT_EQ(form().selection.CurrentIndex, 7);
     EXPECT_EQ(form().selection.CurrentImageInfo.Width, 11);
@@ -163,15 +164,15 @@ TEST_F(OpenTest, ReopeningSelectsTheSameIndexFromTheNewArchive) {
 // The row count drops to 1 on the open, which moves the current cell up and
 // selects that cell's entry in the new archive.
 TEST_F(OpenTest, ReopeningASmallerArchiveSelectsTheCellTheRowChangeLeaves) {
-    openArchive(writeMir2("big.wil", 10), 0);
+    openArchive(writeMir2("big.wil", 10), TWMImagesKind::M2Def);
     ASSERT_TRUE(form().SelectImage(7));
-    openArchive(writeMir2("small.wil", 3), 0);
+    openArchive(writeMir2("small.wil", 3), TWMImagesKind::M2Def);
     EXPECT_EQ(form().selection.CurrentIndex, 1);
     EXPECT_EQ(form().selection.CurrentImageInfo.Width, 5);
 }
 
 TEST_F(OpenTest, CloseKeepsTheLastSelection) {
-    openArchive(writeMir2("a.wil", 4), 0);
+    openArchive(writeMir2("a.wil", 4), TWMImagesKind::M2Def);
     ASSERT_TRUE(form().SelectImage(2));
     form().MEMU_FILE_CLOSEClick();
     EXPECT_EQ(form().selection.CurrentIndex, 2);

@@ -5,6 +5,7 @@
 #include <QSettings>
 
 #include "app/recent_files_menu.h"
+#include "archive/archive_kind.h"
 #include "tests/app/form_fixture.h"
 
 namespace vantoro::testing {
@@ -62,7 +63,8 @@ TEST_F(RecentFilesTest, OpenedFilesAreStoredAndComeBackNewestFirst) {
 
 TEST_F(RecentFilesTest, TheEleventhFileDropsTheOldest) {
     for (int i = 0; i < 11; ++i) {
-        const std::string name = std::string("f").append(std::to_string(i));  // GCC 12: no false -Wrestrict
+        const std::string name =
+            std::string("f").append(std::to_string(i));  // GCC 12: no false -Wrestrict
         openThrough(&TFormMain::MEMU_FILE_OPEN_MIR2_OLDClick, dir.file(name));
     }
     EXPECT_EQ(captions().size(), 10);
@@ -79,7 +81,7 @@ TEST_F(RecentFilesTest, OnlyTheLowSevenBitsOfAStoredKindCount) {
            QString::fromStdString(wis + " [abc]")});
     click(0);
     EXPECT_EQ(className(), "TWMM2WisImages");
-    EXPECT_EQ(form().LastOpenKind, 130);
+    EXPECT_EQ(kindNumber(form().LastOpenKind), 130);
     click(1);
     EXPECT_EQ(form().CurrentArchive, nullptr);
     click(2);  // not a number: kind 0, the Mir2 reader, which cannot read it

@@ -7,36 +7,32 @@
 namespace vantoro {
 namespace {
 
+using enum TWMImagesKind;
 using testing::Bytes;
 
-TEST(ArchiveKind, ExtensionTableIgnoresLetterCase) {
+TEST(ArchiveKind, ExtensionRuleIgnoresLetterCase) {
     const Bytes none;
-    for (const char* ext : {".wis", ".WIS", ".Wis"}) EXPECT_EQ(2, kindForExtension(ext, none));
-    EXPECT_EQ(7, kindForExtension(".WZL", none));
-    EXPECT_EQ(5, kindForExtension(".sGl", none));
-    EXPECT_EQ(6, kindForExtension(".521G", none));
-    EXPECT_EQ(3, kindForExtension(".pak", none));
-    EXPECT_EQ(8, kindForExtension(".miz", none));
-    EXPECT_EQ(8, kindForExtension(".MIZ", none));
+    const std::pair<const char*, std::optional<TWMImagesKind>> rules[] = {
+        {".wis", M2Wis},     {".WIS", M2Wis},   {".Wis", M2Wis}, {".WZL", M2Zip}, {".sGl", WoolDef},
+        {".521G", W521gDef}, {".pak", MyImage}, {".miz", M3Zip}, {".MIZ", M3Zip}, {".wil", M2Def},
+        {".wix", {}},        {".wzx", {}},      {".mix", {}},    {"", {}},        {".wil2", {}},
+        {"wil", {}},
+    };
+    for (const auto& [extension, kind] : rules) {
+        EXPECT_EQ(kindForExtension(extension, none), kind) << extension;
+    }
 }
 
 TEST(ArchiveKind, WilIsMir3OnlyWhenTheFirstWordIsOne) {
-    EXPECT_EQ(4, kindForExtension(".WIL", Bytes{0x01, 0x00}));
-    EXPECT_EQ(4, kindForExtension(".wil", Bytes{0x01, 0x00, 0x99}));
-    EXPECT_EQ(0, kindForExtension(".wil", Bytes{0x00, 0x01}));  // 256, big-endian 1
-    EXPECT_EQ(0, kindForExtension(".wil", Bytes{0x02, 0x00}));
-    EXPECT_EQ(0, kindForExtension(".wil", Bytes{0x01}));  // too short to hold a word
-    EXPECT_EQ(0, kindForExtension(".wil", Bytes{}));
-}
-
-TEST(ArchiveKind, UnknownOrMissingExtensionHasNoKind) {
-    const Bytes none;
-    EXPECT_FALSE(kindForExtension(".wix", none));
-    EXPECT_FALSE(kindForExtension(".wzx", none));
-    EXPECT_FALSE(kindForExtension(".mix", none));
-    EXPECT_FALSE(kindForExtension("", none));
-    EXPECT_FALSE(kindForExtension(".wil2", none));
-    EXPECT_FALSE(kindForExtension("wil", none));
+    const std::pair<Bytes, TWMImagesKind> heads[] = {
+        {{0x01, 0x00}, M3Def}, {{0x01, 0x00, 0x99}, M3Def},
+        {{0x00, 0x01}, M2Def},                   // 256, big-endian 1
+        {{0x02, 0x00}, M2Def}, {{0x01}, M2Def},  // too short to hold a word
+        {{}, M2Def},
+    };
+    for (const auto& [head, kind] : heads) {
+        EXPECT_EQ(kindForExtension(".WIL", head), kind) << head.size() << " bytes";
+    }
 }
 
 TEST(ArchiveKind, ExtensionIsTakenFromTheLastNameOnly) {
@@ -54,13 +50,32 @@ TEST(ArchiveKind, KindForFileReadsTheFirstWordOfAWil) {
     testing::writeFile(dir.file("mir2.wil"), Bytes{0x23, 0x49, 0x4C, 0x49});
     testing::writeFile(dir.file("short.Wil"), Bytes{0x01});
     testing::writeFile(dir.file("empty.wil"), Bytes{});
-    EXPECT_EQ(4, kindForFile(dir.file("mir3.WIL")));
-    EXPECT_EQ(0, kindForFile(dir.file("mir2.wil")));
-    EXPECT_EQ(0, kindForFile(dir.file("short.Wil")));
-    EXPECT_EQ(0, kindForFile(dir.file("empty.wil")));
-    EXPECT_EQ(0, kindForFile(dir.file("absent.wil")));  // unreadable: its reader will refuse it
-    EXPECT_EQ(8, kindForFile(dir.file("absent.MiZ")));  // other kinds never read the file
+    EXPECT_EQ(M3Def, kindForFile(dir.file("mir3.WIL")));
+    EXPECT_EQ(M2Def, kindForFile(dir.file("mir2.wil")));
+    EXPECT_EQ(M2Def, kindForFile(dir.file("short.Wil")));
+    EXPECT_EQ(M2Def, kindForFile(dir.file("empty.wil")));
+    EXPECT_EQ(M2Def, kindForFile(dir.file("absent.wil")));  // unreadable: its reader will refuse it
+    EXPECT_EQ(M3Zip, kindForFile(dir.file("absent.MiZ")));  // other kinds never read the file
     EXPECT_FALSE(kindForFile(dir.file("mir3.bmp")));
+    EXPECT_FALSE(kindForFile(dir.file("noextension")));
+}
+
+// Every 8-bit number through the factory: only the low 7 bits count, and
+// the pack, without a class yet, gives none like a number without a kind.
+TEST(ArchiveKind, FactoryMakesTheClassOfEachKind) {
+    const char* const classes[] = {
+        "TWMM2DefImages", "TWMM2DefBit16Images", "TWMM2WisImages",   "",
+        "TWMM3DefImages", "TWMWoolDefImages",    "TWM521gDefImages", "TWMM2ZipImages",
+        "TWMM3ZipImages"};
+    for (int number = 0; number < 256; ++number) {
+        const int low = number & 0x7F;
+        const std::string expected = low < 9 ? classes[low] : "";
+        const auto archive = CreateWMImages(static_cast<TWMImagesKind>(number));
+        EXPECT_EQ(archive ? std::string(archive->className()) : "", expected) << number;
+        if (archive && low != kindNumber(M2DefBit16)) {
+            EXPECT_EQ(kindInfoOf(*archive)->kind, static_cast<TWMImagesKind>(low)) << number;
+        }
+    }
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
-#include "archive/wil.h"
-
 #include <gtest/gtest.h>
 
+#include "archive/wil.h"
 #include "d3d9/d3d9_formats.h"
 #include "tests/support/test_files.h"
 
@@ -123,7 +122,8 @@ TEST_F(BaseImagesTest, CacheTexturesUseThePixelFormatTable) {
     EXPECT_EQ(texture->FFormat, static_cast<std::uint32_t>(D3DFMT_A1R5G5B5));
     EXPECT_EQ(texture->GetWidth(), 40);
     EXPECT_EQ(texture->GetHeight(), 30);
-    EXPECT_EQ(images.CreateCacheTexture(4, 4, 0)->FFormat, static_cast<std::uint32_t>(D3DFMT_A4R4G4B4));
+    EXPECT_EQ(images.CreateCacheTexture(4, 4, 0)->FFormat,
+              static_cast<std::uint32_t>(D3DFMT_A4R4G4B4));
     EXPECT_EQ(images.CreateCacheTexture(4, 4, 9), nullptr) << "no such pixel format";
     EXPECT_EQ(TWMBaseImages::BytesPerPixel(3), 4);
 }
@@ -134,12 +134,6 @@ TEST(ImageLimitsTest, AcceptsTwoTo4095OnEitherSide) {
     EXPECT_FALSE(isAcceptedImageSize(1, 100));
     EXPECT_FALSE(isAcceptedImageSize(100, 4096));
     EXPECT_FALSE(isAcceptedImageSize(0, 0));
-}
-
-TEST(ArchiveFactoryTest, PackKindAndUnknownKindsGiveNone) {
-    EXPECT_EQ(CreateWMImages(3), nullptr) << "the pack reader is not part of this build";
-    EXPECT_EQ(CreateWMImages(9), nullptr);
-    EXPECT_EQ(CreateWMImages(127), nullptr);
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ using namespace vantoro::testing;
 constexpr std::uint32_t kSeed = 0x5EED2026;
 constexpr int kCasesPerFormat = 400;
 
-int decodableEntries(const std::string& path, std::uint8_t kind) {
+int decodableEntries(const std::string& path, TWMImagesKind kind) {
     auto archive = CreateWMImages(kind);
     archive->FFileName = path;
     if (!archive->Initialize()) return -1;
@@ -42,9 +42,9 @@ void damage(Bytes& bytes, std::mt19937& random) {
 
 // Opens the archive and reads every entry both ways; answers an error text
 // for anything but a clean outcome or a named archive error.
-std::string exercise(const std::string& path, std::uint8_t kind) {
+std::string exercise(const std::string& path, TWMImagesKind kind) {
     auto archive = CreateWMImages(kind);
-    if (!archive) return "no class for kind " + std::to_string(kind);
+    if (!archive) return "no class for kind " + std::to_string(static_cast<int>(kind));
     archive->FFileName = path;
     archive->FUseTextureCache = false;
     try {

@@ -102,7 +102,7 @@ TEST_P(EveryFormat, TextureBitmapAndCacheAgreeOnEveryEntry) {
         EXPECT_EQ(info.Width, bitmap->width());
         TDXImageTexture texture;
         if (!archive->DrawToTexture(i, &texture)) {
-            EXPECT_EQ(GetParam().kind, 6) << "only the .521g archive draws no textures";
+            EXPECT_EQ(GetParam().kind, TWMImagesKind::W521gDef) << "only the .521g archive draws no textures";
             continue;
         }
         EXPECT_EQ(archive->FLastImageInfo.PX, info.PX);
@@ -110,7 +110,8 @@ TEST_P(EveryFormat, TextureBitmapAndCacheAgreeOnEveryEntry) {
 
         TTextureCacheEntry cached;
         archive->LoadCacheEntry(archive->FIndexList[i], cached);
-        const bool hasCache = GetParam().kind != 4 && GetParam().kind != 5;
+        const bool hasCache =
+            GetParam().kind != TWMImagesKind::M3Def && GetParam().kind != TWMImagesKind::WoolDef;
         ASSERT_EQ(cached.Failed == 0, hasCache) << "entry " << i;
         if (!hasCache) continue;
         EXPECT_EQ(texels(*cached.Texture), texels(texture));

@@ -58,7 +58,7 @@ WisImage raw8(std::uint16_t w, std::uint16_t h, std::vector<std::uint8_t> indice
 }
 
 class M2WisImagesTest : public ::testing::Test {
-  protected:
+protected:
     std::unique_ptr<TWMM2WisImages> open(const vt::Bytes& bytes) {
         vt::writeFile(path, bytes);
         auto archive = std::make_unique<TWMM2WisImages>();
@@ -240,7 +240,7 @@ TEST_F(M2WisImagesTest, UnknownEncodingRaisesFromGetBitmapOnlyAndLeavesTheArchiv
 }
 
 TEST_F(M2WisImagesTest, KindTwoCreatesTheWisReader) {
-    auto archive = CreateWMImages(2);
+    auto archive = CreateWMImages(TWMImagesKind::M2Wis);
     ASSERT_TRUE(archive);
     EXPECT_EQ(archive->className(), "TWMM2WisImages");
     vt::writeFile(path, vt::buildWis({raw8(2, 2, {1, 2, 3, 4})}).bytes);

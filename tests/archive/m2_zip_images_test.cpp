@@ -38,12 +38,14 @@ const Rows kEightBitTexels = {{0xC000, 0xFFFF, 0, 0xC000, 0xFFFF}, {0, 0, 0xFFFF
 const M2Image kSixteenBit = {3, 2, 30, -40, {0x0001, 0, 0xFFFF, 0x07E0, 0x07E0, 0x0001}};
 const Rows kSixteenBitTexels = {{0x8001, 0, 0xFFFF}, {0x83E0, 0x83E0, 0x8001}};
 
-Bytes goodPayload() { return testing::deflateBytes(testing::bottomUpBodyOf(kEightBit, false)); }
+Bytes goodPayload() {
+    return testing::deflateBytes(testing::bottomUpBodyOf(kEightBit, false));
+}
 
 class M2ZipTest : public ::testing::Test {
 protected:
     std::unique_ptr<TWMBaseImages> open() {
-        auto archive = CreateWMImages(7);
+        auto archive = CreateWMImages(TWMImagesKind::M2Zip);
         archive->FFileName = wzl;
         archive->FUseTextureCache = false;
         EXPECT_TRUE(archive->Initialize());

@@ -77,7 +77,7 @@ Result<Words> decode(const Words& words, std::uint16_t width, std::uint16_t heig
 }
 
 class M3DefImagesTest : public ::testing::Test {
-  protected:
+protected:
     std::unique_ptr<TWMM3DefImages> archiveFor(const std::string& dataPath) {
         auto archive = std::make_unique<TWMM3DefImages>();
         archive->FFileName = dataPath;
@@ -226,7 +226,7 @@ TEST_F(M3DefImagesTest, MissingIndexRefusesToOpen) {
 }
 
 TEST_F(M3DefImagesTest, KindFourCreatesTheMir3Reader) {
-    auto archive = CreateWMImages(4);
+    auto archive = CreateWMImages(TWMImagesKind::M3Def);
     ASSERT_TRUE(archive);
     EXPECT_EQ(archive->className(), "TWMM3DefImages");
     vt::writeM3DefFiles(path, vt::buildM3Def({smallImage()}, M3Layout::Old));

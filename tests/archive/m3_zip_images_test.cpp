@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "io/byte_reader.h"
 #include "d3d9/d3d9_formats.h"
+#include "io/byte_reader.h"
 #include "tests/support/m3_zip_writer.h"
 #include "tests/support/test_files.h"
 
@@ -207,7 +207,7 @@ TEST_F(M3ZipImagesTest, IndexOffsetPastTheDataFailsAlone) {
 
 TEST_F(M3ZipImagesTest, FactoryKind8MakesTheReader) {
     testing::writeM3ZipFiles(mizPath(), testing::buildM3Zip({tinyImage()}));
-    auto images = CreateWMImages(8);
+    auto images = CreateWMImages(TWMImagesKind::M3Zip);
     ASSERT_TRUE(images);
     EXPECT_EQ(images->className(), "TWMM3ZipImages");
     images->FFileName = mizPath();

@@ -6,8 +6,8 @@
 #include <optional>
 #include <vector>
 
-#include "io/byte_reader.h"
 #include "d3d9/d3d9_formats.h"
+#include "io/byte_reader.h"
 #include "tests/support/test_files.h"
 #include "tests/support/woool_writer.h"
 
@@ -32,7 +32,9 @@ WooolFrame frameWithTile(std::uint16_t width, std::uint16_t height, std::uint16_
     return WooolFrame{width, height, 0, 0, 1, 1, {{tileWidth, tileHeight, std::move(code)}}};
 }
 
-Bytes wordsCode(std::initializer_list<std::uint8_t> controlAndBytes) { return Bytes(controlAndBytes); }
+Bytes wordsCode(std::initializer_list<std::uint8_t> controlAndBytes) {
+    return Bytes(controlAndBytes);
+}
 
 Words bitmapWords(const DibBitmap& bitmap) {
     Words out;
@@ -105,7 +107,8 @@ TEST(WooolTileCode, CodeCutShortKeepsTheCompleteWords) {
 
 TEST(WooolTileCode, EncoderRoundTripsRunsAndLiterals) {
     Words words;
-    for (int i = 0; i < 300; ++i) words.push_back(static_cast<std::uint16_t>(i / 3 % 5 == 0 ? 7 : i));
+    for (int i = 0; i < 300; ++i)
+        words.push_back(static_cast<std::uint16_t>(i / 3 % 5 == 0 ? 7 : i));
     words.insert(words.end(), 400, 0xABCD);
     const Bytes code = testing::encodeWooolTile(words);
     Words decoded(words.size());
@@ -125,8 +128,8 @@ TEST_F(WooolImagesTest, GroupsFlattenInTableOrderSkippingEmptySlots) {
     std::vector<WooolImage> first, second;
     for (std::int16_t i = 0; i < 3; ++i) first.push_back(image2x2({1, 2, 3, 4}, i));
     for (std::int16_t i = 3; i < 5; ++i) second.push_back(image2x2({1, 2, 3, 4}, i));
-    const WooolArchiveBytes archive =
-        testing::buildWoool({testing::wooolGroup(17, first), std::nullopt, testing::wooolGroup(18, second)});
+    const WooolArchiveBytes archive = testing::buildWoool(
+        {testing::wooolGroup(17, first), std::nullopt, testing::wooolGroup(18, second)});
     auto images = open(archive.data);
     ASSERT_EQ(images->FImageCount, 5);
     EXPECT_EQ(images->FFormatList, (std::vector<std::uint8_t>{17, 17, 17, 18, 18}));
@@ -140,7 +143,8 @@ TEST_F(WooolImagesTest, GroupsFlattenInTableOrderSkippingEmptySlots) {
 }
 
 TEST_F(WooolImagesTest, DrawToTextureKeepsA4R4G4B4AndGetBitmapComposites) {
-    auto images = open(Groups{testing::wooolGroup(17, {image2x2({0xF123, 0x8F00, 0x0FFF, 0x1000})})});
+    auto images =
+        open(Groups{testing::wooolGroup(17, {image2x2({0xF123, 0x8F00, 0x0FFF, 0x1000})})});
     EXPECT_EQ(draw(*images, 0), (Words{0xF123, 0x8F00, 0x0FFF, 0x1000}));
     const auto bitmap = images->GetBitmap(0);
     ASSERT_TRUE(bitmap);
@@ -168,7 +172,8 @@ TEST_F(WooolImagesTest, WideAndTallFramesPlaceTheirTilesAt256) {
 TEST_F(WooolImagesTest, PatternImagesRoundTrip) {
     std::vector<WooolImage> frames;
     for (const std::uint16_t side : {2, 3, 255, 256, 257, 513}) {
-        frames.push_back(testing::wooolPatternImage(side, static_cast<std::uint16_t>(side / 2 + 2), side));
+        frames.push_back(
+            testing::wooolPatternImage(side, static_cast<std::uint16_t>(side / 2 + 2), side));
     }
     auto images = open(Groups{testing::wooolGroup(18, frames)});
     ASSERT_EQ(images->FImageCount, static_cast<std::int32_t>(frames.size()));
@@ -193,14 +198,16 @@ TEST_F(WooolImagesTest, TilesPastTheFrameAreDropped) {
 }
 
 TEST_F(WooolImagesTest, FramesWithFewerTilesLeaveTheRestTransparent) {
-    auto images = open(Groups{WooolGroup{17, {frameWithTile(4, 2, 2, 2, Bytes{0x04, 0x07, 0xF0})}}});
+    auto images =
+        open(Groups{WooolGroup{17, {frameWithTile(4, 2, 2, 2, Bytes{0x04, 0x07, 0xF0})}}});
     EXPECT_EQ(draw(*images, 0), (Words{0xF007, 0xF007, 0, 0, 0xF007, 0xF007, 0, 0}));
 }
 
 TEST_F(WooolImagesTest, UnsupportedFormatRaisesKeepingEarlierEntries) {
     const std::vector<WooolImage> two{image2x2({1, 2, 3, 4}), image2x2({5, 6, 7, 8})};
-    const WooolArchiveBytes archive = testing::buildWoool(
-        {testing::wooolGroup(17, two), testing::wooolGroup(0xAB, two), testing::wooolGroup(17, two)});
+    const WooolArchiveBytes archive =
+        testing::buildWoool({testing::wooolGroup(17, two), testing::wooolGroup(0xAB, two),
+                             testing::wooolGroup(17, two)});
     testing::writeFile(path(), archive.data);
     TWMWoolDefImages images;
     images.FFileName = path();
@@ -218,8 +225,8 @@ TEST_F(WooolImagesTest, UnsupportedFormatRaisesKeepingEarlierEntries) {
 }
 
 TEST_F(WooolImagesTest, FrameSizeOutsideTheLimitsYieldsNoImage) {
-    WooolArchiveBytes archive = testing::buildWoool(
-        {testing::wooolGroup(17, {image2x2({1, 2, 3, 4}), image2x2({1, 2, 3, 4}), image2x2({1, 2, 3, 4})})});
+    WooolArchiveBytes archive = testing::buildWoool({testing::wooolGroup(
+        17, {image2x2({1, 2, 3, 4}), image2x2({1, 2, 3, 4}), image2x2({1, 2, 3, 4})})});
     testing::setU16At(archive.data, archive.frames[0].offset, 1);
     testing::setU16At(archive.data, archive.frames[1].offset + 2, 4096);
     auto images = open(archive.data);
@@ -256,7 +263,8 @@ TEST_F(WooolImagesTest, HugeTileLengthFailsItsFrameAndEndsTheGroup) {
 }
 
 TEST_F(WooolImagesTest, DamagedGroupTableGivesNoEntries) {
-    const WooolArchiveBytes good = testing::buildWoool({testing::wooolGroup(17, {image2x2({1, 2, 3, 4})})});
+    const WooolArchiveBytes good =
+        testing::buildWoool({testing::wooolGroup(17, {image2x2({1, 2, 3, 4})})});
     for (const std::uint32_t count : {0xFFFFFFFFu, 0x7FFFFFFFu, 1000u}) {
         Bytes bytes = good.data;
         testing::setU32At(bytes, good.groupTableOffset, count);
@@ -271,7 +279,8 @@ TEST_F(WooolImagesTest, DamagedGroupTableGivesNoEntries) {
 }
 
 TEST_F(WooolImagesTest, FrameCountPastTheFileListsOnlyFramesInIt) {
-    WooolArchiveBytes archive = testing::buildWoool({testing::wooolGroup(17, {image2x2({1, 2, 3, 4})})});
+    WooolArchiveBytes archive =
+        testing::buildWoool({testing::wooolGroup(17, {image2x2({1, 2, 3, 4})})});
     testing::setU16At(archive.data, archive.groupOffsets[0] + 2, 0xFFFF);
     auto images = open(archive.data);
     EXPECT_EQ(images->FImageCount, 1);
@@ -297,7 +306,7 @@ TEST_F(WooolImagesTest, OverlappingGroupsCannotMakeInitializeLoopLong) {
 
 TEST_F(WooolImagesTest, FactoryKind5MakesTheReader) {
     testing::writeWoool(path(), {testing::wooolGroup(17, {image2x2({1, 2, 3, 4})})});
-    auto images = CreateWMImages(5);
+    auto images = CreateWMImages(TWMImagesKind::WoolDef);
     ASSERT_TRUE(images);
     EXPECT_EQ(images->className(), "TWMWoolDefImages");
     images->FFileName = path();

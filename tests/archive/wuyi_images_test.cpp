@@ -18,7 +18,9 @@ using testing::WuyiImage;
 using Words = std::vector<std::uint16_t>;
 
 // 3 x 2: an odd width, whose rows are stored without padding.
-WuyiImage tinyImage() { return WuyiImage{3, 2, {0x0001, 0xFFFF, 0x07E0, 0xF800, 0x0000, 0x1234}}; }
+WuyiImage tinyImage() {
+    return WuyiImage{3, 2, {0x0001, 0xFFFF, 0x07E0, 0xF800, 0x0000, 0x1234}};
+}
 
 Words bitmapWords(const DibBitmap& bitmap) {
     Words out;
@@ -153,7 +155,7 @@ TEST_F(WuyiImagesTest, ShortHeaderOrTableGivesNoEntries) {
 
 TEST_F(WuyiImagesTest, FactoryKind6MakesTheReader) {
     testing::writeWuyi(path(), {tinyImage()});
-    auto images = CreateWMImages(6);
+    auto images = CreateWMImages(TWMImagesKind::W521gDef);
     ASSERT_TRUE(images);
     EXPECT_EQ(images->className(), "TWM521gDefImages");
     images->FFileName = path();

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <sstream>
 
+#include "cli/cli_app.h"
 #include "io/byte_reader.h"
 #include "pixels/std_palette.h"
-#include "cli/cli_app.h"
 #include "tests/cli/cli_test_support.h"
 #include "tests/support/m2_def_writer.h"
 #include "tests/support/m2_wis_writer.h"
@@ -80,6 +80,16 @@ TEST_F(CliTest, HelpGoesToStdoutWithExitZero) {
         EXPECT_EQ(0u,
                   help.out.find(std::string("Usage: vantoro-cli ") + command + " [--kind N] FILE"));
     }
+    // The kinds and the extension rule, listed from the kind table.
+    EXPECT_NE(
+        std::string::npos,
+        program.out.find(
+            "  --kind N   archive kind: 0 Mir2 .wil, 1 Mir2 16-bit .wil, 2 .wis, 3 pack .pak,\n"
+            "             4 Mir3 .wil, 5 Woool .sgl, 6 Wuyi .521g, 7 .wzl, 8 .miz.\n"
+            "             Without it the kind follows the file's extension, in any letter "
+            "case:\n"
+            "             .wil 0 (4 when the file starts with the 16-bit value 1), .wis 2,\n"
+            "             .wzl 7, .sgl 5, .521g 6, .pak 3, .miz 8.\n"));
     // Help wins over whatever else is wrong on the line.
     EXPECT_EQ(0, runWith({"bitmap", "--bogus", "x", "--help"}).code);
 }

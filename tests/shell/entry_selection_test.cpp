@@ -28,7 +28,7 @@ protected:
         images[1] = {6, 5, -3, -300, std::vector<std::uint16_t>(30, 7)};
         images[2].width = 1;  // outside 2..4095: cannot be decoded
         testing::writeM2Def(wil, images);
-        archive = CreateWMImages(0);
+        archive = CreateWMImages(TWMImagesKind::M2Def);
         archive->FFileName = wil;
         archive->FUseTextureCache = false;
         ASSERT_TRUE(archive->Initialize());

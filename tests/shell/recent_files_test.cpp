@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "archive/archive_kind.h"
 #include "archive/wil.h"
 
 namespace vantoro {
@@ -67,21 +68,22 @@ TEST(RecentFiles, AddMovesAReopenedEntryToTheTopAndKeepsTen) {
 }
 
 TEST(RecentFiles, ParsingAnEntry) {
-    const auto spaced =
-        parseRecentFileEntry(recentFileEntry("/my games/map [v2]/Tiles [1].wil", 4));
+    const auto spaced = parseRecentFileEntry(
+        recentFileEntry("/my games/map [v2]/Tiles [1].wil", TWMImagesKind::M3Def));
     ASSERT_TRUE(spaced);
     EXPECT_EQ(spaced->path, "/my games/map [v2]/Tiles [1].wil");
-    EXPECT_EQ(spaced->kind, 4);
+    EXPECT_EQ(spaced->kind, TWMImagesKind::M3Def);
 
-    EXPECT_EQ(parseRecentFileEntry("/a.wil [abc]")->kind, 0);
-    EXPECT_EQ(parseRecentFileEntry("/a.wil [12]tail")->kind, 12);
-    EXPECT_EQ(parseRecentFileEntry("/a.wil [1000]")->kind, 1000 & 0xFF);
-    EXPECT_EQ(parseRecentFileEntry("/a.wil [99999999999]")->kind, 0);  // not a 32-bit number
+    EXPECT_EQ(kindNumber(parseRecentFileEntry("/a.wil [abc]")->kind), 0);
+    EXPECT_EQ(kindNumber(parseRecentFileEntry("/a.wil [12]tail")->kind), 12);
+    EXPECT_EQ(kindNumber(parseRecentFileEntry("/a.wil [1000]")->kind), 1000 & 0xFF);
+    EXPECT_EQ(kindNumber(parseRecentFileEntry("/a.wil [99999999999]")->kind),
+              0);  // not a 32-bit number
 
     // Kind 130 keeps its number; the factory then looks at its low 7 bits only.
     const auto kind130 = parseRecentFileEntry("/a.wis [130]");
     ASSERT_TRUE(kind130);
-    EXPECT_EQ(kind130->kind, 130);
+    EXPECT_EQ(kindNumber(kind130->kind), 130);
     EXPECT_EQ(CreateWMImages(kind130->kind)->className(), "TWMM2WisImages");
     EXPECT_EQ(CreateWMImages(parseRecentFileEntry("/a [9]")->kind), nullptr);
     EXPECT_EQ(CreateWMImages(parseRecentFileEntry("/a [-1]")->kind), nullptr);  // 255

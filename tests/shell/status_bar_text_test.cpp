@@ -59,20 +59,21 @@ TEST(StatusBarText, PixelFormatPanel) {
 
 // Every kind through the factory: subclasses answer with their base's row.
 TEST(StatusBarText, FormatRowPerArchiveClass) {
-    const std::pair<std::uint8_t, const char*> rows[] = {
-        {0, "格式: MIR2 标准数据格式(旧)"},
-        {1, "格式: MIR2 标准数据格式(16位)"},
-        {2, "格式: MIR2 特定加密模式"},
-        {4, "格式: MIR3 标准数据格式(旧)"},
-        {5, "格式: 传奇世界"},
-        {6, "格式: 未知"},
-        {7, "格式: MIR2 标准压缩格式"},
-        {8, "格式: MIR3 标准压缩格式"},
+    using enum TWMImagesKind;
+    const std::pair<TWMImagesKind, const char*> rows[] = {
+        {M2Def, "格式: MIR2 标准数据格式(旧)"},
+        {M2DefBit16, "格式: MIR2 标准数据格式(16位)"},
+        {M2Wis, "格式: MIR2 特定加密模式"},
+        {M3Def, "格式: MIR3 标准数据格式(旧)"},
+        {WoolDef, "格式: 传奇世界"},
+        {W521gDef, "格式: 未知"},
+        {M2Zip, "格式: MIR2 标准压缩格式"},
+        {M3Zip, "格式: MIR3 标准压缩格式"},
     };
     for (const auto& [kind, text] : rows) {
         const auto archive = CreateWMImages(kind);
         ASSERT_TRUE(archive);
-        EXPECT_EQ(archiveFormatText(archive.get()), text) << "kind " << int{kind};
+        EXPECT_EQ(archiveFormatText(archive.get()), text) << "kind " << static_cast<int>(kind);
     }
     TWMM3DefImages mir3;
     mir3.FIsNewVersion = true;
@@ -92,7 +93,7 @@ TEST(StatusBarText, OpenedArchivesBeforeAndAfterASelection) {
                          {2, 2, -3, 4, {1, 1, 1, 1}},
                          testing::patternImage(5, 5, false)},
                         M2DefOptions{false, true, ""});
-    auto archive = CreateWMImages(1);
+    auto archive = CreateWMImages(TWMImagesKind::M2DefBit16);
     archive->FFileName = wil;
     archive->FUseTextureCache = false;
     ASSERT_TRUE(archive->Initialize());
@@ -113,12 +114,12 @@ TEST(StatusBarText, OpenedArchivesBeforeAndAfterASelection) {
     EXPECT_EQ(texts[5], "格式: 默认");
 
     // An archive object whose file did not open holds no images.
-    const auto failed = CreateWMImages(0);
+    const auto failed = CreateWMImages(TWMImagesKind::M2Def);
     EXPECT_EQ(UpdateStatusBar(stateOf(failed.get(), {}))[0], "编号: -1/-1");
 
     const std::string wuyi = dir.file("Npc.521g");
     testing::writeWuyi(wuyi, {testing::wuyiPatternImage(3, 3)});
-    const auto npc = CreateWMImages(6);
+    const auto npc = CreateWMImages(TWMImagesKind::W521gDef);
     npc->FFileName = wuyi;
     ASSERT_TRUE(npc->Initialize());
     EXPECT_EQ(UpdateStatusBar(stateOf(npc.get(), {}))[1], "格式: 未知");

@@ -7,13 +7,14 @@
 #include <utility>
 #include <vector>
 
+#include "archive/wil.h"
 #include "tests/support/test_files.h"
 
 namespace vantoro::testing {
 
 struct FormatFixture {
     std::string name;
-    std::uint8_t kind;
+    TWMImagesKind kind;
     std::string dataFile;
     std::vector<std::pair<std::string, Bytes>> files;  // the data file first, then any index
     int entries;       // FImageCount when undamaged
