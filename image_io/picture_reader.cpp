@@ -17,11 +17,7 @@
 #include "io/file_stream.h"
 
 namespace vantoro {
-namespace {
 
-constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-
-// The picture's size against the limits, before its rows are allocated.
 Status checkPictureSize(std::uint64_t width, std::uint64_t height) {
     if (width == 0 || height == 0) return fail("empty picture");
     if (width > kMaxPictureSide || height > kMaxPictureSide || width * height > kMaxPicturePixels) {
@@ -39,6 +35,10 @@ Picture allocatePicture(std::uint32_t width, std::uint32_t height, bool hasAlpha
     picture.pixels.assign(static_cast<std::size_t>(width) * height * 4, 0);
     return picture;
 }
+
+namespace {
+
+constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
 // ---- BMP ------------------------------------------------------------------------
 
@@ -308,6 +308,9 @@ Result<Picture> decodeBmp(std::span<const std::uint8_t> bytes) {
     }
     // Only 16- and 32-bit layouts have an alpha mask.
     Picture picture = allocatePicture(layout->width, layout->height, layout->masks[3].max != 0);
+    picture.rgb565 = layout->bitCount == 16 && layout->masks[0].mask == 0xF800 &&
+                     layout->masks[1].mask == 0x07E0 && layout->masks[2].mask == 0x001F &&
+                     layout->masks[3].mask == 0;
     for (std::uint32_t y = 0; y < layout->height; ++y) {
         const std::uint32_t fileRow = layout->topDown ? y : layout->height - 1 - y;
         decodeBmpRow(*layout, &bytes[layout->pixelOffset + fileRow * layout->stride],
@@ -366,15 +369,21 @@ Result<Picture> decodePicture(std::span<const std::uint8_t> bytes) {
     return fail("not a bmp, png or jpeg picture");
 }
 
-Result<Picture> readPicture(const std::string& path) {
+Result<FileBytes> readPictureFile(const std::string& path) {
     const std::unique_ptr<FileStream> file = FileStream::open(path, FileStream::Mode::ReadOnly);
     if (!file) return fail(path + ": cannot open");
     const std::int64_t size = file->size();
     if (size < 0) return fail(path + ": cannot read");
     if (static_cast<std::uint64_t>(size) > kMaxPictureFileBytes)
         return fail(path + ": file too large");
-    const std::optional<FileBytes> bytes = file->readBytes(static_cast<std::uint64_t>(size));
+    std::optional<FileBytes> bytes = file->readBytes(static_cast<std::uint64_t>(size));
     if (!bytes) return fail(path + ": cannot read");
+    return std::move(*bytes);
+}
+
+Result<Picture> readPicture(const std::string& path) {
+    const Result<FileBytes> bytes = readPictureFile(path);
+    if (!bytes) return fail(bytes.error());
     Result<Picture> picture =
         decodePicture(std::span<const std::uint8_t>(bytes->data(), bytes->size()));
     if (!picture) return fail(path + ": " + picture.error());

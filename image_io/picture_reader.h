@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "io/file_stream.h"
 #include "io/result.h"
 
 namespace vantoro {
@@ -35,11 +36,21 @@ struct Picture {
     std::uint32_t height = 0;
     std::vector<std::uint8_t> pixels;  // width * 4 bytes a row, B, G, R, A
     bool hasAlpha = false;             // A comes from the file
+    // The file held R5G6B5 words (a 16-bit BMP with the masks F800, 07E0,
+    // 001F). Each channel was widened so that its top 5 or 6 bits are the
+    // stored ones, so the words come back exactly from B, G, R.
+    bool rgb565 = false;
 
     std::size_t stride() const { return static_cast<std::size_t>(width) * 4; }
     const std::uint8_t* row(std::uint32_t y) const { return pixels.data() + y * stride(); }
     std::uint8_t* row(std::uint32_t y) { return pixels.data() + y * stride(); }
 };
+
+// The size against the limits above, before any row is allocated.
+Status checkPictureSize(std::uint64_t width, std::uint64_t height);
+// A picture of that size with every byte 0; the size must have passed
+// checkPictureSize.
+Picture allocatePicture(std::uint32_t width, std::uint32_t height, bool hasAlpha);
 
 // By signature: "BM", the PNG signature, or FF D8 FF.
 PictureKind pictureKindOf(std::span<const std::uint8_t> bytes);
@@ -49,6 +60,10 @@ Result<Picture> decodePng(std::span<const std::uint8_t> bytes);
 Result<Picture> decodeJpeg(std::span<const std::uint8_t> bytes);
 // Any of the three, by signature.
 Result<Picture> decodePicture(std::span<const std::uint8_t> bytes);
+
+// The whole file's bytes, refused above kMaxPictureFileBytes; errors name
+// the file.
+Result<FileBytes> readPictureFile(const std::string& path);
 
 // The whole file, decoded; errors name the file.
 Result<Picture> readPicture(const std::string& path);

@@ -1,0 +1,118 @@
+#include "image_io/load_picture.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <random>
+
+#include "image_io/bmp_file.h"
+#include "image_io/tga_reader.h"
+#include "tests/support/test_files.h"
+
+namespace vantoro {
+namespace {
+
+using testing::Bytes;
+using Pixels = std::vector<std::array<std::uint8_t, 4>>;  // B, G, R, A; top row first
+
+Pixels pixelsOf(const Picture& picture) {
+    Pixels out;
+    for (std::size_t i = 0; i + 3 < picture.pixels.size(); i += 4)
+        out.push_back({picture.pixels[i], picture.pixels[i + 1], picture.pixels[i + 2],
+                       picture.pixels[i + 3]});
+    return out;
+}
+
+Bytes tga(std::uint8_t type, std::uint8_t bits, std::uint8_t descriptor, const Bytes& body,
+          std::uint16_t width = 2, std::uint16_t height = 2) {
+    Bytes out = {0, 0, type, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    testing::putU16(out, width);
+    testing::putU16(out, height);
+    out.insert(out.end(), {bits, descriptor});
+    testing::putBytes(out, body);
+    return out;
+}
+
+TEST(LoadPictureTest, TgaTypesDepthsAndOrientations) {
+    struct Case {
+        const char* name;
+        Bytes file;
+        Pixels want;
+    };
+    const Case cases[] = {
+        {"32-bit bottom-up",
+         tga(2, 32, 0x08, {9, 10, 11, 12, 13, 14, 15, 16, 1, 2, 3, 4, 5, 6, 7, 8}),
+         {{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 12}, {13, 14, 15, 16}}},
+        {"24-bit top-down",
+         tga(2, 24, 0x20, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}),
+         {{1, 2, 3, 255}, {4, 5, 6, 255}, {7, 8, 9, 255}, {10, 11, 12, 255}}},
+        // A run across the row end; the second row stored right to left.
+        {"32-bit run-length, right to left",
+         tga(10, 32, 0x30, {0x82, 1, 2, 3, 4, 0x00, 5, 6, 7, 8}),
+         {{1, 2, 3, 4}, {1, 2, 3, 4}, {5, 6, 7, 8}, {1, 2, 3, 4}}},
+        {"grey run-length", tga(11, 8, 0, {0x83, 0x40}), Pixels(4, {0x40, 0x40, 0x40, 255})},
+        {"16-bit",
+         tga(2, 16, 0x20, {0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0xFF, 0x7F}),
+         {{0, 0, 255, 255}, {0, 255, 0, 255}, {255, 0, 0, 255}, {255, 255, 255, 255}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Result<Picture> picture = decodeTga(c.file);
+        ASSERT_TRUE(picture.ok()) << picture.error();
+        EXPECT_EQ(pixelsOf(*picture), c.want);
+        EXPECT_EQ(picture->hasAlpha, c.file[16] == 32);
+    }
+}
+
+TEST(LoadPictureTest, DamagedTgasAreRefusedWithTheirReason) {
+    Bytes longId = tga(2, 24, 0, Bytes(12, 0));
+    longId[0] = 200;
+    const std::pair<Bytes, std::string> cases[] = {
+        {Bytes(17, 0), "tga header cut short"},
+        {tga(1, 8, 0, Bytes(4, 0)), "unsupported tga image type 1"},
+        {tga(2, 12, 0, Bytes(8, 0)), "unsupported tga pixel size 12"},
+        {tga(2, 24, 0, {}, 0, 2), "tga: empty picture"},
+        {tga(2, 32, 0, {}, 65535, 65535), "tga: picture too large (65535 x 65535)"},
+        {longId, "tga image id or colour map cut short"},
+        {tga(2, 24, 0, Bytes(11, 0)), "tga pixels cut short"},
+        {tga(10, 24, 0, {0x84, 1, 2, 3}), "tga run-length packet past the end of the picture"},
+        {tga(10, 24, 0, {0x82, 1, 2, 3}), "tga pixels cut short"},
+    };
+    for (const auto& [file, message] : cases) EXPECT_EQ(decodeTga(file).error(), message);
+
+    std::mt19937 random(7);  // damaged copies decode or fail, never read outside the file
+    for (int round = 0; round < 500; ++round) {
+        Bytes damaged = tga(10, 32, 0x30, {0x82, 1, 2, 3, 4, 0x00, 5, 6, 7, 8});
+        testing::flipByte(damaged, random() % damaged.size());
+        if (round % 3 == 0) testing::truncateTo(damaged, random() % damaged.size());
+        (void)decodeTga(damaged);
+    }
+}
+
+TEST(LoadPictureTest, KindByFirstBytesTgaByNameAndOddWidthsWidened) {
+    const testing::TempDir dir;
+    DibBitmap odd = *DibBitmap::create(16, 3, 1);
+    odd.row16(0)[2] = 0xFFFF;
+    testing::writeFile(dir.file("odd.bmp"), encodeBmp(odd));
+    Result<Picture> picture = LoadPicture(dir.file("odd.bmp"));
+    ASSERT_TRUE(picture.ok()) << picture.error();
+    EXPECT_TRUE(picture->rgb565);
+    EXPECT_EQ(pixelsOf(*picture),
+              (Pixels{{0, 0, 0, 255}, {0, 0, 0, 255}, {255, 255, 255, 255}, {0, 0, 0, 0}}));
+
+    const Bytes grey = tga(11, 8, 0, {0x83, 0x40});
+    testing::writeFile(dir.file("a.TGA"), grey);
+    testing::writeFile(dir.file("a.dat"), grey);
+    EXPECT_EQ(LoadPicture(dir.file("a.TGA"))->width, 2u);
+    EXPECT_EQ(LoadPicture(dir.file("a.dat")).error(),
+              dir.file("a.dat") + ": not a bmp, png or tga picture");
+
+    // A PNG that does not decode is an empty picture, not an error.
+    testing::writeFile(dir.file("bad.png"), {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0});
+    picture = LoadPicture(dir.file("bad.png"));
+    ASSERT_TRUE(picture.ok());
+    EXPECT_EQ(picture->width + picture->height, 0u);
+}
+
+}  // namespace
+}  // namespace vantoro
