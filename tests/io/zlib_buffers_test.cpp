@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <array>
 #include <numeric>
+#include <random>
 
 #include "tests/support/m2_zip_writer.h"
 
@@ -114,6 +116,33 @@ TEST(ZlibBuffers, InflateBoundedKeepsABombSmall) {
     Bytes whole = {1};
     EXPECT_EQ(ZDecompressBuf(hugeBomb, 0, whole), 0);
     EXPECT_TRUE(whole.empty());
+}
+
+// libdeflate answers only for streams zlib would give the same bytes for;
+// every other stream goes to zlib. Seeded damage of every kind (flipped
+// bytes, cut ends, tails past the limit) must give identical answers both
+// ways, for limits below, at and above the stream's size.
+TEST(ZlibBuffers, FastAndZlibInflateAgreeOnDamagedStreams) {
+    const Bytes input = sample(5000);
+    Bytes packed;
+    ASSERT_GT(ZCompressBuf(input, 6, packed), 0);
+    std::mt19937 random(0x1F1A7E);
+    for (int caseNumber = 0; caseNumber < 3000; ++caseNumber) {
+        Bytes stream = packed;
+        const int flips = static_cast<int>(random() % 4);
+        for (int i = 0; i < flips; ++i) stream[random() % stream.size()] ^= 1u << (random() % 8);
+        if (random() % 3 == 0) stream.resize(random() % stream.size());
+        const std::size_t limit = std::array<std::size_t, 4>{100, 4999, 5000, 8000}[caseNumber % 4];
+        Bytes fast(limit), slow(limit);
+        const auto fastSize = inflateInto(stream, fast, InflatePath::Fast);
+        const auto slowSize = inflateInto(stream, slow, InflatePath::ZlibOnly);
+        ASSERT_EQ(fastSize, slowSize) << "case " << caseNumber;
+        if (fastSize) {
+            ASSERT_TRUE(std::equal(fast.begin(), fast.begin() + static_cast<std::ptrdiff_t>(*fastSize),
+                                   slow.begin()))
+                << "case " << caseNumber;
+        }
+    }
 }
 
 }  // namespace
