@@ -7,7 +7,6 @@
 #include <QPen>
 #include <QScrollBar>
 #include <QStringList>
-
 #include <algorithm>
 
 namespace vantoro {
@@ -82,14 +81,17 @@ void DrawGrid::setCurrentColumn(int column) {
 }
 
 QRect DrawGrid::selection() const {
-    return QRect(QPoint(std::min(m_current.column, m_anchor.column),
-                        std::min(m_current.row, m_anchor.row)),
-                 QPoint(std::max(m_current.column, m_anchor.column),
-                        std::max(m_current.row, m_anchor.row)));
+    return QRect(
+        QPoint(std::min(m_current.column, m_anchor.column), std::min(m_current.row, m_anchor.row)),
+        QPoint(std::max(m_current.column, m_anchor.column), std::max(m_current.row, m_anchor.row)));
 }
 
-int DrawGrid::topRow() const { return verticalScrollBar()->value(); }
-int DrawGrid::leftColumn() const { return horizontalScrollBar()->value(); }
+int DrawGrid::topRow() const {
+    return verticalScrollBar()->value();
+}
+int DrawGrid::leftColumn() const {
+    return horizontalScrollBar()->value();
+}
 
 int DrawGrid::visibleRowCount() const {
     return wholeCellsIn(viewport()->height(), kRowPitch);
@@ -113,7 +115,9 @@ bool DrawGrid::cellAt(const QPoint& point, int& column, int& row) const {
     return true;
 }
 
-void DrawGrid::invalidateGrid() { viewport()->update(); }
+void DrawGrid::invalidateGrid() {
+    viewport()->update();
+}
 
 QSize DrawGrid::sizeHint() const {
     const int frame = 2 * frameWidth();
@@ -122,8 +126,7 @@ QSize DrawGrid::sizeHint() const {
 }
 
 bool DrawGrid::contains(Cell cell) const {
-    return cell.row >= 0 && cell.row < m_rowCount && cell.column >= 0 &&
-           cell.column < kColumnCount;
+    return cell.row >= 0 && cell.row < m_rowCount && cell.column >= 0 && cell.column < kColumnCount;
 }
 
 DrawGrid::Cell DrawGrid::clampToGrid(Cell cell) const {
@@ -168,14 +171,18 @@ void DrawGrid::invalidateCells(const QRect& cells) {
 void DrawGrid::scrollToCell(Cell cell) {
     int top = topRow();
     const int rows = visibleRowCount();
-    if (cell.row < top) top = cell.row;
-    else if (cell.row >= top + rows) top = cell.row - rows + 1;
+    if (cell.row < top)
+        top = cell.row;
+    else if (cell.row >= top + rows)
+        top = cell.row - rows + 1;
     verticalScrollBar()->setValue(top);
 
     int left = leftColumn();
     const int columns = visibleColumnCount();
-    if (cell.column < left) left = cell.column;
-    else if (cell.column >= left + columns) left = cell.column - columns + 1;
+    if (cell.column < left)
+        left = cell.column;
+    else if (cell.column >= left + columns)
+        left = cell.column - columns + 1;
     horizontalScrollBar()->setValue(left);
 }
 
@@ -271,18 +278,32 @@ void DrawGrid::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 // The second press of a double click is a click like any other.
-void DrawGrid::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(event); }
+void DrawGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+    mousePressEvent(event);
+}
 
 bool DrawGrid::keyboardTarget(const QKeyEvent& event, Cell from, Cell& target) const {
     const bool control = event.modifiers() & Qt::ControlModifier;
     target = from;
     switch (event.key()) {
-        case Qt::Key_Up: --target.row; break;
-        case Qt::Key_Down: ++target.row; break;
-        case Qt::Key_Left: --target.column; break;
-        case Qt::Key_Right: ++target.column; break;
-        case Qt::Key_PageUp: target.row -= visibleRowCount(); break;
-        case Qt::Key_PageDown: target.row += visibleRowCount(); break;
+        case Qt::Key_Up:
+            --target.row;
+            break;
+        case Qt::Key_Down:
+            ++target.row;
+            break;
+        case Qt::Key_Left:
+            --target.column;
+            break;
+        case Qt::Key_Right:
+            ++target.column;
+            break;
+        case Qt::Key_PageUp:
+            target.row -= visibleRowCount();
+            break;
+        case Qt::Key_PageDown:
+            target.row += visibleRowCount();
+            break;
         case Qt::Key_Home:
             target.column = 0;
             if (control) target.row = 0;
@@ -291,7 +312,8 @@ bool DrawGrid::keyboardTarget(const QKeyEvent& event, Cell from, Cell& target) c
             target.column = kColumnCount - 1;
             if (control) target.row = m_rowCount - 1;
             break;
-        default: return false;
+        default:
+            return false;
     }
     target = clampToGrid(target);
     return true;
@@ -318,7 +340,9 @@ void DrawGrid::keyPressEvent(QKeyEvent* event) {
     }
 }
 
-void DrawGrid::scrollContentsBy(int /*dx*/, int /*dy*/) { viewport()->update(); }
+void DrawGrid::scrollContentsBy(int /*dx*/, int /*dy*/) {
+    viewport()->update();
+}
 
 void DrawGrid::focusInEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusInEvent(event);

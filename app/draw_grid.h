@@ -26,7 +26,6 @@
 #include <QColor>
 #include <QFont>
 #include <QRect>
-
 #include <functional>
 
 namespace vantoro {
@@ -48,8 +47,8 @@ public:
     // painter's brush holds that colour, its font is the grid's font and its
     // pen the grid's text colour. `selected`: the cell lies in the
     // highlighted rectangle (which always holds the current cell).
-    using DrawCellHandler =
-        std::function<void(int column, int row, const QRect& rect, bool selected, QPainter& painter)>;
+    using DrawCellHandler = std::function<void(int column, int row, const QRect& rect,
+                                               bool selected, QPainter& painter)>;
 
     explicit DrawGrid(QWidget* parent = nullptr);
     ~DrawGrid() override;

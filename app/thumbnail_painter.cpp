@@ -6,7 +6,6 @@
 #include <QPalette>
 #include <QStaticText>
 #include <QString>
-
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -129,7 +128,8 @@ ThumbnailLayout stretchBitmap(DibBitmap& bitmap, QImage& target, QRgb keyColor) 
             // whatever table the archive put on it.
             bitmap.colorTable() = StdPalette;
             const Rgb32Table table = rgb32Table(bitmap.colorTable());
-            stretchKeyed(rows, FetchIndexed8{&table}, target, layout.width, layout.height, keyColor);
+            stretchKeyed(rows, FetchIndexed8{&table}, target, layout.width, layout.height,
+                         keyColor);
             break;
         }
         case 16:
@@ -177,10 +177,17 @@ void drawLabel(QPainter& painter, const QRect& cellRect, std::int32_t index, boo
 QImage dibToImage(const DibBitmap& bitmap) {
     QImage::Format format = QImage::Format_Invalid;
     switch (bitmap.bitCount()) {
-        case 8: format = QImage::Format_Indexed8; break;
-        case 16: format = QImage::Format_RGB16; break;
-        case 32: format = QImage::Format_RGB32; break;
-        default: return {};
+        case 8:
+            format = QImage::Format_Indexed8;
+            break;
+        case 16:
+            format = QImage::Format_RGB16;
+            break;
+        case 32:
+            format = QImage::Format_RGB32;
+            break;
+        default:
+            return {};
     }
     QImage image(bitmap.width(), bitmap.height(), format);
     if (image.isNull()) return {};
@@ -210,8 +217,7 @@ void ThumbnailPainter::setIcons(const ThumbnailIcons& icons) {
 }
 
 std::optional<ThumbnailLayout> ThumbnailPainter::buildThumbnail(TWMBaseImages& archive,
-                                                               std::int32_t index,
-                                                               QRgb keyColor) {
+                                                                std::int32_t index, QRgb keyColor) {
     std::uint8_t dataType = 0;
     std::optional<DibBitmap> bitmap;
     try {
@@ -252,7 +258,8 @@ void ThumbnailPainter::paintCell(QPainter& painter, TWMBaseImages* archive, int 
     const auto layout = buildThumbnail(*archive, static_cast<std::int32_t>(index), brush.rgb());
     if (!layout) return;
     if (layout->width > 0 && layout->height > 0) {
-        painter.drawImage(cellRect.topLeft(), m_thumbnail, QRect(0, 0, layout->width, layout->height));
+        painter.drawImage(cellRect.topLeft(), m_thumbnail,
+                          QRect(0, 0, layout->width, layout->height));
     }
     if (cellHasLabel(static_cast<std::int32_t>(index), archive->FImageCount)) {
         if (!m_labelMetrics || painter.font() != m_labelFont) {

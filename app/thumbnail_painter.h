@@ -13,12 +13,11 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QRect>
-
 #include <cstdint>
 #include <optional>
 
-#include "pixels/dib_bitmap.h"
 #include "archive/wil.h"
+#include "pixels/dib_bitmap.h"
 #include "shell/grid_navigation.h"
 
 class QPainter;

@@ -50,11 +50,13 @@ std::uint32_t textureFormatOf(DecodedFormat format) {
 
 }  // namespace
 
-int bytesPerPixel(DecodedFormat format) { return format == DecodedFormat::Palette8 ? 1 : 2; }
+int bytesPerPixel(DecodedFormat format) {
+    return format == DecodedFormat::Palette8 ? 1 : 2;
+}
 
 const std::uint8_t* DecodedImage::row(std::int32_t y) const {
-    const std::uint64_t stored = bottomUp ? static_cast<std::uint64_t>(info.Height - 1 - y)
-                                          : static_cast<std::uint64_t>(y);
+    const std::uint64_t stored =
+        bottomUp ? static_cast<std::uint64_t>(info.Height - 1 - y) : static_cast<std::uint64_t>(y);
     const std::uint64_t start = stored * stride;
     if (start + rowBytes() > bytes.size()) return nullptr;
     return bytes.data() + start;
@@ -75,8 +77,9 @@ std::uint64_t bottomUpBodySize(int bitsPerPixel, std::uint16_t width, std::uint1
 bool drawDecodedImage(const DecodedImage& image, TDXTexture& texture) {
     // Every texel of every image row is written below, so only the padding
     // needs clearing.
-    const auto writer = TextureWriter::begin(texture, textureFormatOf(image.format), image.info.Width,
-                                             image.info.Height, TextureClear::PaddingOnly);
+    const auto writer =
+        TextureWriter::begin(texture, textureFormatOf(image.format), image.info.Width,
+                             image.info.Height, TextureClear::PaddingOnly);
     if (!writer) return false;
     RowConverter converter(image);
     for (std::int32_t y = 0; y < image.info.Height; ++y) {

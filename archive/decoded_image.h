@@ -33,7 +33,8 @@ struct DecodedImage {
     bool bottomUp = false;                // stored rows run from the bottom row up
 
     std::size_t rowBytes() const {
-        return static_cast<std::size_t>(info.Width) * static_cast<std::size_t>(bytesPerPixel(format));
+        return static_cast<std::size_t>(info.Width) *
+               static_cast<std::size_t>(bytesPerPixel(format));
     }
     // Row y of the image (0 = top), or null when the bytes end before the
     // row does: rows a short body does not hold are transparent.

@@ -50,7 +50,9 @@ M2DefIndexHeader parseIndexHeader(std::span<const std::uint8_t> bytes, bool pref
 
 }  // namespace
 
-TWMM2DefImages::TWMM2DefImages() { FReadOnly = true; }
+TWMM2DefImages::TWMM2DefImages() {
+    FReadOnly = true;
+}
 
 bool TWMM2DefImages::Initialize() {
     if (!TWMBaseImages::Initialize()) return false;
@@ -105,9 +107,9 @@ Result<DecodedImage> TWMM2DefImages::decodeEntry(std::int32_t index) {
     const int bits = FIs16Bit ? 16 : 8;
     const auto body = readRecordBytes(bottomUpBodySize(bits, info.Width, info.Height));
     if (!body) return body.failure();
-    return DecodedImage{info, FIs16Bit ? DecodedFormat::R5G6B5 : DecodedFormat::Palette8, *body,
-                        static_cast<std::size_t>(WidthBytes(static_cast<std::uint32_t>(bits), info.Width)),
-                        true};
+    return DecodedImage{
+        info, FIs16Bit ? DecodedFormat::R5G6B5 : DecodedFormat::Palette8, *body,
+        static_cast<std::size_t>(WidthBytes(static_cast<std::uint32_t>(bits), info.Width)), true};
 }
 
 }  // namespace vantoro

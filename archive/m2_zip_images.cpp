@@ -39,7 +39,9 @@ M2ZipIndexHeader parseIndexHeader(std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-TWMM2ZipImages::TWMM2ZipImages() { FReadOnly = true; }
+TWMM2ZipImages::TWMM2ZipImages() {
+    FReadOnly = true;
+}
 
 bool TWMM2ZipImages::Initialize() {
     if (!TWMBaseImages::Initialize()) return false;
@@ -90,11 +92,11 @@ Result<DecodedImage> TWMM2ZipImages::decodeEntry(std::int32_t index) {
     const auto inflated = inflateInto(*payload, body);
     if (!inflated) return fail(entry_error::kNotZlib);
     if (*inflated == 0) return fail(entry_error::kInflatesToNothing);
-    return DecodedImage{header.info, FIs16Bit ? DecodedFormat::R5G6B5 : DecodedFormat::Palette8,
-                        body.first(*inflated),
-                        static_cast<std::size_t>(WidthBytes(static_cast<std::uint32_t>(bits),
-                                                            header.info.Width)),
-                        true};
+    return DecodedImage{
+        header.info, FIs16Bit ? DecodedFormat::R5G6B5 : DecodedFormat::Palette8,
+        body.first(*inflated),
+        static_cast<std::size_t>(WidthBytes(static_cast<std::uint32_t>(bits), header.info.Width)),
+        true};
 }
 
 }  // namespace vantoro

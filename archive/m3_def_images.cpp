@@ -65,8 +65,8 @@ Status decodeRow(std::span<const std::uint8_t> codes, std::uint8_t* row, std::ui
 
 namespace m3 {
 
-Status decodeRows(std::span<const std::uint8_t> payload, std::uint16_t width,
-                  std::uint16_t height, std::span<std::uint8_t> out) {
+Status decodeRows(std::span<const std::uint8_t> payload, std::uint16_t width, std::uint16_t height,
+                  std::span<std::uint8_t> out) {
     const std::size_t rowBytes = 2u * width;
     std::memset(out.data(), 0, out.size());
     ByteReader reader(payload);

@@ -69,8 +69,8 @@ namespace m3 {
 // codes: 0xC0 n skips n transparent pixels, 0xC1..0xC3 n copies the n words
 // that follow. Fails on an unknown code, a code cut off by the end of its
 // row, a run past the row width, or rows past the payload.
-Status decodeRows(std::span<const std::uint8_t> payload, std::uint16_t width,
-                  std::uint16_t height, std::span<std::uint8_t> out);
+Status decodeRows(std::span<const std::uint8_t> payload, std::uint16_t width, std::uint16_t height,
+                  std::span<std::uint8_t> out);
 
 }  // namespace m3
 }  // namespace vantoro

@@ -38,7 +38,9 @@ Result<RecordHeader> parseRecordHeader(std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-TWMM3ZipImages::TWMM3ZipImages() { FReadOnly = true; }
+TWMM3ZipImages::TWMM3ZipImages() {
+    FReadOnly = true;
+}
 
 bool TWMM3ZipImages::Initialize() {
     if (!TWMBaseImages::Initialize()) return false;

@@ -1,8 +1,7 @@
 #include "archive/wil.h"
 
-#include <chrono>
-
 #include <algorithm>
+#include <chrono>
 
 #include "archive/entry_errors.h"
 #include "io/file_names.h"
@@ -20,7 +19,9 @@ TWMBaseImages::TWMBaseImages() : FLastCacheCheck(tickCount()) {}
 
 // The subclass destructors have run by now, so this is the base Finalize;
 // a subclass whose Finalize does more calls it from its own destructor.
-TWMBaseImages::~TWMBaseImages() { TWMBaseImages::Finalize(); }
+TWMBaseImages::~TWMBaseImages() {
+    TWMBaseImages::Finalize();
+}
 
 bool TWMBaseImages::Initialize() {
     if (FFileName.empty() || FInitialized || FFileStream || !fileExists(FFileName)) return false;
@@ -85,7 +86,9 @@ bool TWMBaseImages::DrawToTexture(std::int32_t index, TDXTexture* texture) {
     return true;
 }
 
-std::uint8_t TWMBaseImages::GetDataType(std::int32_t /*index*/) { return kDataTypeImage; }
+std::uint8_t TWMBaseImages::GetDataType(std::int32_t /*index*/) {
+    return kDataTypeImage;
+}
 
 void TWMBaseImages::InsertIndex(std::int32_t position, std::int32_t offset) {
     if (FReadOnly || !FInitialized) return;

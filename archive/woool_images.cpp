@@ -22,7 +22,9 @@ constexpr std::size_t kTileHeaderSize = 6;
 constexpr std::uint32_t kTileSide = 256;
 constexpr std::size_t kMaxTileWords = kTileSide * kTileSide;
 
-bool isSupportedFormat(std::uint8_t code) { return code == 17 || code == 18; }
+bool isSupportedFormat(std::uint8_t code) {
+    return code == 17 || code == 18;
+}
 
 struct FrameHeader {
     TWMImageInfo info;
@@ -61,7 +63,8 @@ std::uint32_t tileCount(const FrameHeader& frame) {
 // is too short for it.
 std::optional<std::vector<std::uint32_t>> readGroupTable(FileStream& file, std::uint32_t tableAt) {
     const std::int64_t fileSize = file.size();
-    if (fileSize < 0 || file.seek(tableAt) != static_cast<std::int64_t>(tableAt)) return std::nullopt;
+    if (fileSize < 0 || file.seek(tableAt) != static_cast<std::int64_t>(tableAt))
+        return std::nullopt;
     std::array<std::uint8_t, 4> countBytes{};
     if (!file.readExact(countBytes)) return std::nullopt;
     const std::int32_t count = decodeI32(countBytes.data());
@@ -134,7 +137,8 @@ Status decodeTiles(FileStream& file, const FrameHeader& header, std::uint16_t* f
             if (!file.readInto(buffers.code, tile->codeLength)) {
                 return fail("tile data passes the end of the file");
             }
-            const bool inPlace = header.rows == 1 && header.columns == 1 && tile->width == info.Width;
+            const bool inPlace =
+                header.rows == 1 && header.columns == 1 && tile->width == info.Width;
             if (inPlace) {
                 const std::size_t covered =
                     std::min<std::size_t>(tile->height, info.Height) * info.Width;
@@ -145,8 +149,8 @@ Status decodeTiles(FileStream& file, const FrameHeader& header, std::uint16_t* f
             if (!cleared) std::fill(frame, frame + frameWords, std::uint16_t{0});
             cleared = true;
             buffers.words.resize(kMaxTileWords);
-            const std::span<std::uint16_t> words(buffers.words.data(),
-                                                 static_cast<std::size_t>(tile->width) * tile->height);
+            const std::span<std::uint16_t> words(
+                buffers.words.data(), static_cast<std::size_t>(tile->width) * tile->height);
             decodeWooolTile(buffers.code, words);
             blitTile(words, *tile, c * kTileSide, r * kTileSide, info, frame);
         }
@@ -199,7 +203,9 @@ void decodeWooolTile(std::span<const std::uint8_t> code, std::span<std::uint16_t
     std::fill(out, outEnd, std::uint16_t{0});
 }
 
-TWMWoolDefImages::TWMWoolDefImages() { FReadOnly = true; }
+TWMWoolDefImages::TWMWoolDefImages() {
+    FReadOnly = true;
+}
 
 bool TWMWoolDefImages::Initialize() {
     if (!TWMBaseImages::Initialize()) return false;
@@ -271,7 +277,8 @@ Result<DecodedImage> TWMWoolDefImages::decodeEntry(std::int32_t index) {
     if (slot >= FFormatList.size() || !isSupportedFormat(FFormatList[slot])) {
         return fail("the group's format code is not supported");
     }
-    const auto pixels = pixelBuffer(2u * static_cast<std::size_t>(frame.info.Width) * frame.info.Height);
+    const auto pixels =
+        pixelBuffer(2u * static_cast<std::size_t>(frame.info.Width) * frame.info.Height);
     // The pixel buffer is word-aligned: it comes straight from the allocator.
     auto* words = reinterpret_cast<std::uint16_t*>(pixels.data());
     const Status tiles = decodeTiles(*FFileStream, frame, words, {m_tileCode, m_tileWords});

@@ -33,8 +33,7 @@ WuyiEntry parseEntry(const std::uint8_t* bytes) {
 Status checkDataSize(const WuyiEntry& entry, std::int64_t position, std::int64_t fileSize) {
     const std::uint64_t needed = static_cast<std::uint64_t>(entry.Width) * entry.Height * 2;
     if (entry.dataSize < needed) return fail("data size is smaller than the image");
-    if (fileSize < position ||
-        entry.dataSize > static_cast<std::uint64_t>(fileSize - position)) {
+    if (fileSize < position || entry.dataSize > static_cast<std::uint64_t>(fileSize - position)) {
         return fail("image data passes the end of the file");
     }
     return Status::success();
@@ -42,7 +41,9 @@ Status checkDataSize(const WuyiEntry& entry, std::int64_t position, std::int64_t
 
 }  // namespace
 
-TWM521gDefImages::TWM521gDefImages() { FReadOnly = true; }
+TWM521gDefImages::TWM521gDefImages() {
+    FReadOnly = true;
+}
 
 bool TWM521gDefImages::Initialize() {
     if (!TWMBaseImages::Initialize()) return false;

@@ -20,9 +20,9 @@
 #include "d3d9/d3d9_fast_paths.h"
 #include "d3d9/d3d9_formats.h"
 #include "d3d9/d3d9_presenter.h"
+#include "pixels/dx9_textures.h"
 #include "render/dx9_canvas.h"
 #include "render/dx9_device.h"
-#include "pixels/dx9_textures.h"
 
 namespace {
 

@@ -28,14 +28,16 @@ constexpr UINT kMaxBackBufferSide = 16384;
 
 HRESULT resolveBackBufferFormat(const AdapterDescription& adapter, D3DPRESENT_PARAMETERS& params) {
     if (params.Windowed) {
-        if (params.BackBufferFormat == D3DFMT_UNKNOWN) params.BackBufferFormat = adapter.desktopMode.Format;
+        if (params.BackBufferFormat == D3DFMT_UNKNOWN)
+            params.BackBufferFormat = adapter.desktopMode.Format;
         return isBackBufferFormat(params.BackBufferFormat) ? D3D_OK : D3DERR_INVALIDCALL;
     }
     const auto& modes = adapter.fullScreenModes;
     const bool found = std::any_of(modes.begin(), modes.end(), [&](const D3DDISPLAYMODE& m) {
         return m.Format == params.BackBufferFormat && m.Width == params.BackBufferWidth &&
                m.Height == params.BackBufferHeight &&
-               (params.FullScreen_RefreshRateInHz == 0 || m.RefreshRate == params.FullScreen_RefreshRateInHz);
+               (params.FullScreen_RefreshRateInHz == 0 ||
+                m.RefreshRate == params.FullScreen_RefreshRateInHz);
     });
     return found ? D3D_OK : D3DERR_INVALIDCALL;
 }
@@ -45,11 +47,16 @@ HRESULT resolveBackBufferFormat(const AdapterDescription& adapter, D3DPRESENT_PA
 AdapterDescription AdapterDescription::standard() {
     AdapterDescription a;
     std::snprintf(a.identifier.Driver, sizeof a.identifier.Driver, "%s", "vantoro_d3d9");
-    std::snprintf(a.identifier.Description, sizeof a.identifier.Description, "%s", "Vantoro software adapter");
+    std::snprintf(a.identifier.Description, sizeof a.identifier.Description, "%s",
+                  "Vantoro software adapter");
     std::snprintf(a.identifier.DeviceName, sizeof a.identifier.DeviceName, "%s", "\\\\.\\DISPLAY1");
     a.desktopMode = D3DDISPLAYMODE{1920, 1080, 60, D3DFMT_X8R8G8B8};
     for (D3DFORMAT format : {D3DFMT_X8R8G8B8, D3DFMT_R5G6B5}) {
-        for (auto [w, h] : {std::pair<UINT, UINT>{640, 480}, {800, 600}, {1024, 768}, {1280, 720}, {1920, 1080}}) {
+        for (auto [w, h] : {std::pair<UINT, UINT>{640, 480},
+                            {800, 600},
+                            {1024, 768},
+                            {1280, 720},
+                            {1920, 1080}}) {
             a.fullScreenModes.push_back(D3DDISPLAYMODE{w, h, 60, format});
         }
     }
@@ -57,15 +64,20 @@ AdapterDescription AdapterDescription::standard() {
     return a;
 }
 
-void setAdapterDescription(const AdapterDescription& description) { currentAdapter() = description; }
+void setAdapterDescription(const AdapterDescription& description) {
+    currentAdapter() = description;
+}
 
-const AdapterDescription& adapterDescription() { return currentAdapter(); }
+const AdapterDescription& adapterDescription() {
+    return currentAdapter();
+}
 
 HRESULT resolvePresentParameters(const AdapterDescription& adapter, D3DPRESENT_PARAMETERS& params) {
-    if (params.BackBufferWidth == 0 || params.BackBufferHeight == 0 || params.BackBufferWidth > kMaxBackBufferSide ||
+    if (params.BackBufferWidth == 0 || params.BackBufferHeight == 0 ||
+        params.BackBufferWidth > kMaxBackBufferSide ||
         params.BackBufferHeight > kMaxBackBufferSide || params.BackBufferCount > 3 ||
-        params.MultiSampleType != D3DMULTISAMPLE_NONE || params.SwapEffect < D3DSWAPEFFECT_DISCARD ||
-        params.SwapEffect > D3DSWAPEFFECT_COPY) {
+        params.MultiSampleType != D3DMULTISAMPLE_NONE ||
+        params.SwapEffect < D3DSWAPEFFECT_DISCARD || params.SwapEffect > D3DSWAPEFFECT_COPY) {
         return D3DERR_INVALIDCALL;
     }
     if (params.BackBufferCount == 0) params.BackBufferCount = 1;
@@ -90,8 +102,8 @@ D3DCAPS9 capsOf(const AdapterDescription& adapter) {
     caps.DestBlendCaps = 0x3FFF | D3DPBLENDCAPS_BLENDFACTOR;
     caps.AlphaCmpCaps = 0xFF;
     caps.TextureCaps = D3DPTEXTURECAPS_ALPHA | D3DPTEXTURECAPS_MIPMAP;
-    caps.TextureFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MAGFPOINT |
-                             D3DPTFILTERCAPS_MAGFLINEAR;
+    caps.TextureFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR |
+                             D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
     caps.TextureAddressCaps = 0x1F;
     caps.MaxTextureWidth = adapter.maxTextureWidth;
     caps.MaxTextureHeight = adapter.maxTextureHeight;
@@ -116,7 +128,8 @@ IDirect3D9* Direct3DCreate9(UINT SDKVersion) {
     return new IDirect3D9(adapter);
 }
 
-HRESULT IDirect3D9::GetAdapterIdentifier(UINT Adapter, DWORD /*Flags*/, D3DADAPTER_IDENTIFIER9* pIdentifier) {
+HRESULT IDirect3D9::GetAdapterIdentifier(UINT Adapter, DWORD /*Flags*/,
+                                         D3DADAPTER_IDENTIFIER9* pIdentifier) {
     if (Adapter != 0 || pIdentifier == nullptr) return D3DERR_INVALIDCALL;
     *pIdentifier = m_adapter.identifier;
     return D3D_OK;
@@ -135,7 +148,8 @@ UINT IDirect3D9::GetAdapterModeCount(UINT Adapter, D3DFORMAT Format) {
     return static_cast<UINT>(modesOf(Format).size());
 }
 
-HRESULT IDirect3D9::EnumAdapterModes(UINT Adapter, D3DFORMAT Format, UINT Mode, D3DDISPLAYMODE* pMode) {
+HRESULT IDirect3D9::EnumAdapterModes(UINT Adapter, D3DFORMAT Format, UINT Mode,
+                                     D3DDISPLAYMODE* pMode) {
     if (Adapter != 0 || pMode == nullptr) return D3DERR_INVALIDCALL;
     const auto modes = modesOf(Format);
     if (Mode >= modes.size()) return D3DERR_INVALIDCALL;
@@ -149,8 +163,8 @@ HRESULT IDirect3D9::GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) {
     return D3D_OK;
 }
 
-HRESULT IDirect3D9::CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat, DWORD Usage,
-                                      D3DRESOURCETYPE RType, D3DFORMAT CheckFormat) {
+HRESULT IDirect3D9::CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat,
+                                      DWORD Usage, D3DRESOURCETYPE RType, D3DFORMAT CheckFormat) {
     if (Adapter != 0 || DeviceType != D3DDEVTYPE_HAL) return D3DERR_INVALIDCALL;
     if (!vantoro::d3d9::isDisplayFormat(AdapterFormat)) return D3DERR_INVALIDCALL;
     if (Usage & D3DUSAGE_DEPTHSTENCIL) {
@@ -159,7 +173,9 @@ HRESULT IDirect3D9::CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType, D3DFO
         return (RType == D3DRTYPE_SURFACE && listed) ? D3D_OK : D3DERR_NOTAVAILABLE;
     }
     const bool colour = vantoro::d3d9::isColorFormat(CheckFormat);
-    return (colour && (RType == D3DRTYPE_TEXTURE || RType == D3DRTYPE_SURFACE)) ? D3D_OK : D3DERR_NOTAVAILABLE;
+    return (colour && (RType == D3DRTYPE_TEXTURE || RType == D3DRTYPE_SURFACE))
+               ? D3D_OK
+               : D3DERR_NOTAVAILABLE;
 }
 
 HRESULT IDirect3D9::GetDeviceCaps(UINT Adapter, D3DDEVTYPE DeviceType, D3DCAPS9* pCaps) {
@@ -170,16 +186,19 @@ HRESULT IDirect3D9::GetDeviceCaps(UINT Adapter, D3DDEVTYPE DeviceType, D3DCAPS9*
     return D3D_OK;
 }
 
-HRESULT IDirect3D9::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow, DWORD BehaviorFlags,
+HRESULT IDirect3D9::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow,
+                                 DWORD BehaviorFlags,
                                  D3DPRESENT_PARAMETERS* pPresentationParameters,
                                  IDirect3DDevice9** ppReturnedDeviceInterface) {
     if (ppReturnedDeviceInterface == nullptr) return D3DERR_INVALIDCALL;
     *ppReturnedDeviceInterface = nullptr;
     if (Adapter != 0 || pPresentationParameters == nullptr) return D3DERR_INVALIDCALL;
     if (DeviceType != D3DDEVTYPE_HAL) return D3DERR_NOTAVAILABLE;
-    const DWORD processing = BehaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING |
-                                              D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MIXED_VERTEXPROCESSING);
-    if (processing != D3DCREATE_SOFTWARE_VERTEXPROCESSING && processing != D3DCREATE_HARDWARE_VERTEXPROCESSING &&
+    const DWORD processing =
+        BehaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
+                         D3DCREATE_MIXED_VERTEXPROCESSING);
+    if (processing != D3DCREATE_SOFTWARE_VERTEXPROCESSING &&
+        processing != D3DCREATE_HARDWARE_VERTEXPROCESSING &&
         processing != D3DCREATE_MIXED_VERTEXPROCESSING) {
         return D3DERR_INVALIDCALL;
     }

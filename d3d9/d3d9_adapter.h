@@ -41,7 +41,9 @@ const AdapterDescription& adapterDescription();
 // Describes another adapter for the life of the object, then the standard one.
 class ScopedAdapter {
 public:
-    explicit ScopedAdapter(const AdapterDescription& description) { setAdapterDescription(description); }
+    explicit ScopedAdapter(const AdapterDescription& description) {
+        setAdapterDescription(description);
+    }
     ~ScopedAdapter() { setAdapterDescription(AdapterDescription::standard()); }
     ScopedAdapter(const ScopedAdapter&) = delete;
     ScopedAdapter& operator=(const ScopedAdapter&) = delete;
@@ -63,11 +65,11 @@ public:
     UINT GetAdapterModeCount(UINT Adapter, D3DFORMAT Format);
     HRESULT EnumAdapterModes(UINT Adapter, D3DFORMAT Format, UINT Mode, D3DDISPLAYMODE* pMode);
     HRESULT GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode);
-    HRESULT CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat, DWORD Usage,
-                              D3DRESOURCETYPE RType, D3DFORMAT CheckFormat);
+    HRESULT CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat,
+                              DWORD Usage, D3DRESOURCETYPE RType, D3DFORMAT CheckFormat);
     HRESULT GetDeviceCaps(UINT Adapter, D3DDEVTYPE DeviceType, D3DCAPS9* pCaps);
-    HRESULT CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow, DWORD BehaviorFlags,
-                         D3DPRESENT_PARAMETERS* pPresentationParameters,
+    HRESULT CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow,
+                         DWORD BehaviorFlags, D3DPRESENT_PARAMETERS* pPresentationParameters,
                          IDirect3DDevice9** ppReturnedDeviceInterface);
 
     const vantoro::d3d9::AdapterDescription& description() const { return m_adapter; }

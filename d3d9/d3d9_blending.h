@@ -10,7 +10,9 @@
 namespace vantoro::d3d9 {
 
 // Clamps to [0, 1]; NaN becomes 0.
-inline float clampUnit(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
+inline float clampUnit(float v) {
+    return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;
+}
 
 struct BlendSetup {
     bool enabled = false;

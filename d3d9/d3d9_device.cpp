@@ -4,8 +4,11 @@
 
 using vantoro::d3d9::CooperativeLevel;
 
-IDirect3DDevice9::IDirect3DDevice9(IDirect3D9& d3d, const D3DPRESENT_PARAMETERS& params, HWND focusWindow)
-    : m_d3d(&d3d), m_params(params), m_focusWindow(focusWindow),
+IDirect3DDevice9::IDirect3DDevice9(IDirect3D9& d3d, const D3DPRESENT_PARAMETERS& params,
+                                   HWND focusWindow)
+    : m_d3d(&d3d),
+      m_params(params),
+      m_focusWindow(focusWindow),
       m_states(vantoro::d3d9::defaultDeviceStates(params.EnableAutoDepthStencil != 0)) {
     m_d3d->AddRef();
     m_faults.refuseBuffers = d3d.description().refuseBuffers;
@@ -18,22 +21,27 @@ IDirect3DDevice9::~IDirect3DDevice9() {
     m_d3d->Release();
 }
 
-void IDirect3DDevice9::registerResource(IDirect3DResource9* resource) { m_resources.push_back(resource); }
+void IDirect3DDevice9::registerResource(IDirect3DResource9* resource) {
+    m_resources.push_back(resource);
+}
 
 void IDirect3DDevice9::unregisterResource(IDirect3DResource9* resource) {
-    m_resources.erase(std::remove(m_resources.begin(), m_resources.end(), resource), m_resources.end());
+    m_resources.erase(std::remove(m_resources.begin(), m_resources.end(), resource),
+                      m_resources.end());
 }
 
 std::size_t IDirect3DDevice9::liveDefaultResources() const {
-    return static_cast<std::size_t>(std::count_if(m_resources.begin(), m_resources.end(), [](IDirect3DResource9* r) {
-        return r->pool() == D3DPOOL_DEFAULT && r->publicReferences() > 0;
-    }));
+    return static_cast<std::size_t>(
+        std::count_if(m_resources.begin(), m_resources.end(), [](IDirect3DResource9* r) {
+            return r->pool() == D3DPOOL_DEFAULT && r->publicReferences() > 0;
+        }));
 }
 
 std::uint64_t IDirect3DDevice9::defaultPoolBytes() const {
     std::uint64_t total = 0;
     for (IDirect3DResource9* r : m_resources) {
-        if (r->pool() == D3DPOOL_DEFAULT && r->role() == ResourceRole::Created) total += r->memoryBytes();
+        if (r->pool() == D3DPOOL_DEFAULT && r->role() == ResourceRole::Created)
+            total += r->memoryBytes();
     }
     return total;
 }
@@ -121,20 +129,23 @@ HRESULT IDirect3DDevice9::SetDialogBoxMode(BOOL /*bEnableDialogs*/) {
 
 // --- Resource creation ---------------------------------------------------------------
 
-HRESULT IDirect3DDevice9::checkTextureRequest(UINT width, UINT height, DWORD usage, D3DFORMAT format,
-                                              D3DPOOL pool) const {
+HRESULT IDirect3DDevice9::checkTextureRequest(UINT width, UINT height, DWORD usage,
+                                              D3DFORMAT format, D3DPOOL pool) const {
     const auto& adapter = m_d3d->description();
-    if (width == 0 || height == 0 || width > adapter.maxTextureWidth || height > adapter.maxTextureHeight) {
+    if (width == 0 || height == 0 || width > adapter.maxTextureWidth ||
+        height > adapter.maxTextureHeight) {
         return D3DERR_INVALIDCALL;
     }
-    if (!vantoro::d3d9::isColorFormat(format) || pool == D3DPOOL_SCRATCH || pool > D3DPOOL_SCRATCH) {
+    if (!vantoro::d3d9::isColorFormat(format) || pool == D3DPOOL_SCRATCH ||
+        pool > D3DPOOL_SCRATCH) {
         return D3DERR_INVALIDCALL;
     }
     const DWORD known = D3DUSAGE_RENDERTARGET | D3DUSAGE_DYNAMIC | D3DUSAGE_AUTOGENMIPMAP;
     if (usage & ~known) return D3DERR_INVALIDCALL;
     // Render targets live in DEFAULT only; managed textures cannot be dynamic;
     // mipmaps are generated for DEFAULT and MANAGED textures only.
-    if ((usage & D3DUSAGE_RENDERTARGET) && (pool != D3DPOOL_DEFAULT || (usage & D3DUSAGE_DYNAMIC))) {
+    if ((usage & D3DUSAGE_RENDERTARGET) &&
+        (pool != D3DPOOL_DEFAULT || (usage & D3DUSAGE_DYNAMIC))) {
         return D3DERR_INVALIDCALL;
     }
     if ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
@@ -142,15 +153,16 @@ HRESULT IDirect3DDevice9::checkTextureRequest(UINT width, UINT height, DWORD usa
     return D3D_OK;
 }
 
-HRESULT IDirect3DDevice9::CreateTexture(UINT Width, UINT Height, UINT /*Levels*/, DWORD Usage, D3DFORMAT Format,
-                                        D3DPOOL Pool, IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) {
+HRESULT IDirect3DDevice9::CreateTexture(UINT Width, UINT Height, UINT /*Levels*/, DWORD Usage,
+                                        D3DFORMAT Format, D3DPOOL Pool,
+                                        IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) {
     if (ppTexture == nullptr || pSharedHandle != nullptr) return D3DERR_INVALIDCALL;
     *ppTexture = nullptr;
     const HRESULT valid = checkTextureRequest(Width, Height, Usage, Format, Pool);
     if (FAILED(valid)) return valid;
-    const std::uint64_t bytes = std::uint64_t{Height} *
-                                surfacePitch(static_cast<std::int32_t>(Width),
-                                                            d3dFormatBytesPerTexel(Format));
+    const std::uint64_t bytes =
+        std::uint64_t{Height} *
+        surfacePitch(static_cast<std::int32_t>(Width), d3dFormatBytesPerTexel(Format));
     if (m_faults.refuseTextures || (Pool == D3DPOOL_DEFAULT && bytes > GetAvailableTextureMem())) {
         return D3DERR_OUTOFVIDEOMEMORY;
     }
@@ -166,10 +178,12 @@ HRESULT IDirect3DDevice9::CreateTexture(UINT Width, UINT Height, UINT /*Levels*/
 }
 
 HRESULT IDirect3DDevice9::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
-                                             IDirect3DVertexBuffer9** ppVertexBuffer, HANDLE* pSharedHandle) {
+                                             IDirect3DVertexBuffer9** ppVertexBuffer,
+                                             HANDLE* pSharedHandle) {
     if (ppVertexBuffer == nullptr || pSharedHandle != nullptr) return D3DERR_INVALIDCALL;
     *ppVertexBuffer = nullptr;
-    if (Length == 0 || Pool > D3DPOOL_SYSTEMMEM || ((Usage & D3DUSAGE_DYNAMIC) && Pool == D3DPOOL_MANAGED)) {
+    if (Length == 0 || Pool > D3DPOOL_SYSTEMMEM ||
+        ((Usage & D3DUSAGE_DYNAMIC) && Pool == D3DPOOL_MANAGED)) {
         return D3DERR_INVALIDCALL;
     }
     if (m_faults.refuseBuffers || (Pool == D3DPOOL_DEFAULT && Length > GetAvailableTextureMem())) {
@@ -179,11 +193,13 @@ HRESULT IDirect3DDevice9::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF
     return D3D_OK;
 }
 
-HRESULT IDirect3DDevice9::CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
-                                            IDirect3DIndexBuffer9** ppIndexBuffer, HANDLE* pSharedHandle) {
+HRESULT IDirect3DDevice9::CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT Format,
+                                            D3DPOOL Pool, IDirect3DIndexBuffer9** ppIndexBuffer,
+                                            HANDLE* pSharedHandle) {
     if (ppIndexBuffer == nullptr || pSharedHandle != nullptr) return D3DERR_INVALIDCALL;
     *ppIndexBuffer = nullptr;
-    if (Length == 0 || Pool > D3DPOOL_SYSTEMMEM || ((Usage & D3DUSAGE_DYNAMIC) && Pool == D3DPOOL_MANAGED) ||
+    if (Length == 0 || Pool > D3DPOOL_SYSTEMMEM ||
+        ((Usage & D3DUSAGE_DYNAMIC) && Pool == D3DPOOL_MANAGED) ||
         (Format != D3DFMT_INDEX16 && Format != D3DFMT_INDEX32)) {
         return D3DERR_INVALIDCALL;
     }
@@ -195,15 +211,17 @@ HRESULT IDirect3DDevice9::CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT 
 }
 
 HRESULT IDirect3DDevice9::CreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT Format,
-                                                    D3DMULTISAMPLE_TYPE MultiSample, DWORD /*MultisampleQuality*/,
-                                                    BOOL /*Discard*/, IDirect3DSurface9** ppSurface,
+                                                    D3DMULTISAMPLE_TYPE MultiSample,
+                                                    DWORD /*MultisampleQuality*/, BOOL /*Discard*/,
+                                                    IDirect3DSurface9** ppSurface,
                                                     HANDLE* pSharedHandle) {
     if (ppSurface == nullptr || pSharedHandle != nullptr) return D3DERR_INVALIDCALL;
     *ppSurface = nullptr;
     const auto& adapter = m_d3d->description();
     const auto& formats = adapter.depthStencilFormats;
-    if (Width == 0 || Height == 0 || Width > adapter.maxTextureWidth || Height > adapter.maxTextureHeight ||
-        MultiSample != D3DMULTISAMPLE_NONE || std::find(formats.begin(), formats.end(), Format) == formats.end()) {
+    if (Width == 0 || Height == 0 || Width > adapter.maxTextureWidth ||
+        Height > adapter.maxTextureHeight || MultiSample != D3DMULTISAMPLE_NONE ||
+        std::find(formats.begin(), formats.end(), Format) == formats.end()) {
         return D3DERR_INVALIDCALL;
     }
     D3DSURFACE_DESC desc;

@@ -26,8 +26,8 @@ enum class CooperativeLevel : std::uint8_t { Operational, Lost, NotReset };
 
 // Faults a test may inject into a device.
 struct DeviceFaults {
-    bool refuseTextures = false;      // CreateTexture answers OUTOFVIDEOMEMORY
-    bool refuseBuffers = false;       // CreateVertexBuffer / CreateIndexBuffer likewise
+    bool refuseTextures = false;         // CreateTexture answers OUTOFVIDEOMEMORY
+    bool refuseBuffers = false;          // CreateVertexBuffer / CreateIndexBuffer likewise
     HRESULT nextPresentResult = D3D_OK;  // answered once by the next Present, if a failure
 };
 
@@ -47,14 +47,15 @@ public:
     HRESULT GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE Type,
                           IDirect3DSurface9** ppBackBuffer);
 
-    HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
-                          IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle);
+    HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format,
+                          D3DPOOL Pool, IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle);
     HRESULT CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
                                IDirect3DVertexBuffer9** ppVertexBuffer, HANDLE* pSharedHandle);
     HRESULT CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
                               IDirect3DIndexBuffer9** ppIndexBuffer, HANDLE* pSharedHandle);
-    HRESULT CreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DMULTISAMPLE_TYPE MultiSample,
-                                      DWORD MultisampleQuality, BOOL Discard, IDirect3DSurface9** ppSurface,
+    HRESULT CreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT Format,
+                                      D3DMULTISAMPLE_TYPE MultiSample, DWORD MultisampleQuality,
+                                      BOOL Discard, IDirect3DSurface9** ppSurface,
                                       HANDLE* pSharedHandle);
 
     HRESULT SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRenderTarget);
@@ -66,7 +67,8 @@ public:
 
     HRESULT BeginScene();
     HRESULT EndScene();
-    HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil);
+    HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z,
+                  DWORD Stencil);
 
     HRESULT SetRenderState(D3DRENDERSTATETYPE State, DWORD Value);
     HRESULT GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue);
@@ -80,12 +82,13 @@ public:
     HRESULT SetFVF(DWORD FVF);
     HRESULT GetFVF(DWORD* pFVF);
     HRESULT SetVertexShader(const void* pShader);  // only "no shader" (null) is accepted
-    HRESULT SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
-                            UINT Stride);
+    HRESULT SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData,
+                            UINT OffsetInBytes, UINT Stride);
     HRESULT SetIndices(IDirect3DIndexBuffer9* pIndexData);
     HRESULT DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount);
-    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, std::int32_t BaseVertexIndex, UINT MinVertexIndex,
-                                 UINT NumVertices, UINT startIndex, UINT primCount);
+    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, std::int32_t BaseVertexIndex,
+                                 UINT MinVertexIndex, UINT NumVertices, UINT startIndex,
+                                 UINT primCount);
 
     // --- Stand-in controls, for tests -------------------------------------------
     // The device loses the display (Present answers DEVICELOST) ...
@@ -128,10 +131,11 @@ private:
     void resetViewport();
     bool operational() const { return m_level == vantoro::d3d9::CooperativeLevel::Operational; }
     std::uint64_t defaultPoolBytes() const;
-    HRESULT checkTextureRequest(UINT width, UINT height, DWORD usage, D3DFORMAT format, D3DPOOL pool) const;
+    HRESULT checkTextureRequest(UINT width, UINT height, DWORD usage, D3DFORMAT format,
+                                D3DPOOL pool) const;
     vantoro::d3d9::PipelineSetup pipeline();
-    HRESULT fetchVertices(D3DPRIMITIVETYPE type, UINT count, std::int32_t base, UINT startIndex, bool indexed,
-                          std::vector<vantoro::d3d9::RasterVertex>& out) const;
+    HRESULT fetchVertices(D3DPRIMITIVETYPE type, UINT count, std::int32_t base, UINT startIndex,
+                          bool indexed, std::vector<vantoro::d3d9::RasterVertex>& out) const;
 
     IDirect3D9* m_d3d;
     D3DPRESENT_PARAMETERS m_params;

@@ -13,13 +13,15 @@ HRESULT IDirect3DDevice9::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue
     return D3D_OK;
 }
 
-HRESULT IDirect3DDevice9::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) {
+HRESULT IDirect3DDevice9::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
+                                               DWORD Value) {
     if (Stage >= kTextureStageCount || Type >= kTextureStageStateCount) return D3DERR_INVALIDCALL;
     m_states.stage[Stage][Type] = Value;
     return D3D_OK;
 }
 
-HRESULT IDirect3DDevice9::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) {
+HRESULT IDirect3DDevice9::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
+                                               DWORD* pValue) {
     if (Stage >= kTextureStageCount || Type >= kTextureStageStateCount || pValue == nullptr) {
         return D3DERR_INVALIDCALL;
     }
@@ -34,7 +36,8 @@ HRESULT IDirect3DDevice9::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Typ
 }
 
 HRESULT IDirect3DDevice9::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) {
-    if (Sampler >= kSamplerCount || Type >= kSamplerStateCount || pValue == nullptr) return D3DERR_INVALIDCALL;
+    if (Sampler >= kSamplerCount || Type >= kSamplerStateCount || pValue == nullptr)
+        return D3DERR_INVALIDCALL;
     *pValue = m_states.sampler[Sampler][Type];
     return D3D_OK;
 }
@@ -52,9 +55,11 @@ HRESULT IDirect3DDevice9::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppText
     return D3D_OK;
 }
 
-HRESULT IDirect3DDevice9::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRenderTarget) {
+HRESULT IDirect3DDevice9::SetRenderTarget(DWORD RenderTargetIndex,
+                                          IDirect3DSurface9* pRenderTarget) {
     // One render target; it must be a surface made for rendering.
-    if (RenderTargetIndex != 0 || pRenderTarget == nullptr || !(pRenderTarget->usage() & D3DUSAGE_RENDERTARGET)) {
+    if (RenderTargetIndex != 0 || pRenderTarget == nullptr ||
+        !(pRenderTarget->usage() & D3DUSAGE_RENDERTARGET)) {
         return D3DERR_INVALIDCALL;
     }
     bind(m_renderTarget, pRenderTarget);
@@ -62,7 +67,8 @@ HRESULT IDirect3DDevice9::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurf
     return D3D_OK;
 }
 
-HRESULT IDirect3DDevice9::GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** ppRenderTarget) {
+HRESULT IDirect3DDevice9::GetRenderTarget(DWORD RenderTargetIndex,
+                                          IDirect3DSurface9** ppRenderTarget) {
     if (ppRenderTarget == nullptr) return D3DERR_INVALIDCALL;
     *ppRenderTarget = nullptr;
     if (RenderTargetIndex != 0) return D3DERR_INVALIDCALL;
@@ -73,7 +79,8 @@ HRESULT IDirect3DDevice9::GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurf
 }
 
 HRESULT IDirect3DDevice9::SetDepthStencilSurface(IDirect3DSurface9* pNewZStencil) {
-    if (pNewZStencil != nullptr && !(pNewZStencil->usage() & D3DUSAGE_DEPTHSTENCIL)) return D3DERR_INVALIDCALL;
+    if (pNewZStencil != nullptr && !(pNewZStencil->usage() & D3DUSAGE_DEPTHSTENCIL))
+        return D3DERR_INVALIDCALL;
     bind(m_depthStencil, pNewZStencil);
     return D3D_OK;
 }
@@ -86,7 +93,8 @@ HRESULT IDirect3DDevice9::GetDepthStencilSurface(IDirect3DSurface9** ppZStencilS
     return D3D_OK;
 }
 
-HRESULT IDirect3DDevice9::GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE /*Type*/,
+HRESULT IDirect3DDevice9::GetBackBuffer(UINT iSwapChain, UINT iBackBuffer,
+                                        D3DBACKBUFFER_TYPE /*Type*/,
                                         IDirect3DSurface9** ppBackBuffer) {
     if (ppBackBuffer == nullptr) return D3DERR_INVALIDCALL;
     *ppBackBuffer = nullptr;
@@ -101,7 +109,8 @@ HRESULT IDirect3DDevice9::SetViewport(const D3DVIEWPORT9* pViewport) {
     const auto target = m_renderTarget->view();
     const std::uint64_t right = std::uint64_t{pViewport->X} + pViewport->Width;
     const std::uint64_t bottom = std::uint64_t{pViewport->Y} + pViewport->Height;
-    if (pViewport->Width == 0 || pViewport->Height == 0 || right > static_cast<std::uint64_t>(target.width) ||
+    if (pViewport->Width == 0 || pViewport->Height == 0 ||
+        right > static_cast<std::uint64_t>(target.width) ||
         bottom > static_cast<std::uint64_t>(target.height)) {
         return D3DERR_INVALIDCALL;
     }

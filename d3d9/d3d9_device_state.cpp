@@ -73,8 +73,8 @@ DeviceStates defaultDeviceStates(bool autoDepthStencil) {
     return s;
 }
 
-PipelineSetup pipelineFromStates(const DeviceStates& states, const SurfaceView& target, const ClipRect& clip,
-                                 const SurfaceView& texture) {
+PipelineSetup pipelineFromStates(const DeviceStates& states, const SurfaceView& target,
+                                 const ClipRect& clip, const SurfaceView& texture) {
     const auto& rs = states.render;
     const auto& ts = states.stage[0];
     const auto& ss = states.sampler[0];
@@ -84,14 +84,22 @@ PipelineSetup pipelineFromStates(const DeviceStates& states, const SurfaceView& 
     p.texture = texture;
     p.sampler = SamplerSetup{ss[D3DSAMP_MAGFILTER], ss[D3DSAMP_MINFILTER], ss[D3DSAMP_ADDRESSU],
                              ss[D3DSAMP_ADDRESSV], rgbaOfColor(ss[D3DSAMP_BORDERCOLOR])};
-    p.stage = StageSetup{ts[D3DTSS_COLOROP],   ts[D3DTSS_COLORARG0], ts[D3DTSS_COLORARG1],
-                         ts[D3DTSS_COLORARG2], ts[D3DTSS_ALPHAOP],   ts[D3DTSS_ALPHAARG0],
-                         ts[D3DTSS_ALPHAARG1], ts[D3DTSS_ALPHAARG2], rgbaOfColor(rs[D3DRS_TEXTUREFACTOR]),
-                         rgbaOfColor(ts[D3DTSS_CONSTANT]), texture.bits != nullptr};
-    p.alphaTest = AlphaTestSetup{rs[D3DRS_ALPHATESTENABLE] != 0, rs[D3DRS_ALPHAFUNC], rs[D3DRS_ALPHAREF]};
-    p.blend = resolveBothAlphaFactors(BlendSetup{rs[D3DRS_ALPHABLENDENABLE] != 0, rs[D3DRS_SRCBLEND],
-                                                 rs[D3DRS_DESTBLEND], rs[D3DRS_BLENDOP],
-                                                 rgbaOfColor(rs[D3DRS_BLENDFACTOR])});
+    p.stage = StageSetup{ts[D3DTSS_COLOROP],
+                         ts[D3DTSS_COLORARG0],
+                         ts[D3DTSS_COLORARG1],
+                         ts[D3DTSS_COLORARG2],
+                         ts[D3DTSS_ALPHAOP],
+                         ts[D3DTSS_ALPHAARG0],
+                         ts[D3DTSS_ALPHAARG1],
+                         ts[D3DTSS_ALPHAARG2],
+                         rgbaOfColor(rs[D3DRS_TEXTUREFACTOR]),
+                         rgbaOfColor(ts[D3DTSS_CONSTANT]),
+                         texture.bits != nullptr};
+    p.alphaTest =
+        AlphaTestSetup{rs[D3DRS_ALPHATESTENABLE] != 0, rs[D3DRS_ALPHAFUNC], rs[D3DRS_ALPHAREF]};
+    p.blend = resolveBothAlphaFactors(
+        BlendSetup{rs[D3DRS_ALPHABLENDENABLE] != 0, rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND],
+                   rs[D3DRS_BLENDOP], rgbaOfColor(rs[D3DRS_BLENDFACTOR])});
     p.cullMode = rs[D3DRS_CULLMODE];
     p.flatShading = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
     p.lastPixel = rs[D3DRS_LASTPIXEL] != 0;

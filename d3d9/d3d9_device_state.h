@@ -22,7 +22,7 @@ DeviceStates defaultDeviceStates(bool autoDepthStencil);
 // What a draw into `target` with stage 0 reading `texture` (bits null for
 // none) does under these states. Texture stage 1 and above are taken as
 // disabled (their default), as nothing here enables them.
-PipelineSetup pipelineFromStates(const DeviceStates& states, const SurfaceView& target, const ClipRect& clip,
-                                 const SurfaceView& texture);
+PipelineSetup pipelineFromStates(const DeviceStates& states, const SurfaceView& target,
+                                 const ClipRect& clip, const SurfaceView& texture);
 
 }  // namespace vantoro::d3d9

@@ -126,7 +126,8 @@ private:
 
     // The texels the windows cover, decoded into per-channel arrays.
     VANTORO_LANE_INLINE void decodeWindows(const std::uint8_t* src) {
-        const std::uint8_t* from = src + static_cast<std::ptrdiff_t>(m_job.decodedFirst) * sizeof(SrcRaw);
+        const std::uint8_t* from =
+            src + static_cast<std::ptrdiff_t>(m_job.decodedFirst) * sizeof(SrcRaw);
         for (std::int32_t x = 0; x < m_job.decodedCount; x += N) {
             const UInts raws = V::template loadRaws<SrcRaw>(from + x * sizeof(SrcRaw),
                                                             std::min(N, m_job.decodedCount - x));
@@ -176,14 +177,15 @@ private:
 
     // lerpRgba between the two rows, then modulateTexel where the stage
     // modulates.
-    VANTORO_LANE_INLINE Floats sample(const float* const top[4], const float* const bottom[4], std::int32_t b,
-                                      std::size_t c, float g, float f) const {
-        const Floats v = V::template load<Floats>(top[c] + b) * g + V::template load<Floats>(bottom[c] + b) * f;
+    VANTORO_LANE_INLINE Floats sample(const float* const top[4], const float* const bottom[4],
+                                      std::int32_t b, std::size_t c, float g, float f) const {
+        const Floats v =
+            V::template load<Floats>(top[c] + b) * g + V::template load<Floats>(bottom[c] + b) * f;
         return m_job.modulate ? v * m_diffuse[c] : v;
     }
 
-    VANTORO_LANE_INLINE void shadeRow(const float* const top[4], const float* const bottom[4], float f,
-                                      std::uint8_t* dst) const {
+    VANTORO_LANE_INLINE void shadeRow(const float* const top[4], const float* const bottom[4],
+                                      float f, std::uint8_t* dst) const {
         const float g = 1.0f - f;
         const std::int32_t width = m_job.pixels.right - m_job.pixels.left;
         for (std::int32_t b = 0; b < width; b += N, dst += N * sizeof(DstRaw)) {
@@ -201,18 +203,21 @@ private:
     // colour where its alpha is 1, otherwise s * a + d * (1 - a) in every
     // channel (the same bytes where a is 1: d * 0 adds nothing). Failing
     // lanes keep their pixel untouched.
-    VANTORO_LANE_INLINE void finishBlock(const Channels& s, Ints pass, const BlockNeeds& needs, std::uint8_t* dst,
-                                         int count) const {
+    VANTORO_LANE_INLINE void finishBlock(const Channels& s, Ints pass, const BlockNeeds& needs,
+                                         std::uint8_t* dst, int count) const {
         if (!needs.anyBlend) {
             const UInts raws = V::encode({s[0], s[1], s[2], V::splat(1.0f)}, m_dest);
             V::template storeRaws<DstRaw>(
-                dst, needs.allPass ? raws : (pass ? raws : V::template loadRaws<DstRaw>(dst, count)), count);
+                dst,
+                needs.allPass ? raws : (pass ? raws : V::template loadRaws<DstRaw>(dst, count)),
+                count);
             return;
         }
         const UInts old = V::template loadRaws<DstRaw>(dst, count);
         const Floats fd = 1.0f - s[3];
         Channels out;
-        for (std::size_t c = 0; c < 4; ++c) out[c] = s[c] * s[3] + V::decodeChannel(old, m_dest, c) * fd;
+        for (std::size_t c = 0; c < 4; ++c)
+            out[c] = s[c] * s[3] + V::decodeChannel(old, m_dest, c) * fd;
         V::template storeRaws<DstRaw>(dst, pass ? V::encode(out, m_dest) : old, count);
     }
 
@@ -229,20 +234,30 @@ private:
 template <int N>
 VANTORO_LANE_INLINE void drawLanesWith(const LaneJob& job) {
     if (job.source.bytes == 4) {
-        if (job.dest.bytes == 4) LaneKernel<N, std::uint32_t, std::uint32_t>(job).draw();
-        else LaneKernel<N, std::uint32_t, std::uint16_t>(job).draw();
+        if (job.dest.bytes == 4)
+            LaneKernel<N, std::uint32_t, std::uint32_t>(job).draw();
+        else
+            LaneKernel<N, std::uint32_t, std::uint16_t>(job).draw();
     } else {
-        if (job.dest.bytes == 4) LaneKernel<N, std::uint16_t, std::uint32_t>(job).draw();
-        else LaneKernel<N, std::uint16_t, std::uint16_t>(job).draw();
+        if (job.dest.bytes == 4)
+            LaneKernel<N, std::uint16_t, std::uint32_t>(job).draw();
+        else
+            LaneKernel<N, std::uint16_t, std::uint16_t>(job).draw();
     }
 }
 
 #undef VANTORO_LANE_INLINE
 
 // One build per instruction set, each with vectors of its register width.
-__attribute__((target("arch=x86-64-v4"))) void drawLanes16(const LaneJob& job) { drawLanesWith<16>(job); }
-__attribute__((target("avx2"))) void drawLanes8(const LaneJob& job) { drawLanesWith<8>(job); }
-void drawLanes4(const LaneJob& job) { drawLanesWith<4>(job); }
+__attribute__((target("arch=x86-64-v4"))) void drawLanes16(const LaneJob& job) {
+    drawLanesWith<16>(job);
+}
+__attribute__((target("avx2"))) void drawLanes8(const LaneJob& job) {
+    drawLanesWith<8>(job);
+}
+void drawLanes4(const LaneJob& job) {
+    drawLanesWith<4>(job);
+}
 
 int widestLanes() {
     static const int widest = [] {
@@ -256,14 +271,23 @@ int widestLanes() {
 
 std::atomic<int> g_lanes{0};  // 0: the processor's widest
 
-bool readsAsLanes(const LaneFormat& f) { return f.bytes == 2 || f.bytes == 4; }
+bool readsAsLanes(const LaneFormat& f) {
+    return f.bytes == 2 || f.bytes == 4;
+}
 
 // The column arrays of a job, padded to whole blocks of `lanes`; windows of
 // 2 * lanes texels where the width has variable shuffles.
 struct LaneColumns {
     LaneColumns(const FastPathJob& job, std::int32_t lanes, std::int32_t padded, std::int32_t bytes)
-        : offset0(padded), offset1(padded), border0(padded), border1(padded), weight0(padded, 1.0f),
-          weight1(padded), windows(padded / lanes, -1), window0(padded), window1(padded) {
+        : offset0(padded),
+          offset1(padded),
+          border0(padded),
+          border1(padded),
+          weight0(padded, 1.0f),
+          weight1(padded),
+          windows(padded / lanes, -1),
+          window0(padded),
+          window1(padded) {
         const std::int32_t width = job.pixels.right - job.pixels.left;
         for (std::int32_t i = 0; i < width; ++i) {
             const AxisTap& u = job.columnTaps[i];
@@ -274,11 +298,13 @@ struct LaneColumns {
             weight0[i] = 1.0f - u.f;  // as lerpRgba forms it
             weight1[i] = u.f;
         }
-        borders = std::any_of(border0.begin(), border0.end(), [](std::int32_t v) { return v != 0; }) ||
-                  std::any_of(border1.begin(), border1.end(), [](std::int32_t v) { return v != 0; });
+        borders =
+            std::any_of(border0.begin(), border0.end(), [](std::int32_t v) { return v != 0; }) ||
+            std::any_of(border1.begin(), border1.end(), [](std::int32_t v) { return v != 0; });
         if (lanes < 8) return;
         for (std::int32_t b = 0; b < width; b += lanes) {
-            placeWindow(job.columnTaps + b, std::min(lanes, width - b), 2 * lanes, job.setup->texture.width, b);
+            placeWindow(job.columnTaps + b, std::min(lanes, width - b), 2 * lanes,
+                        job.setup->texture.width, b);
         }
         std::int32_t first = job.setup->texture.width;
         std::int32_t end = 0;
@@ -294,8 +320,8 @@ struct LaneColumns {
 
     // Taps that read the border take any place; the window stays inside
     // the texture row.
-    void placeWindow(const AxisTap* taps, std::int32_t count, std::int32_t size, std::int32_t textureWidth,
-                     std::int32_t b) {
+    void placeWindow(const AxisTap* taps, std::int32_t count, std::int32_t size,
+                     std::int32_t textureWidth, std::int32_t b) {
         std::int32_t lo = textureWidth;
         std::int32_t hi = -1;
         for (std::int32_t i = 0; i < count; ++i) {
@@ -342,9 +368,15 @@ struct LaneColumns {
 
 void runLanes(const LaneJob& job, int lanes) {
     switch (lanes) {
-        case 16: drawLanes16(job); break;
-        case 8: drawLanes8(job); break;
-        default: drawLanes4(job); break;
+        case 16:
+            drawLanes16(job);
+            break;
+        case 8:
+            drawLanes8(job);
+            break;
+        default:
+            drawLanes4(job);
+            break;
     }
 }
 
@@ -374,9 +406,9 @@ bool drawBilinearSourceAlpha(const FastPathJob& job, bool modulate) {
     std::vector<float> rowStore(static_cast<std::size_t>(padded) * 8);
     std::vector<float> decoded(static_cast<std::size_t>(columns.decodedStride) * 4);
     columns.describe(lanes);
-    lanes.borders = lanes.borders || std::any_of(job.rowTaps, job.rowTaps + height, [](const AxisTap& v) {
-                        return v.i0 < 0 || v.i1 < 0;
-                    });
+    lanes.borders =
+        lanes.borders || std::any_of(job.rowTaps, job.rowTaps + height,
+                                     [](const AxisTap& v) { return v.i0 < 0 || v.i1 < 0; });
     lanes.texture = &p.texture;
     lanes.target = job.target;
     lanes.pixels = job.pixels;

@@ -23,7 +23,7 @@ struct FastPathJob {
     const AxisTap* columnTaps = nullptr;  // indexed by x - pixels.left
     const AxisTap* rowTaps = nullptr;     // indexed by y - pixels.top
     bool linear = false;
-    Rgba color;    // the clear colour, or the quad's vertex colour
+    Rgba color;  // the clear colour, or the quad's vertex colour
 };
 
 template <typename Src, typename Dst>
@@ -31,8 +31,9 @@ constexpr bool sameColourChannels() {
     constexpr TexelLayout s = Src::kLayout;
     constexpr TexelLayout d = Dst::kLayout;
     auto same = [](ChannelBits a, ChannelBits b) { return a.shift == b.shift && a.bits == b.bits; };
-    return s.bytes == d.bytes && same(s.r, d.r) && same(s.g, d.g) && same(s.b, d.b) && !s.colorReadsZero &&
-           !d.colorReadsZero && (s.a.bits == 0 || d.a.bits == 0 || same(s.a, d.a));
+    return s.bytes == d.bytes && same(s.r, d.r) && same(s.g, d.g) && same(s.b, d.b) &&
+           !s.colorReadsZero && !d.colorReadsZero &&
+           (s.a.bits == 0 || d.a.bits == 0 || same(s.a, d.a));
 }
 
 // Src texel stored as Dst: decode then encode, as the general path does.
@@ -72,7 +73,8 @@ void fillKernel(const FastPathJob& job) {
     const std::size_t rowBytes = static_cast<std::size_t>(r.right - r.left) * Dst::kBytes;
     std::uint8_t* first = t.at(r.left, r.top);
     for (std::int32_t x = 0; x < r.right - r.left; ++x) Dst::store(first + x * Dst::kBytes, value);
-    for (std::int32_t y = r.top + 1; y < r.bottom; ++y) std::memcpy(t.at(r.left, y), first, rowBytes);
+    for (std::int32_t y = r.top + 1; y < r.bottom; ++y)
+        std::memcpy(t.at(r.left, y), first, rowBytes);
 }
 
 // Whether the column taps step one texel to the right from the first.
@@ -88,23 +90,26 @@ inline bool tapsAreContiguous(const FastPathJob& job) {
 // source row straight through (a loop the compiler can vectorise); the
 // same texels either way.
 template <typename Src, typename Dst>
-void convertRow(std::uint8_t* dst, const std::uint8_t* src, const AxisTap* columns, std::int32_t width,
-                bool contiguous) {
+void convertRow(std::uint8_t* dst, const std::uint8_t* src, const AxisTap* columns,
+                std::int32_t width, bool contiguous) {
     if constexpr (std::is_same_v<Src, Dst> && Src::kSpareBits == 0) {
         if (contiguous) {
-            std::memcpy(dst, src + columns[0].i0 * Src::kBytes, static_cast<std::size_t>(width) * Src::kBytes);
+            std::memcpy(dst, src + columns[0].i0 * Src::kBytes,
+                        static_cast<std::size_t>(width) * Src::kBytes);
             return;
         }
     }
     if (contiguous) {
         const std::uint8_t* from = src + columns[0].i0 * Src::kBytes;
         for (std::int32_t i = 0; i < width; ++i) {
-            Dst::store(dst + i * Dst::kBytes, convertTexel<Src, Dst>(Src::load(from + i * Src::kBytes)));
+            Dst::store(dst + i * Dst::kBytes,
+                       convertTexel<Src, Dst>(Src::load(from + i * Src::kBytes)));
         }
         return;
     }
     for (std::int32_t i = 0; i < width; ++i) {
-        Dst::store(dst + i * Dst::kBytes, convertTexel<Src, Dst>(Src::load(src + columns[i].i0 * Src::kBytes)));
+        Dst::store(dst + i * Dst::kBytes,
+                   convertTexel<Src, Dst>(Src::load(src + columns[i].i0 * Src::kBytes)));
     }
 }
 
@@ -145,8 +150,9 @@ void binaryAlphaKernel(const FastPathJob& job) {
         if (!keepOpaque) return;
         const bool contiguous = tapsAreContiguous(job);
         for (std::int32_t y = r.top; y < r.bottom; ++y) {
-            convertRow<Src, Dst>(job.target->at(r.left, y), p.texture.row(job.rowTaps[y - r.top].i0),
-                                 job.columnTaps, r.right - r.left, contiguous);
+            convertRow<Src, Dst>(job.target->at(r.left, y),
+                                 p.texture.row(job.rowTaps[y - r.top].i0), job.columnTaps,
+                                 r.right - r.left, contiguous);
         }
         return;
     }
@@ -179,14 +185,21 @@ class ModulatedTexels {
 public:
     explicit ModulatedTexels(const Rgba& diffuse)
         : m_base(static_cast<std::uint32_t>(Dst::encode(Rgba{0.0f, 0.0f, 0.0f, 1.0f}))) {
-        fillChannel(m_red, Src::kLayout.r, Dst::kLayout.r, [&](float t) { return Rgba{t * diffuse.r, 0, 0, 0}; });
-        fillChannel(m_green, Src::kLayout.g, Dst::kLayout.g, [&](float t) { return Rgba{0, t * diffuse.g, 0, 0}; });
-        fillChannel(m_blue, Src::kLayout.b, Dst::kLayout.b, [&](float t) { return Rgba{0, 0, t * diffuse.b, 0}; });
+        fillChannel(m_red, Src::kLayout.r, Dst::kLayout.r, [&](float t) {
+            return Rgba{t * diffuse.r, 0, 0, 0};
+        });
+        fillChannel(m_green, Src::kLayout.g, Dst::kLayout.g, [&](float t) {
+            return Rgba{0, t * diffuse.g, 0, 0};
+        });
+        fillChannel(m_blue, Src::kLayout.b, Dst::kLayout.b, [&](float t) {
+            return Rgba{0, 0, t * diffuse.b, 0};
+        });
     }
 
     typename Dst::Raw operator()(typename Src::Raw raw) const {
         constexpr TexelLayout s = Src::kLayout;
-        return static_cast<typename Dst::Raw>(m_base | m_red[(raw >> s.r.shift) & channelMask(s.r)] |
+        return static_cast<typename Dst::Raw>(m_base |
+                                              m_red[(raw >> s.r.shift) & channelMask(s.r)] |
                                               m_green[(raw >> s.g.shift) & channelMask(s.g)] |
                                               m_blue[(raw >> s.b.shift) & channelMask(s.b)]);
     }
@@ -238,7 +251,9 @@ void modulateBinaryAlphaKernel(const FastPathJob& job) {
 class AlphaTestShortcut {
 public:
     explicit AlphaTestShortcut(const AlphaTestSetup& test)
-        : m_test(test), m_passesZero(alphaTestPasses(test, 0.0f)), m_passesOne(alphaTestPasses(test, 1.0f)) {}
+        : m_test(test),
+          m_passesZero(alphaTestPasses(test, 0.0f)),
+          m_passesOne(alphaTestPasses(test, 1.0f)) {}
     bool passesZero() const { return m_passesZero; }
     bool passesOne() const { return m_passesOne; }
     bool passes(float alpha) const {
@@ -263,8 +278,8 @@ struct GeneralShading {
     static constexpr bool kModulates = false;
 
     template <typename Dst>
-    static void finish(const PipelineSetup& p, const AlphaTestShortcut& /*test*/, std::uint8_t* at, const Rgba& texel,
-                       const Rgba& diffuse) {
+    static void finish(const PipelineSetup& p, const AlphaTestShortcut& /*test*/, std::uint8_t* at,
+                       const Rgba& texel, const Rgba& diffuse) {
         finishPixelAs<Dst>(p, at, texel, diffuse);
     }
 };
@@ -278,8 +293,8 @@ struct SourceAlphaShading {
     static constexpr bool kModulates = false;
 
     template <typename Dst>
-    static void finish(const PipelineSetup& /*p*/, const AlphaTestShortcut& test, std::uint8_t* at, const Rgba& s,
-                       const Rgba& /*diffuse*/) {
+    static void finish(const PipelineSetup& /*p*/, const AlphaTestShortcut& test, std::uint8_t* at,
+                       const Rgba& s, const Rgba& /*diffuse*/) {
         if (s.a == 1.0f) {
             // The target's share is d * 0 = 0 (its channels are finite), so
             // the sums below are the source's own channels; writing clamps
@@ -302,8 +317,8 @@ struct ModulateSourceAlphaShading {
     static constexpr bool kModulates = true;
 
     template <typename Dst>
-    static void finish(const PipelineSetup& p, const AlphaTestShortcut& test, std::uint8_t* at, const Rgba& texel,
-                       const Rgba& diffuse) {
+    static void finish(const PipelineSetup& p, const AlphaTestShortcut& test, std::uint8_t* at,
+                       const Rgba& texel, const Rgba& diffuse) {
         SourceAlphaShading::finish<Dst>(p, test, at, modulateTexel(texel, diffuse), diffuse);
     }
 };
@@ -316,7 +331,8 @@ struct ModulateSourceAlphaShading {
 template <typename Src>
 class FilteredRows {
 public:
-    FilteredRows(const SurfaceView& texture, const AxisTap* columns, std::int32_t width, const Rgba& border)
+    FilteredRows(const SurfaceView& texture, const AxisTap* columns, std::int32_t width,
+                 const Rgba& border)
         : m_texture(texture), m_columns(columns), m_width(width), m_border(border) {
         for (Slot& slot : m_slots) slot.texels.resize(static_cast<std::size_t>(width));
         // The texture columns the taps read (-1, the border, aside).
@@ -367,7 +383,8 @@ private:
         Slot& slot = m_slots[0].row == keep ? m_slots[1] : m_slots[0];
         slot.row = row;
         const std::int32_t count = std::max(m_end - m_first, 0);
-        for (std::int32_t x = 0; x < count; ++x) m_decoded[x] = fetchTexelAs<Src>(m_texture, m_first + x, row, m_border);
+        for (std::int32_t x = 0; x < count; ++x)
+            m_decoded[x] = fetchTexelAs<Src>(m_texture, m_first + x, row, m_border);
         m_decoded[count] = m_border;
         const auto texel = [&](std::int32_t x) { return m_decoded[x < 0 ? count : x - m_first]; };
         for (std::int32_t i = 0; i < m_width; ++i) {
@@ -413,7 +430,8 @@ template <typename Src, typename Dst, typename Shading>
                 if constexpr (Shading::kAlphaFollowsSample) {
                     if (top[i].a == 0.0f && bottom[i].a == 0.0f && !test.passesZero()) continue;
                 }
-                Shading::template finish<Dst>(p, test, dst, lerpRgba(top[i], bottom[i], tv.f), color);
+                Shading::template finish<Dst>(p, test, dst, lerpRgba(top[i], bottom[i], tv.f),
+                                              color);
             }
         }
         return;

@@ -56,7 +56,8 @@ constexpr bool decodesLikeTheTables() {
         const Reciprocal k = reciprocalOf(bits);
         for (std::uint32_t c = 0; c < (1u << bits); ++c) {
             const float x = static_cast<float>(c);
-            if (x * k.high + x * k.low != kUnormTables[static_cast<std::size_t>(bits)][c]) return false;
+            if (x * k.high + x * k.low != kUnormTables[static_cast<std::size_t>(bits)][c])
+                return false;
         }
     }
     return true;
@@ -114,14 +115,29 @@ inline LaneTest laneTestOf(const AlphaTestSetup& test) {
     if (!test.enabled) return LaneTest{};
     LaneTest t{static_cast<float>(test.ref & 0xFF) / 255.0f, false, false, false, false};
     switch (test.func) {
-        case D3DCMP_NEVER: break;
-        case D3DCMP_LESS: t.less = true; break;
-        case D3DCMP_EQUAL: t.equal = true; break;
-        case D3DCMP_LESSEQUAL: t.less = t.equal = true; break;
-        case D3DCMP_GREATER: t.greater = true; break;
-        case D3DCMP_NOTEQUAL: t.equal = t.invert = true; break;
-        case D3DCMP_GREATEREQUAL: t.greater = t.equal = true; break;
-        default: t.invert = true; break;  // ALWAYS
+        case D3DCMP_NEVER:
+            break;
+        case D3DCMP_LESS:
+            t.less = true;
+            break;
+        case D3DCMP_EQUAL:
+            t.equal = true;
+            break;
+        case D3DCMP_LESSEQUAL:
+            t.less = t.equal = true;
+            break;
+        case D3DCMP_GREATER:
+            t.greater = true;
+            break;
+        case D3DCMP_NOTEQUAL:
+            t.equal = t.invert = true;
+            break;
+        case D3DCMP_GREATEREQUAL:
+            t.greater = t.equal = true;
+            break;
+        default:
+            t.invert = true;
+            break;  // ALWAYS
     }
     return t;
 }
@@ -140,14 +156,14 @@ struct BlockNeeds {
 template <int N>
 struct VectorTypes;
 
-#define VANTORO_VECTOR_TYPES(N)                                                   \
-    template <>                                                                   \
-    struct VectorTypes<N> {                                                       \
-        typedef float Floats __attribute__((vector_size(4 * (N))));               \
-        typedef std::int32_t Ints __attribute__((vector_size(4 * (N))));          \
-        typedef std::uint32_t UInts __attribute__((vector_size(4 * (N))));        \
-        typedef std::uint16_t Shorts __attribute__((vector_size(2 * (N))));       \
-        }
+#define VANTORO_VECTOR_TYPES(N)                                             \
+    template <>                                                             \
+    struct VectorTypes<N> {                                                 \
+        typedef float Floats __attribute__((vector_size(4 * (N))));         \
+        typedef std::int32_t Ints __attribute__((vector_size(4 * (N))));    \
+        typedef std::uint32_t UInts __attribute__((vector_size(4 * (N))));  \
+        typedef std::uint16_t Shorts __attribute__((vector_size(2 * (N)))); \
+    }
 VANTORO_VECTOR_TYPES(4);
 VANTORO_VECTOR_TYPES(8);
 VANTORO_VECTOR_TYPES(16);
@@ -166,11 +182,15 @@ struct Vectors {
     VANTORO_LANE_INLINE static Vector splatOf(T v, std::index_sequence<I...>) {
         return Vector{(static_cast<void>(I), v)...};
     }
-    VANTORO_LANE_INLINE static Floats splat(float v) { return splatOf<Floats>(v, std::make_index_sequence<N>()); }
+    VANTORO_LANE_INLINE static Floats splat(float v) {
+        return splatOf<Floats>(v, std::make_index_sequence<N>());
+    }
     VANTORO_LANE_INLINE static UInts splatU(std::uint32_t v) {
         return splatOf<UInts>(v, std::make_index_sequence<N>());
     }
-    VANTORO_LANE_INLINE static Ints splatI(std::int32_t v) { return splatOf<Ints>(v, std::make_index_sequence<N>()); }
+    VANTORO_LANE_INLINE static Ints splatI(std::int32_t v) {
+        return splatOf<Ints>(v, std::make_index_sequence<N>());
+    }
 
     template <typename Vector, typename T>
     VANTORO_LANE_INLINE static Vector load(const T* p) {
@@ -231,7 +251,8 @@ struct Vectors {
     }
 
     template <typename Raw>
-    VANTORO_LANE_INLINE static UInts gatherRaws(const std::uint8_t* row, const std::int32_t* offsets) {
+    VANTORO_LANE_INLINE static UInts gatherRaws(const std::uint8_t* row,
+                                                const std::int32_t* offsets) {
         UInts v;
         for (int l = 0; l < N; ++l) {
             Raw raw;
@@ -291,8 +312,11 @@ struct Vectors {
     // alphaTestPasses per lane for a LaneTest in lanes.
     struct Test {
         VANTORO_LANE_INLINE explicit Test(const LaneTest& t)
-            : ref(splat(t.ref)), less(splatI(t.less ? -1 : 0)), equal(splatI(t.equal ? -1 : 0)),
-              greater(splatI(t.greater ? -1 : 0)), invert(splatI(t.invert ? -1 : 0)) {}
+            : ref(splat(t.ref)),
+              less(splatI(t.less ? -1 : 0)),
+              equal(splatI(t.equal ? -1 : 0)),
+              greater(splatI(t.greater ? -1 : 0)),
+              invert(splatI(t.invert ? -1 : 0)) {}
         VANTORO_LANE_INLINE Ints operator()(Floats a) const {
             return (((a < ref) & less) | ((a == ref) & equal) | ((a > ref) & greater)) ^ invert;
         }

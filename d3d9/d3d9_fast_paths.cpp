@@ -96,8 +96,8 @@ const std::vector<Entry>& table() {
 
 Kernel lookup(const FastPathKey& key) {
     const auto& t = table();
-    const auto it = std::lower_bound(t.begin(), t.end(), key,
-                                     [](const Entry& e, const FastPathKey& k) { return e.key < k; });
+    const auto it = std::lower_bound(
+        t.begin(), t.end(), key, [](const Entry& e, const FastPathKey& k) { return e.key < k; });
     if (it == t.end() || key < it->key) return nullptr;
     return it->kernel;
 }
@@ -117,7 +117,8 @@ bool sameVertex(const RasterVertex& a, const RasterVertex& b) {
 
 // The four corners of two triangles that share exactly two vertices, lying
 // on a diagonal (triangles sharing a side would overlap).
-std::optional<std::array<RasterVertex, 4>> quadCorners(const RasterVertex* t0, const RasterVertex* t1) {
+std::optional<std::array<RasterVertex, 4>> quadCorners(const RasterVertex* t0,
+                                                       const RasterVertex* t1) {
     std::array<RasterVertex, 4> corners{t0[0], t0[1], t0[2], {}};
     std::array<int, 3> shared{};
     int sharedCount = 0;
@@ -137,14 +138,17 @@ std::optional<std::array<RasterVertex, 4>> quadCorners(const RasterVertex* t0, c
     return corners;
 }
 
-std::optional<AxisAlignedQuad> matchQuad(const RasterVertex* t0, const RasterVertex* t1, DWORD cullMode) {
-    if (isCulled(t0[0], t0[1], t0[2], cullMode) || isCulled(t1[0], t1[1], t1[2], cullMode)) return std::nullopt;
+std::optional<AxisAlignedQuad> matchQuad(const RasterVertex* t0, const RasterVertex* t1,
+                                         DWORD cullMode) {
+    if (isCulled(t0[0], t0[1], t0[2], cullMode) || isCulled(t1[0], t1[1], t1[2], cullMode))
+        return std::nullopt;
     const auto corners = quadCorners(t0, t1);
     if (!corners) return std::nullopt;
     const RasterVertex& c0 = (*corners)[0];
     AxisAlignedQuad q{c0.x, c0.x, c0.y, c0.y, c0.u, c0.u, c0.v, c0.v, c0.diffuse};
     for (const RasterVertex& c : *corners) {
-        if (!std::isfinite(c.x) || !std::isfinite(c.y) || !std::isfinite(c.u) || !std::isfinite(c.v)) {
+        if (!std::isfinite(c.x) || !std::isfinite(c.y) || !std::isfinite(c.u) ||
+            !std::isfinite(c.v)) {
             return std::nullopt;
         }
         if (c.x < q.left) q.left = c.x, q.uLeft = c.u;
@@ -160,9 +164,10 @@ std::optional<AxisAlignedQuad> matchQuad(const RasterVertex* t0, const RasterVer
         const bool onTop = c.y == q.top;
         if (!onLeft && c.x != q.right) return std::nullopt;
         if (!onTop && c.y != q.bottom) return std::nullopt;
-        if (c.u != (onLeft ? q.uLeft : q.uRight) || c.v != (onTop ? q.vTop : q.vBottom)) return std::nullopt;
-        if (c.diffuse.r != q.diffuse.r || c.diffuse.g != q.diffuse.g || c.diffuse.b != q.diffuse.b ||
-            c.diffuse.a != q.diffuse.a) {
+        if (c.u != (onLeft ? q.uLeft : q.uRight) || c.v != (onTop ? q.vTop : q.vBottom))
+            return std::nullopt;
+        if (c.diffuse.r != q.diffuse.r || c.diffuse.g != q.diffuse.g ||
+            c.diffuse.b != q.diffuse.b || c.diffuse.a != q.diffuse.a) {
             return std::nullopt;
         }
         seen |= 1 << ((onLeft ? 0 : 1) + (onTop ? 0 : 2));
@@ -173,8 +178,8 @@ std::optional<AxisAlignedQuad> matchQuad(const RasterVertex* t0, const RasterVer
 
 // Pixel centres c with lo <= c < hi (the rectangle's left and top edges
 // are top-left edges, its right and bottom edges are not), within the clip.
-bool coveredSpan(double lo, double hi, std::int32_t clipLo, std::int32_t clipHi, std::int32_t& first,
-                 std::int32_t& end) {
+bool coveredSpan(double lo, double hi, std::int32_t clipLo, std::int32_t clipHi,
+                 std::int32_t& first, std::int32_t& end) {
     const double f = std::max(std::ceil(lo), static_cast<double>(clipLo));
     const double e = std::min(std::ceil(hi), static_cast<double>(clipHi));
     if (!(f < e)) return false;
@@ -183,23 +188,25 @@ bool coveredSpan(double lo, double hi, std::int32_t clipLo, std::int32_t clipHi,
     return true;
 }
 
-std::vector<AxisTap> axisTaps(std::int32_t first, std::int32_t end, double lo, double hi, double cLo,
-                              double cHi, std::int32_t size, DWORD mode, bool linear) {
+std::vector<AxisTap> axisTaps(std::int32_t first, std::int32_t end, double lo, double hi,
+                              double cLo, double cHi, std::int32_t size, DWORD mode, bool linear) {
     std::vector<AxisTap> taps;
     taps.reserve(static_cast<std::size_t>(end - first));
     const double slope = (cHi - cLo) / (hi - lo);
-    for (std::int32_t i = first; i < end; ++i) taps.push_back(axisTap(cLo + slope * (i - lo), size, mode, linear));
+    for (std::int32_t i = first; i < end; ++i)
+        taps.push_back(axisTap(cLo + slope * (i - lo), size, mode, linear));
     return taps;
 }
 
 // TexelCopy and BinaryAlphaCopy need one in-range texel per pixel.
 bool tapsAreSingleTexels(const std::vector<AxisTap>& taps) {
-    return std::all_of(taps.begin(), taps.end(), [](const AxisTap& t) { return t.f == 0.0f && t.i0 >= 0; });
+    return std::all_of(taps.begin(), taps.end(),
+                       [](const AxisTap& t) { return t.f == 0.0f && t.i0 >= 0; });
 }
 
 bool isSourceAlphaBlend(const BlendSetup& blend) {
-    return blend.enabled && blend.srcBlend == D3DBLEND_SRCALPHA && blend.destBlend == D3DBLEND_INVSRCALPHA &&
-           blend.op == D3DBLENDOP_ADD;
+    return blend.enabled && blend.srcBlend == D3DBLEND_SRCALPHA &&
+           blend.destBlend == D3DBLEND_INVSRCALPHA && blend.op == D3DBLENDOP_ADD;
 }
 
 // The texel times the vertex colour in every channel: MODULATE of TEXTURE
@@ -209,13 +216,15 @@ bool modulatesByDiffuse(const StageSetup& stage) {
         const auto isDiffuse = [](DWORD a) { return a == D3DTA_DIFFUSE || a == D3DTA_CURRENT; };
         return (a1 == D3DTA_TEXTURE && isDiffuse(a2)) || (a2 == D3DTA_TEXTURE && isDiffuse(a1));
     };
-    return stage.hasTexture && stage.colorOp == D3DTOP_MODULATE && stage.alphaOp == D3DTOP_MODULATE &&
-           texelAndDiffuse(stage.colorArg1, stage.colorArg2) && texelAndDiffuse(stage.alphaArg1, stage.alphaArg2);
+    return stage.hasTexture && stage.colorOp == D3DTOP_MODULATE &&
+           stage.alphaOp == D3DTOP_MODULATE && texelAndDiffuse(stage.colorArg1, stage.colorArg2) &&
+           texelAndDiffuse(stage.alphaArg1, stage.alphaArg2);
 }
 
 FastPathKind quadKind(const PipelineSetup& p, const Rgba& diffuse, bool singleTexels) {
     if (!stagePassesTexel(p.stage, diffuse)) {
-        if (!isSourceAlphaBlend(p.blend) || !modulatesByDiffuse(p.stage)) return FastPathKind::AxisAlignedQuad;
+        if (!isSourceAlphaBlend(p.blend) || !modulatesByDiffuse(p.stage))
+            return FastPathKind::AxisAlignedQuad;
         return singleTexels && diffuse.a == 1.0f ? FastPathKind::ModulateBinaryAlphaCopy
                                                  : FastPathKind::ModulateSourceAlphaQuad;
     }
@@ -230,11 +239,15 @@ FastPathKind quadKind(const PipelineSetup& p, const Rgba& diffuse, bool singleTe
 // binary alpha to the quads that blend any alpha, those to the general quad.
 std::optional<FastPathKind> fallbackOf(FastPathKind kind) {
     switch (kind) {
-        case FastPathKind::BinaryAlphaCopy: return FastPathKind::SourceAlphaQuad;
-        case FastPathKind::ModulateBinaryAlphaCopy: return FastPathKind::ModulateSourceAlphaQuad;
+        case FastPathKind::BinaryAlphaCopy:
+            return FastPathKind::SourceAlphaQuad;
+        case FastPathKind::ModulateBinaryAlphaCopy:
+            return FastPathKind::ModulateSourceAlphaQuad;
         case FastPathKind::AxisAlignedQuad:
-        case FastPathKind::Clear: return std::nullopt;
-        default: return FastPathKind::AxisAlignedQuad;
+        case FastPathKind::Clear:
+            return std::nullopt;
+        default:
+            return FastPathKind::AxisAlignedQuad;
     }
 }
 
@@ -248,17 +261,22 @@ bool tryQuad(const PipelineSetup& p, const RasterVertex* t0, const RasterVertex*
     const auto quad = matchQuad(t0, t1, p.cullMode);
     if (!quad) return false;
     FastPathJob job{&p, &p.target, {}, nullptr, nullptr, false, quad->diffuse};
-    if (!coveredSpan(quad->left, quad->right, p.clip.left, p.clip.right, job.pixels.left, job.pixels.right) ||
-        !coveredSpan(quad->top, quad->bottom, p.clip.top, p.clip.bottom, job.pixels.top, job.pixels.bottom)) {
+    if (!coveredSpan(quad->left, quad->right, p.clip.left, p.clip.right, job.pixels.left,
+                     job.pixels.right) ||
+        !coveredSpan(quad->top, quad->bottom, p.clip.top, p.clip.bottom, job.pixels.top,
+                     job.pixels.bottom)) {
         return true;  // nothing of it is visible
     }
     const double dudx = (quad->uRight - quad->uLeft) / (quad->right - quad->left);
     const double dvdy = (quad->vBottom - quad->vTop) / (quad->bottom - quad->top);
-    job.linear = usesLinearFilter(p.sampler, isMinified(dudx, 0.0, 0.0, dvdy, p.texture.width, p.texture.height));
-    const auto columns = axisTaps(job.pixels.left, job.pixels.right, quad->left, quad->right, quad->uLeft,
-                                  quad->uRight, p.texture.width, p.sampler.addressU, job.linear);
-    const auto rows = axisTaps(job.pixels.top, job.pixels.bottom, quad->top, quad->bottom, quad->vTop,
-                               quad->vBottom, p.texture.height, p.sampler.addressV, job.linear);
+    job.linear = usesLinearFilter(
+        p.sampler, isMinified(dudx, 0.0, 0.0, dvdy, p.texture.width, p.texture.height));
+    const auto columns =
+        axisTaps(job.pixels.left, job.pixels.right, quad->left, quad->right, quad->uLeft,
+                 quad->uRight, p.texture.width, p.sampler.addressU, job.linear);
+    const auto rows =
+        axisTaps(job.pixels.top, job.pixels.bottom, quad->top, quad->bottom, quad->vTop,
+                 quad->vBottom, p.texture.height, p.sampler.addressV, job.linear);
     const bool single = tapsAreSingleTexels(columns) && tapsAreSingleTexels(rows);
     // Bilinear weights of 0 give the one texel itself, bit for bit.
     if (single) job.linear = false;
@@ -276,11 +294,17 @@ bool tryQuad(const PipelineSetup& p, const RasterVertex* t0, const RasterVertex*
 
 }  // namespace
 
-void setFastPathsEnabled(bool enabled) { g_enabled.store(enabled); }
+void setFastPathsEnabled(bool enabled) {
+    g_enabled.store(enabled);
+}
 
-bool fastPathsEnabled() { return g_enabled.load(); }
+bool fastPathsEnabled() {
+    return g_enabled.load();
+}
 
-bool hasFastPath(const FastPathKey& key) { return lookup(key) != nullptr; }
+bool hasFastPath(const FastPathKey& key) {
+    return lookup(key) != nullptr;
+}
 
 std::uint64_t fastPathUseCount(FastPathKind kind) {
     return g_useCounts[static_cast<std::size_t>(kind)].load(std::memory_order_relaxed);
@@ -289,7 +313,8 @@ std::uint64_t fastPathUseCount(FastPathKind kind) {
 void drawTriangleList(const PipelineSetup& p, std::span<const RasterVertex> vertices) {
     std::size_t i = 0;
     while (i + 3 <= vertices.size()) {
-        if (fastPathsEnabled() && i + 6 <= vertices.size() && tryQuad(p, &vertices[i], &vertices[i + 3])) {
+        if (fastPathsEnabled() && i + 6 <= vertices.size() &&
+            tryQuad(p, &vertices[i], &vertices[i + 3])) {
             i += 6;
             continue;
         }
@@ -300,7 +325,8 @@ void drawTriangleList(const PipelineSetup& p, std::span<const RasterVertex> vert
 
 void clearRect(const SurfaceView& target, const ClipRect& rect, const Rgba& color) {
     if (rect.left >= rect.right || rect.top >= rect.bottom) return;
-    const Kernel kernel = fastPathsEnabled() ? lookup({FastPathKind::Clear, 0, target.format}) : nullptr;
+    const Kernel kernel =
+        fastPathsEnabled() ? lookup({FastPathKind::Clear, 0, target.format}) : nullptr;
     if (kernel == nullptr) {
         clearGeneral(target, rect, color);
         return;

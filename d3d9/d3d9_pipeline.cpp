@@ -10,10 +10,12 @@ public:
 
     void beginPrimitive(const PrimitiveGradients& g) override {
         const SurfaceView& t = m_setup.texture;
-        m_minified = t.bits != nullptr && isMinified(g.dudx, g.dvdx, g.dudy, g.dvdy, t.width, t.height);
+        m_minified =
+            t.bits != nullptr && isMinified(g.dudx, g.dvdx, g.dudy, g.dvdy, t.width, t.height);
     }
 
-    void fragment(std::int32_t x, std::int32_t y, double u, double v, const Rgba& diffuse) override {
+    void fragment(std::int32_t x, std::int32_t y, double u, double v,
+                  const Rgba& diffuse) override {
         shadePixel(m_setup, x, y, u, v, diffuse, m_minified);
     }
 
@@ -34,16 +36,15 @@ void shadePixel(const PipelineSetup& p, std::int32_t x, std::int32_t y, double u
         texel = filterTexels(p.texture, tu, tv, linear, p.sampler.border);
     }
     std::uint8_t* at = p.target.at(x, y);
-    withColorFormat(p.target.format, [&](auto target) {
-        finishPixelAs<decltype(target)>(p, at, texel, diffuse);
-    });
+    withColorFormat(p.target.format,
+                    [&](auto target) { finishPixelAs<decltype(target)>(p, at, texel, diffuse); });
 }
 
 void drawTrianglesGeneral(const PipelineSetup& p, std::span<const RasterVertex> vertices) {
     ShadingSink sink(p);
     for (std::size_t i = 0; i + 3 <= vertices.size(); i += 3) {
-        rasterizeTriangle(vertices[i], vertices[i + 1], vertices[i + 2], p.cullMode, p.flatShading, p.clip,
-                          sink);
+        rasterizeTriangle(vertices[i], vertices[i + 1], vertices[i + 2], p.cullMode, p.flatShading,
+                          p.clip, sink);
     }
 }
 
@@ -61,7 +62,8 @@ void drawPointsGeneral(const PipelineSetup& p, std::span<const RasterVertex> ver
 
 void clearGeneral(const SurfaceView& target, const ClipRect& rect, const Rgba& color) {
     for (std::int32_t y = rect.top; y < rect.bottom; ++y) {
-        for (std::int32_t x = rect.left; x < rect.right; ++x) writeTexel(target.format, target.at(x, y), color);
+        for (std::int32_t x = rect.left; x < rect.right; ++x)
+            writeTexel(target.format, target.at(x, y), color);
     }
 }
 

@@ -16,12 +16,12 @@ namespace vantoro::d3d9 {
 
 struct PipelineSetup {
     SurfaceView target;
-    ClipRect clip;           // the drawable part of the target
-    SurfaceView texture;     // stage 0; bits == nullptr when none is bound
+    ClipRect clip;        // the drawable part of the target
+    SurfaceView texture;  // stage 0; bits == nullptr when none is bound
     SamplerSetup sampler;
     StageSetup stage;
     AlphaTestSetup alphaTest;
-    BlendSetup blend;        // BOTH* factors already resolved
+    BlendSetup blend;  // BOTH* factors already resolved
     DWORD cullMode = D3DCULL_CCW;
     bool flatShading = false;
     bool lastPixel = true;
@@ -30,7 +30,8 @@ struct PipelineSetup {
 // Stage, alpha test, blend and write for one pixel of a target in format Dst.
 // Every path ends here, so they all compute the same bytes.
 template <typename Dst>
-inline void finishPixelAs(const PipelineSetup& p, std::uint8_t* at, const Rgba& texel, const Rgba& diffuse) {
+inline void finishPixelAs(const PipelineSetup& p, std::uint8_t* at, const Rgba& texel,
+                          const Rgba& diffuse) {
     const Rgba src = combineStage(p.stage, texel, diffuse);
     if (!alphaTestPasses(p.alphaTest, src.a)) return;
     Dst::write(at, p.blend.enabled ? blendPixel(p.blend, src, Dst::read(at)) : src);

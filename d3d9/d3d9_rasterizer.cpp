@@ -88,8 +88,10 @@ void rasterizeTriangle(const RasterVertex& a, const RasterVertex& b, const Raste
     const Edge edges[3] = {makeEdge(a, b, orientation), makeEdge(b, c, orientation),
                            makeEdge(c, a, orientation)};
     std::int32_t x0, x1, y0, y1;
-    if (!pixelSpan(std::min({a.x, b.x, c.x}), std::max({a.x, b.x, c.x}), clip.left, clip.right, x0, x1) ||
-        !pixelSpan(std::min({a.y, b.y, c.y}), std::max({a.y, b.y, c.y}), clip.top, clip.bottom, y0, y1)) {
+    if (!pixelSpan(std::min({a.x, b.x, c.x}), std::max({a.x, b.x, c.x}), clip.left, clip.right, x0,
+                   x1) ||
+        !pixelSpan(std::min({a.y, b.y, c.y}), std::max({a.y, b.y, c.y}), clip.top, clip.bottom, y0,
+                   y1)) {
         return;
     }
     const Plane pu = frame.plane(a.u, b.u, c.u);
@@ -103,11 +105,13 @@ void rasterizeTriangle(const RasterVertex& a, const RasterVertex& b, const Raste
         for (std::int32_t x = x0; x <= x1; ++x) {
             const double px = x;
             const double py = y;
-            if (!edges[0].covers(px, py) || !edges[1].covers(px, py) || !edges[2].covers(px, py)) continue;
-            const Rgba diffuse =
-                flat ? a.diffuse
-                     : Rgba{static_cast<float>(frame.at(pr, px, py)), static_cast<float>(frame.at(pg, px, py)),
-                            static_cast<float>(frame.at(pb, px, py)), static_cast<float>(frame.at(pa, px, py))};
+            if (!edges[0].covers(px, py) || !edges[1].covers(px, py) || !edges[2].covers(px, py))
+                continue;
+            const Rgba diffuse = flat ? a.diffuse
+                                      : Rgba{static_cast<float>(frame.at(pr, px, py)),
+                                             static_cast<float>(frame.at(pg, px, py)),
+                                             static_cast<float>(frame.at(pb, px, py)),
+                                             static_cast<float>(frame.at(pa, px, py))};
             sink.fragment(x, y, frame.at(pu, px, py), frame.at(pv, px, py), diffuse);
         }
     }
@@ -135,11 +139,12 @@ void rasterizeLine(const RasterVertex& a, const RasterVertex& b, bool flat, bool
         const double py = xMajor ? std::floor(minor + 0.5) : major;
         if (px < clip.left || px >= clip.right || py < clip.top || py >= clip.bottom) continue;
         const auto mix = [t](float p, float q) { return static_cast<float>(p + (q - p) * t); };
-        const Rgba diffuse = flat ? a.diffuse
-                                  : Rgba{mix(a.diffuse.r, b.diffuse.r), mix(a.diffuse.g, b.diffuse.g),
-                                         mix(a.diffuse.b, b.diffuse.b), mix(a.diffuse.a, b.diffuse.a)};
-        sink.fragment(static_cast<std::int32_t>(px), static_cast<std::int32_t>(py), a.u + (b.u - a.u) * t,
-                      a.v + (b.v - a.v) * t, diffuse);
+        const Rgba diffuse =
+            flat ? a.diffuse
+                 : Rgba{mix(a.diffuse.r, b.diffuse.r), mix(a.diffuse.g, b.diffuse.g),
+                        mix(a.diffuse.b, b.diffuse.b), mix(a.diffuse.a, b.diffuse.a)};
+        sink.fragment(static_cast<std::int32_t>(px), static_cast<std::int32_t>(py),
+                      a.u + (b.u - a.u) * t, a.v + (b.v - a.v) * t, diffuse);
     }
 }
 
@@ -148,7 +153,8 @@ void rasterizePoint(const RasterVertex& p, const ClipRect& clip, FragmentSink& s
     const double py = std::floor(p.y + 0.5);
     if (!(px >= clip.left && px < clip.right && py >= clip.top && py < clip.bottom)) return;
     sink.beginPrimitive(PrimitiveGradients{});
-    sink.fragment(static_cast<std::int32_t>(px), static_cast<std::int32_t>(py), p.u, p.v, p.diffuse);
+    sink.fragment(static_cast<std::int32_t>(px), static_cast<std::int32_t>(py), p.u, p.v,
+                  p.diffuse);
 }
 
 }  // namespace vantoro::d3d9

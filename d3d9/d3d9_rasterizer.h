@@ -46,7 +46,8 @@ class FragmentSink {
 public:
     virtual ~FragmentSink() = default;
     virtual void beginPrimitive(const PrimitiveGradients& gradients) = 0;
-    virtual void fragment(std::int32_t x, std::int32_t y, double u, double v, const Rgba& diffuse) = 0;
+    virtual void fragment(std::int32_t x, std::int32_t y, double u, double v,
+                          const Rgba& diffuse) = 0;
 };
 
 // Twice the signed area in pixel space (y down): positive for a triangle

@@ -32,7 +32,9 @@ ULONG IUnknown::Release() {
     return left;
 }
 
-void IUnknown::addBinding() { ++m_bindings; }
+void IUnknown::addBinding() {
+    ++m_bindings;
+}
 
 void IUnknown::releaseBinding() {
     if (m_bindings > 0) --m_bindings;
@@ -65,7 +67,9 @@ HRESULT IDirect3DResource9::GetDevice(IDirect3DDevice9** ppDevice) {
     return D3D_OK;
 }
 
-void IDirect3DResource9::onFirstReference() { m_device->AddRef(); }
+void IDirect3DResource9::onFirstReference() {
+    m_device->AddRef();
+}
 
 void IDirect3DResource9::onLastReference() {
     IDirect3DDevice9* device = m_device;
@@ -80,9 +84,12 @@ std::int32_t surfacePitch(std::int32_t width, int bytesPerTexel) {
     return (rowBytes / kRowAlignment + 1) * kRowAlignment;
 }
 
-IDirect3DSurface9::IDirect3DSurface9(IDirect3DDevice9& device, const D3DSURFACE_DESC& desc, ResourceRole role,
-                                     IDirect3DTexture9* container, bool lockable)
-    : IDirect3DResource9(device, desc.Pool, role), m_desc(desc), m_container(container), m_lockable(lockable) {
+IDirect3DSurface9::IDirect3DSurface9(IDirect3DDevice9& device, const D3DSURFACE_DESC& desc,
+                                     ResourceRole role, IDirect3DTexture9* container, bool lockable)
+    : IDirect3DResource9(device, desc.Pool, role),
+      m_desc(desc),
+      m_container(container),
+      m_lockable(lockable) {
     const int bytes = d3dFormatBytesPerTexel(desc.Format);
     if (bytes == 0) return;  // depth-stencil: nothing the renderer reads
     m_pitch = surfacePitch(static_cast<std::int32_t>(desc.Width), bytes);
@@ -124,12 +131,14 @@ HRESULT IDirect3DSurface9::GetDesc(D3DSURFACE_DESC* pDesc) {
 }
 
 HRESULT IDirect3DSurface9::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) {
-    if (pLockedRect == nullptr || !m_lockable || m_locked || m_texels.empty()) return D3DERR_INVALIDCALL;
+    if (pLockedRect == nullptr || !m_lockable || m_locked || m_texels.empty())
+        return D3DERR_INVALIDCALL;
     if ((Flags & D3DLOCK_DISCARD) && !(m_desc.Usage & D3DUSAGE_DYNAMIC)) return D3DERR_INVALIDCALL;
     RECT area{0, 0, static_cast<LONG>(m_desc.Width), static_cast<LONG>(m_desc.Height)};
     if (pRect != nullptr) {
-        if (pRect->left < 0 || pRect->top < 0 || pRect->left >= pRect->right || pRect->top >= pRect->bottom ||
-            pRect->right > area.right || pRect->bottom > area.bottom) {
+        if (pRect->left < 0 || pRect->top < 0 || pRect->left >= pRect->right ||
+            pRect->top >= pRect->bottom || pRect->right > area.right ||
+            pRect->bottom > area.bottom) {
             return D3DERR_INVALIDCALL;
         }
         area = *pRect;
@@ -147,7 +156,8 @@ HRESULT IDirect3DSurface9::UnlockRect() {
 }
 
 vantoro::d3d9::SurfaceView IDirect3DSurface9::view() {
-    return vantoro::d3d9::SurfaceView{m_texels.data(), m_pitch, static_cast<std::int32_t>(m_desc.Width),
+    return vantoro::d3d9::SurfaceView{m_texels.data(), m_pitch,
+                                      static_cast<std::int32_t>(m_desc.Width),
                                       static_cast<std::int32_t>(m_desc.Height), m_desc.Format};
 }
 
@@ -165,7 +175,9 @@ IDirect3DTexture9::IDirect3DTexture9(IDirect3DDevice9& device, const D3DSURFACE_
     m_level = new IDirect3DSurface9(device, desc, ResourceRole::Part, this, lockable);
 }
 
-IDirect3DTexture9::~IDirect3DTexture9() { delete m_level; }
+IDirect3DTexture9::~IDirect3DTexture9() {
+    delete m_level;
+}
 
 HRESULT IDirect3DTexture9::GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) {
     if (Level != 0) return D3DERR_INVALIDCALL;
@@ -179,7 +191,8 @@ HRESULT IDirect3DTexture9::GetSurfaceLevel(UINT Level, IDirect3DSurface9** ppSur
     return D3D_OK;
 }
 
-HRESULT IDirect3DTexture9::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) {
+HRESULT IDirect3DTexture9::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect,
+                                    DWORD Flags) {
     if (Level != 0) return D3DERR_INVALIDCALL;
     return m_level->LockRect(pLockedRect, pRect, Flags);
 }

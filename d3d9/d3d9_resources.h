@@ -121,8 +121,11 @@ public:
 
 private:
     friend class IDirect3DDevice9;
-    IDirect3DVertexBuffer9(IDirect3DDevice9& device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)
-        : IDirect3DResource9(device, pool, ResourceRole::Created), m_store(length, usage), m_fvf(fvf) {}
+    IDirect3DVertexBuffer9(IDirect3DDevice9& device, UINT length, DWORD usage, DWORD fvf,
+                           D3DPOOL pool)
+        : IDirect3DResource9(device, pool, ResourceRole::Created),
+          m_store(length, usage),
+          m_fvf(fvf) {}
 
     BufferBytes m_store;
     DWORD m_fvf;
@@ -142,8 +145,11 @@ public:
 
 private:
     friend class IDirect3DDevice9;
-    IDirect3DIndexBuffer9(IDirect3DDevice9& device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool)
-        : IDirect3DResource9(device, pool, ResourceRole::Created), m_store(length, usage), m_format(format) {}
+    IDirect3DIndexBuffer9(IDirect3DDevice9& device, UINT length, DWORD usage, D3DFORMAT format,
+                          D3DPOOL pool)
+        : IDirect3DResource9(device, pool, ResourceRole::Created),
+          m_store(length, usage),
+          m_format(format) {}
 
     BufferBytes m_store;
     D3DFORMAT m_format;

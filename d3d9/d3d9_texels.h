@@ -36,28 +36,43 @@ struct TexelLayout {
 
 constexpr TexelLayout texelLayoutOf(std::uint32_t format) {
     switch (format) {
-        case D3DFMT_A8R8G8B8: return {4, {16, 8}, {8, 8}, {0, 8}, {24, 8}, false};
-        case D3DFMT_X8R8G8B8: return {4, {16, 8}, {8, 8}, {0, 8}, {0, 0}, false};
-        case D3DFMT_R5G6B5: return {2, {11, 5}, {5, 6}, {0, 5}, {0, 0}, false};
-        case D3DFMT_X1R5G5B5: return {2, {10, 5}, {5, 5}, {0, 5}, {0, 0}, false};
-        case D3DFMT_A1R5G5B5: return {2, {10, 5}, {5, 5}, {0, 5}, {15, 1}, false};
-        case D3DFMT_A4R4G4B4: return {2, {8, 4}, {4, 4}, {0, 4}, {12, 4}, false};
-        case D3DFMT_R3G3B2: return {1, {5, 3}, {2, 3}, {0, 2}, {0, 0}, false};
-        case D3DFMT_A8: return {1, {0, 0}, {0, 0}, {0, 0}, {0, 8}, true};
-        case D3DFMT_A8R3G3B2: return {2, {5, 3}, {2, 3}, {0, 2}, {8, 8}, false};
-        case D3DFMT_X4R4G4B4: return {2, {8, 4}, {4, 4}, {0, 4}, {0, 0}, false};
-        default: return {};
+        case D3DFMT_A8R8G8B8:
+            return {4, {16, 8}, {8, 8}, {0, 8}, {24, 8}, false};
+        case D3DFMT_X8R8G8B8:
+            return {4, {16, 8}, {8, 8}, {0, 8}, {0, 0}, false};
+        case D3DFMT_R5G6B5:
+            return {2, {11, 5}, {5, 6}, {0, 5}, {0, 0}, false};
+        case D3DFMT_X1R5G5B5:
+            return {2, {10, 5}, {5, 5}, {0, 5}, {0, 0}, false};
+        case D3DFMT_A1R5G5B5:
+            return {2, {10, 5}, {5, 5}, {0, 5}, {15, 1}, false};
+        case D3DFMT_A4R4G4B4:
+            return {2, {8, 4}, {4, 4}, {0, 4}, {12, 4}, false};
+        case D3DFMT_R3G3B2:
+            return {1, {5, 3}, {2, 3}, {0, 2}, {0, 0}, false};
+        case D3DFMT_A8:
+            return {1, {0, 0}, {0, 0}, {0, 0}, {0, 8}, true};
+        case D3DFMT_A8R3G3B2:
+            return {2, {5, 3}, {2, 3}, {0, 2}, {8, 8}, false};
+        case D3DFMT_X4R4G4B4:
+            return {2, {8, 4}, {4, 4}, {0, 4}, {0, 0}, false};
+        default:
+            return {};
     }
 }
 
 // The colour formats textures and render targets may have.
 inline constexpr std::array<std::uint32_t, 10> kColorFormats = {
-    D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5,   D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5,
-    D3DFMT_A4R4G4B4, D3DFMT_R3G3B2,   D3DFMT_A8,       D3DFMT_A8R3G3B2, D3DFMT_X4R4G4B4,
+    D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5,
+    D3DFMT_A4R4G4B4, D3DFMT_R3G3B2,   D3DFMT_A8,     D3DFMT_A8R3G3B2, D3DFMT_X4R4G4B4,
 };
 
-constexpr bool isColorFormat(std::uint32_t format) { return texelLayoutOf(format).bytes != 0; }
-constexpr bool formatHasAlpha(std::uint32_t format) { return texelLayoutOf(format).a.bits != 0; }
+constexpr bool isColorFormat(std::uint32_t format) {
+    return texelLayoutOf(format).bytes != 0;
+}
+constexpr bool formatHasAlpha(std::uint32_t format) {
+    return texelLayoutOf(format).a.bits != 0;
+}
 
 constexpr std::uint32_t channelMask(ChannelBits c) {
     return c.bits == 0 ? 0u : ((1u << c.bits) - 1u);
@@ -114,7 +129,8 @@ struct Texel {
 
     static Rgba decode(Raw raw) {
         const float missingColor = kLayout.colorReadsZero ? 0.0f : 1.0f;
-        return Rgba{readChannel(raw, kLayout.r, missingColor), readChannel(raw, kLayout.g, missingColor),
+        return Rgba{readChannel(raw, kLayout.r, missingColor),
+                    readChannel(raw, kLayout.g, missingColor),
                     readChannel(raw, kLayout.b, missingColor), readChannel(raw, kLayout.a, 1.0f)};
     }
 
@@ -135,17 +151,38 @@ struct Texel {
 template <typename Fn>
 bool withColorFormat(std::uint32_t format, Fn&& fn) {
     switch (format) {
-        case D3DFMT_A8R8G8B8: fn(Texel<D3DFMT_A8R8G8B8>{}); return true;
-        case D3DFMT_X8R8G8B8: fn(Texel<D3DFMT_X8R8G8B8>{}); return true;
-        case D3DFMT_R5G6B5: fn(Texel<D3DFMT_R5G6B5>{}); return true;
-        case D3DFMT_X1R5G5B5: fn(Texel<D3DFMT_X1R5G5B5>{}); return true;
-        case D3DFMT_A1R5G5B5: fn(Texel<D3DFMT_A1R5G5B5>{}); return true;
-        case D3DFMT_A4R4G4B4: fn(Texel<D3DFMT_A4R4G4B4>{}); return true;
-        case D3DFMT_R3G3B2: fn(Texel<D3DFMT_R3G3B2>{}); return true;
-        case D3DFMT_A8: fn(Texel<D3DFMT_A8>{}); return true;
-        case D3DFMT_A8R3G3B2: fn(Texel<D3DFMT_A8R3G3B2>{}); return true;
-        case D3DFMT_X4R4G4B4: fn(Texel<D3DFMT_X4R4G4B4>{}); return true;
-        default: return false;
+        case D3DFMT_A8R8G8B8:
+            fn(Texel<D3DFMT_A8R8G8B8>{});
+            return true;
+        case D3DFMT_X8R8G8B8:
+            fn(Texel<D3DFMT_X8R8G8B8>{});
+            return true;
+        case D3DFMT_R5G6B5:
+            fn(Texel<D3DFMT_R5G6B5>{});
+            return true;
+        case D3DFMT_X1R5G5B5:
+            fn(Texel<D3DFMT_X1R5G5B5>{});
+            return true;
+        case D3DFMT_A1R5G5B5:
+            fn(Texel<D3DFMT_A1R5G5B5>{});
+            return true;
+        case D3DFMT_A4R4G4B4:
+            fn(Texel<D3DFMT_A4R4G4B4>{});
+            return true;
+        case D3DFMT_R3G3B2:
+            fn(Texel<D3DFMT_R3G3B2>{});
+            return true;
+        case D3DFMT_A8:
+            fn(Texel<D3DFMT_A8>{});
+            return true;
+        case D3DFMT_A8R3G3B2:
+            fn(Texel<D3DFMT_A8R3G3B2>{});
+            return true;
+        case D3DFMT_X4R4G4B4:
+            fn(Texel<D3DFMT_X4R4G4B4>{});
+            return true;
+        default:
+            return false;
     }
 }
 

@@ -6,9 +6,13 @@ namespace vantoro::d3d9 {
 
 namespace {
 
-float saturate(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
+float saturate(float v) {
+    return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;
+}
 
-Rgba saturate(const Rgba& c) { return Rgba{saturate(c.r), saturate(c.g), saturate(c.b), saturate(c.a)}; }
+Rgba saturate(const Rgba& c) {
+    return Rgba{saturate(c.r), saturate(c.g), saturate(c.b), saturate(c.a)};
+}
 
 struct StageInputs {
     const StageSetup& stage;
@@ -22,11 +26,21 @@ Rgba argument(const StageInputs& in, DWORD arg) {
     Rgba v;
     switch (arg & D3DTA_SELECTMASK) {
         case D3DTA_DIFFUSE:
-        case D3DTA_CURRENT: v = in.diffuse; break;  // stage 0: current is the vertex colour
-        case D3DTA_TEXTURE: v = in.texel; break;
-        case D3DTA_TFACTOR: v = in.stage.textureFactor; break;
-        case D3DTA_CONSTANT: v = in.stage.constant; break;
-        default: v = Rgba{}; break;  // no specular in our vertices; TEMP starts at 0
+        case D3DTA_CURRENT:
+            v = in.diffuse;
+            break;  // stage 0: current is the vertex colour
+        case D3DTA_TEXTURE:
+            v = in.texel;
+            break;
+        case D3DTA_TFACTOR:
+            v = in.stage.textureFactor;
+            break;
+        case D3DTA_CONSTANT:
+            v = in.stage.constant;
+            break;
+        default:
+            v = Rgba{};
+            break;  // no specular in our vertices; TEMP starts at 0
     }
     if (arg & D3DTA_ALPHAREPLICATE) v = Rgba{v.a, v.a, v.a, v.a};
     if (arg & D3DTA_COMPLEMENT) v = Rgba{1.0f - v.r, 1.0f - v.g, 1.0f - v.b, 1.0f - v.a};
@@ -36,36 +50,57 @@ Rgba argument(const StageInputs& in, DWORD arg) {
 bool readsTexture(DWORD op, DWORD a0, DWORD a1, DWORD a2) {
     auto isTexture = [](DWORD a) { return (a & D3DTA_SELECTMASK) == D3DTA_TEXTURE; };
     switch (op) {
-        case D3DTOP_SELECTARG1: return isTexture(a1);
-        case D3DTOP_SELECTARG2: return isTexture(a2);
+        case D3DTOP_SELECTARG1:
+            return isTexture(a1);
+        case D3DTOP_SELECTARG2:
+            return isTexture(a2);
         case D3DTOP_MULTIPLYADD:
-        case D3DTOP_LERP: return isTexture(a0) || isTexture(a1) || isTexture(a2);
-        case D3DTOP_BLENDTEXTUREALPHA: return true;
-        default: return isTexture(a1) || isTexture(a2);
+        case D3DTOP_LERP:
+            return isTexture(a0) || isTexture(a1) || isTexture(a2);
+        case D3DTOP_BLENDTEXTUREALPHA:
+            return true;
+        default:
+            return isTexture(a1) || isTexture(a2);
     }
 }
 
 // The operation on one channel; x0, x1, x2 are the three arguments.
 float operate(DWORD op, float x0, float x1, float x2, const StageInputs& in) {
     switch (op) {
-        case D3DTOP_SELECTARG1: return x1;
-        case D3DTOP_SELECTARG2: return x2;
-        case D3DTOP_MODULATE: return x1 * x2;
-        case D3DTOP_MODULATE2X: return 2.0f * x1 * x2;
-        case D3DTOP_MODULATE4X: return 4.0f * x1 * x2;
-        case D3DTOP_ADD: return x1 + x2;
-        case D3DTOP_ADDSIGNED: return x1 + x2 - 0.5f;
-        case D3DTOP_ADDSIGNED2X: return 2.0f * (x1 + x2 - 0.5f);
-        case D3DTOP_SUBTRACT: return x1 - x2;
-        case D3DTOP_ADDSMOOTH: return x1 + x2 - x1 * x2;
-        case D3DTOP_BLENDDIFFUSEALPHA: return x1 * in.diffuse.a + x2 * (1.0f - in.diffuse.a);
-        case D3DTOP_BLENDTEXTUREALPHA: return x1 * in.texel.a + x2 * (1.0f - in.texel.a);
+        case D3DTOP_SELECTARG1:
+            return x1;
+        case D3DTOP_SELECTARG2:
+            return x2;
+        case D3DTOP_MODULATE:
+            return x1 * x2;
+        case D3DTOP_MODULATE2X:
+            return 2.0f * x1 * x2;
+        case D3DTOP_MODULATE4X:
+            return 4.0f * x1 * x2;
+        case D3DTOP_ADD:
+            return x1 + x2;
+        case D3DTOP_ADDSIGNED:
+            return x1 + x2 - 0.5f;
+        case D3DTOP_ADDSIGNED2X:
+            return 2.0f * (x1 + x2 - 0.5f);
+        case D3DTOP_SUBTRACT:
+            return x1 - x2;
+        case D3DTOP_ADDSMOOTH:
+            return x1 + x2 - x1 * x2;
+        case D3DTOP_BLENDDIFFUSEALPHA:
+            return x1 * in.diffuse.a + x2 * (1.0f - in.diffuse.a);
+        case D3DTOP_BLENDTEXTUREALPHA:
+            return x1 * in.texel.a + x2 * (1.0f - in.texel.a);
         case D3DTOP_BLENDFACTORALPHA:
             return x1 * in.stage.textureFactor.a + x2 * (1.0f - in.stage.textureFactor.a);
-        case D3DTOP_BLENDCURRENTALPHA: return x1 * in.diffuse.a + x2 * (1.0f - in.diffuse.a);
-        case D3DTOP_MULTIPLYADD: return x0 + x1 * x2;
-        case D3DTOP_LERP: return x0 * x1 + (1.0f - x0) * x2;
-        default: return x1;  // an operation we do not model selects its first argument
+        case D3DTOP_BLENDCURRENTALPHA:
+            return x1 * in.diffuse.a + x2 * (1.0f - in.diffuse.a);
+        case D3DTOP_MULTIPLYADD:
+            return x0 + x1 * x2;
+        case D3DTOP_LERP:
+            return x0 * x1 + (1.0f - x0) * x2;
+        default:
+            return x1;  // an operation we do not model selects its first argument
     }
 }
 

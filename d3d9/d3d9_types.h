@@ -47,8 +47,12 @@ constexpr HRESULT D3DERR_OUTOFVIDEOMEMORY = makeD3DHResult(380);
 constexpr HRESULT D3DOK_NOAUTOGEN = static_cast<HRESULT>(0x0876086Fu);
 constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+    return hr < 0;
+}
 
 // Direct3DCreate9's version argument: SDK version 32, optionally with the
 // debug-information bit.
@@ -110,7 +114,11 @@ constexpr UINT D3DPRESENT_INTERVAL_DEFAULT = 0;
 constexpr UINT D3DPRESENT_INTERVAL_ONE = 1;
 constexpr UINT D3DPRESENT_INTERVAL_IMMEDIATE = 0x80000000u;
 
-enum D3DSWAPEFFECT : std::uint32_t { D3DSWAPEFFECT_DISCARD = 1, D3DSWAPEFFECT_FLIP = 2, D3DSWAPEFFECT_COPY = 3 };
+enum D3DSWAPEFFECT : std::uint32_t {
+    D3DSWAPEFFECT_DISCARD = 1,
+    D3DSWAPEFFECT_FLIP = 2,
+    D3DSWAPEFFECT_COPY = 3
+};
 enum D3DMULTISAMPLE_TYPE : std::uint32_t { D3DMULTISAMPLE_NONE = 0 };
 enum D3DBACKBUFFER_TYPE : std::uint32_t { D3DBACKBUFFER_TYPE_MONO = 0 };
 

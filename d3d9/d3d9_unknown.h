@@ -51,9 +51,9 @@ private:
 
 // How a resource stands to its device.
 enum class ResourceRole : std::uint8_t {
-    Created,  // made for the application: registered, starts with one reference
-    Implicit, // the device's own back buffer or depth surface: registered, starts with none
-    Part,     // a texture's level: counted through its texture, not registered
+    Created,   // made for the application: registered, starts with one reference
+    Implicit,  // the device's own back buffer or depth surface: registered, starts with none
+    Part,      // a texture's level: counted through its texture, not registered
 };
 
 // Everything a device creates: registered with the device while it exists,

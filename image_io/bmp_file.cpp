@@ -16,8 +16,8 @@ constexpr std::uint32_t kPixelsPerMetre = 3780;  // 96 dpi
 
 // Bytes between the headers and the pixel rows.
 std::uint32_t colorDataSize(int bitCount) {
-    if (bitCount == 8) return 1024;      // colour table
-    if (bitCount == 16) return 3 * 4;    // red, green, blue masks
+    if (bitCount == 8) return 1024;    // colour table
+    if (bitCount == 16) return 3 * 4;  // red, green, blue masks
     return 0;
 }
 
@@ -40,7 +40,7 @@ std::vector<std::uint8_t> encodeBmp(const DibBitmap& bitmap) {
     encodeU32(info + 0, kInfoHeaderSize);
     encodeU32(info + 4, static_cast<std::uint32_t>(bitmap.width()));
     encodeU32(info + 8, static_cast<std::uint32_t>(bitmap.height()));  // positive: bottom-up
-    encodeU16(info + 12, 1);                                            // planes
+    encodeU16(info + 12, 1);                                           // planes
     encodeU16(info + 14, static_cast<std::uint16_t>(bitmap.bitCount()));
     encodeU32(info + 16, bitmap.bitCount() == 16 ? kBiBitfields : kBiRgb);
     encodeU32(info + 20, imageSize);

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "pixels/dib_bitmap.h"
 #include "io/result.h"
+#include "pixels/dib_bitmap.h"
 
 namespace vantoro {
 

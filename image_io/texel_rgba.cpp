@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "io/byte_reader.h"
 #include "d3d9/d3d9_formats.h"
+#include "io/byte_reader.h"
 
 namespace vantoro {
 namespace {

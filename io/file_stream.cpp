@@ -20,7 +20,9 @@ std::unique_ptr<FileStream> FileStream::open(const std::string& path, Mode mode)
     return std::unique_ptr<FileStream>(new FileStream(fd));
 }
 
-FileStream::~FileStream() { ::close(m_fd); }
+FileStream::~FileStream() {
+    ::close(m_fd);
+}
 
 std::int64_t FileStream::size() const {
     struct stat info {};

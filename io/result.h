@@ -18,8 +18,12 @@ struct Error {
     bool named = false;
 };
 
-inline Error fail(std::string message) { return Error{std::move(message)}; }
-inline Error failNamed(std::string message) { return Error{std::move(message), true}; }
+inline Error fail(std::string message) {
+    return Error{std::move(message)};
+}
+inline Error failNamed(std::string message) {
+    return Error{std::move(message), true};
+}
 
 template <typename T>
 class [[nodiscard]] Result {

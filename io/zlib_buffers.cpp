@@ -13,7 +13,9 @@ namespace {
 // The stream version the helpers announce; zlib checks only its major digit.
 constexpr const char* kZlibVersion = "1.0.4";
 
-std::size_t roundUpTo256(std::size_t size) { return (size + 255) & ~static_cast<std::size_t>(255); }
+std::size_t roundUpTo256(std::size_t size) {
+    return (size + 255) & ~static_cast<std::size_t>(255);
+}
 
 uInt clampToUInt(std::size_t size) {
     return static_cast<uInt>(std::min<std::size_t>(size, std::numeric_limits<uInt>::max()));

@@ -31,7 +31,8 @@ std::optional<TextureCreation> textureCreationOf(std::uint8_t kind, bool mipmaps
 
 class DeviceTextureStorage final : public TextureStorage {
 public:
-    explicit DeviceTextureStorage(IDirect3DTexture9* texture) : m_texture(texture) {}  // takes the reference
+    explicit DeviceTextureStorage(IDirect3DTexture9* texture)
+        : m_texture(texture) {}  // takes the reference
     ~DeviceTextureStorage() override;
     DeviceTextureStorage(const DeviceTextureStorage&) = delete;
     DeviceTextureStorage& operator=(const DeviceTextureStorage&) = delete;

@@ -4,8 +4,7 @@
 
 namespace vantoro {
 
-std::optional<DibBitmap> DibBitmap::create(int bitCount, std::int32_t width,
-                                           std::int32_t height) {
+std::optional<DibBitmap> DibBitmap::create(int bitCount, std::int32_t width, std::int32_t height) {
     if (bitCount != 8 && bitCount != 16 && bitCount != 32) return std::nullopt;
     if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) return std::nullopt;
     const std::int32_t stride =

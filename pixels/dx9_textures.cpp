@@ -36,17 +36,28 @@ void releaseInterface(T*& object) {
 
 std::uint8_t lockedFormatCode(std::uint32_t d3dFormat) {
     switch (d3dFormat) {
-        case D3DFMT_R3G3B2: return 0;
-        case D3DFMT_R5G6B5: return 1;
-        case D3DFMT_X8R8G8B8: return 2;
-        case D3DFMT_X1R5G5B5: return 3;
-        case D3DFMT_X4R4G4B4: return 4;
-        case D3DFMT_A8R8G8B8: return 5;
-        case D3DFMT_A1R5G5B5: return 6;
-        case D3DFMT_A4R4G4B4: return 7;
-        case D3DFMT_A8R3G3B2: return 8;
-        case D3DFMT_A8: return 10;
-        default: return 11;
+        case D3DFMT_R3G3B2:
+            return 0;
+        case D3DFMT_R5G6B5:
+            return 1;
+        case D3DFMT_X8R8G8B8:
+            return 2;
+        case D3DFMT_X1R5G5B5:
+            return 3;
+        case D3DFMT_X4R4G4B4:
+            return 4;
+        case D3DFMT_A8R8G8B8:
+            return 5;
+        case D3DFMT_A1R5G5B5:
+            return 6;
+        case D3DFMT_A4R4G4B4:
+            return 7;
+        case D3DFMT_A8R3G3B2:
+            return 8;
+        case D3DFMT_A8:
+            return 10;
+        default:
+            return 11;
     }
 }
 
@@ -159,7 +170,8 @@ void TDXTexture::ClearPixels() {
     if (!IsActive()) return;
     TDXLockedRect rect;
     if (!Lock(kLockWrite, rect)) return;
-    std::memset(rect.Bits, 0, static_cast<std::size_t>(FHeight) * static_cast<std::size_t>(rect.Pitch));
+    std::memset(rect.Bits, 0,
+                static_cast<std::size_t>(FHeight) * static_cast<std::size_t>(rect.Pitch));
     Unlock();
 }
 
@@ -216,11 +228,11 @@ bool TDXRenderTargetTexture::CreateResource() {
     bool created = FTexture != nullptr && SUCCEEDED(FTexture->GetSurfaceLevel(0, &FSurface));
     if (created && FDepthBuffer) {
         const D3DPRESENT_PARAMETERS& params = shared.presentParams;
-        created = shared.device != nullptr &&
-                  SUCCEEDED(shared.device->CreateDepthStencilSurface(
-                      static_cast<UINT>(FWidth), static_cast<UINT>(FHeight),
-                      params.AutoDepthStencilFormat, params.MultiSampleType,
-                      params.MultiSampleQuality, 1, &FDepthSurface, nullptr));
+        created =
+            shared.device != nullptr && SUCCEEDED(shared.device->CreateDepthStencilSurface(
+                                            static_cast<UINT>(FWidth), static_cast<UINT>(FHeight),
+                                            params.AutoDepthStencilFormat, params.MultiSampleType,
+                                            params.MultiSampleQuality, 1, &FDepthSurface, nullptr));
     }
     if (!created) ReleaseResource();
     return created;

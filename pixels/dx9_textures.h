@@ -28,9 +28,9 @@ namespace vantoro {
 
 // The result of Lock.
 struct TDXLockedRect {
-    void* Bits = nullptr;     // texel row 0
-    std::int32_t Pitch = 0;   // bytes per row, as the storage reports it
-    std::uint8_t Format = 11; // format code, see lockedFormatCode
+    void* Bits = nullptr;      // texel row 0
+    std::int32_t Pitch = 0;    // bytes per row, as the storage reports it
+    std::uint8_t Format = 11;  // format code, see lockedFormatCode
 };
 
 // Format code of a locked storage by Direct3D format number: R3G3B2 0,

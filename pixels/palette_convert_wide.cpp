@@ -68,8 +68,8 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void convert8To16Wide(
         const __mmask64 upperHalf = _mm512_movepi8_mask(indices);
         const __m512i low = lookUp(planes.low, indices, upperHalf);
         const __m512i high = lookUp(planes.high, indices, upperHalf);
-        _mm512_storeu_si512(dst + k, joinWords(_mm512_castsi512_si256(low),
-                                               _mm512_castsi512_si256(high)));
+        _mm512_storeu_si512(dst + k,
+                            joinWords(_mm512_castsi512_si256(low), _mm512_castsi512_si256(high)));
         _mm512_storeu_si512(dst + k + 32, joinWords(_mm512_extracti64x4_epi64(low, 1),
                                                     _mm512_extracti64x4_epi64(high, 1)));
     }

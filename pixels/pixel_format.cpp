@@ -34,7 +34,9 @@ constexpr std::array<std::uint16_t, 65536> buildR5G6B5Table() {
 const std::array<std::uint16_t, 256> Pal8ToA1R5G5B5 = buildPal8Table();
 constinit const std::array<std::uint16_t, 65536> R5G6B5ToA1R5G5B5 = buildR5G6B5Table();
 
-std::uint8_t BytesPerPixel(std::uint8_t format) { return format < 3 ? 2 : 4; }
+std::uint8_t BytesPerPixel(std::uint8_t format) {
+    return format < 3 ? 2 : 4;
+}
 
 void Convert8To16(const std::uint8_t* src, std::uint16_t* dst, std::int32_t count) {
     // Rows of real images are wide enough for the 64-pixel steps to pay off.
@@ -50,8 +52,8 @@ void Convert8To16(const std::uint8_t* src, std::uint16_t* dst, std::int32_t coun
 // green bits shift down by one, blue stays, the alpha bit is set, and 0
 // stays 0 (transparent). Built for the widest vector unit the processor has,
 // chosen when the program loads.
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
-void Convert16To16(const std::uint16_t* src, std::uint16_t* dst, std::int32_t count) {
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void Convert16To16(
+    const std::uint16_t* src, std::uint16_t* dst, std::int32_t count) {
     for (std::int32_t k = 0; k < count; ++k) {
         const std::uint16_t v = src[k];
         const auto opaque = static_cast<std::uint16_t>(((v >> 1) & 0x7FE0) | (v & 0x001F) | 0x8000);

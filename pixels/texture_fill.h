@@ -33,7 +33,8 @@ public:
     TextureWriter(const TextureWriter&) = delete;
 
     std::uint8_t* row(std::int32_t y) const {
-        return static_cast<std::uint8_t*>(m_rect.Bits) + static_cast<std::ptrdiff_t>(y) * m_rect.Pitch;
+        return static_cast<std::uint8_t*>(m_rect.Bits) +
+               static_cast<std::ptrdiff_t>(y) * m_rect.Pitch;
     }
     std::uint16_t* row16(std::int32_t y) const { return reinterpret_cast<std::uint16_t*>(row(y)); }
     std::int32_t pitch() const { return m_rect.Pitch; }

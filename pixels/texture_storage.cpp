@@ -13,7 +13,9 @@ MemoryTextureStorage::MemoryTextureStorage(std::vector<std::uint8_t> texels, std
                                            MemoryTextureStorageFactory& owner)
     : m_texels(std::move(texels)), m_pitch(pitch), m_owner(owner) {}
 
-MemoryTextureStorage::~MemoryTextureStorage() { m_owner.recycle(std::move(m_texels)); }
+MemoryTextureStorage::~MemoryTextureStorage() {
+    m_owner.recycle(std::move(m_texels));
+}
 
 std::optional<TextureLock> MemoryTextureStorage::lock(bool /*readOnly*/) {
     if (m_locked) return std::nullopt;
@@ -29,7 +31,8 @@ std::unique_ptr<TextureStorage> MemoryTextureStorageFactory::create(
     if (description.width > kMaxSide || description.height > kMaxSide) return nullptr;
 
     const std::int32_t pitch = MemoryTextureStorage::pitchFor(description.width, bytesPerTexel);
-    const std::size_t size = static_cast<std::size_t>(pitch) * static_cast<std::size_t>(description.height);
+    const std::size_t size =
+        static_cast<std::size_t>(pitch) * static_cast<std::size_t>(description.height);
     std::vector<std::uint8_t> texels;
     {
         std::lock_guard<std::mutex> guard(m_spareLock);

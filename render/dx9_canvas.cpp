@@ -7,9 +7,9 @@
 #include <optional>
 
 #include "d3d9/d3d9_device.h"
-#include "render/dx9_notify.h"
 #include "pixels/dx9_textures.h"
 #include "pixels/shared_device.h"
+#include "render/dx9_notify.h"
 
 namespace vantoro {
 

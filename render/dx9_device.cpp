@@ -1,11 +1,11 @@
 #include "render/dx9_device.h"
 
 #include "d3d9/d3d9_device.h"
-#include "render/dx9_canvas.h"
-#include "render/dx9_notify.h"
 #include "pixels/dx9_textures.h"
 #include "pixels/dx9_types.h"
 #include "pixels/shared_device.h"
+#include "render/dx9_canvas.h"
+#include "render/dx9_notify.h"
 
 namespace vantoro {
 
@@ -246,7 +246,9 @@ bool TDX9Device::Clear(std::uint32_t color, bool clearDepth) {
         sharedDevice().device->Clear(0, nullptr, flags, toDeviceColor(color), 1.0f, 0));
 }
 
-bool TDX9Device::ClearTarget(std::uint32_t color) { return Clear(color, m_depthBuffer); }
+bool TDX9Device::ClearTarget(std::uint32_t color) {
+    return Clear(color, m_depthBuffer);
+}
 
 bool TDX9Device::BeginScene() {
     if (!FInitialized || FAILED(sharedDevice().device->BeginScene())) return false;

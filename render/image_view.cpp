@@ -5,14 +5,14 @@
 #include <cstdint>
 #include <cstring>
 
-#include "image_io/picture_reader.h"
 #include "d3d9/d3d9_formats.h"
+#include "image_io/picture_reader.h"
+#include "io/decimal_text.h"
+#include "pixels/dx9_textures.h"
+#include "pixels/shared_device.h"
 #include "render/dx9_canvas.h"
 #include "render/dx9_device.h"
 #include "render/dx9_notify.h"
-#include "pixels/dx9_textures.h"
-#include "pixels/shared_device.h"
-#include "io/decimal_text.h"
 
 namespace vantoro {
 namespace {

@@ -53,7 +53,8 @@ M2Image bars(std::uint16_t width, std::uint16_t height, std::uint8_t firstColor,
 M2Image checks(std::uint16_t side, std::uint8_t a, std::uint8_t b, int index) {
     M2Image image = blankImage(side, side, index);
     for (int y = 2; y < side - 2; ++y) {
-        for (int x = 2; x < side - 2; ++x) image.pixels[y * side + x] = ((x / 8 + y / 8) % 2) ? a : b;
+        for (int x = 2; x < side - 2; ++x)
+            image.pixels[y * side + x] = ((x / 8 + y / 8) % 2) ? a : b;
     }
     return image;
 }
@@ -71,9 +72,15 @@ int main(int argc, char** argv) {
     std::vector<M2Image> images;
     for (int i = 0; i < kImageCount; ++i) {
         switch (i % 3) {
-            case 0: images.push_back(ring(static_cast<std::uint16_t>(24 + 8 * i), 249 + i % 7, i)); break;
-            case 1: images.push_back(bars(static_cast<std::uint16_t>(40 + 4 * i), 32, 16 * i, i)); break;
-            default: images.push_back(checks(static_cast<std::uint16_t>(48 + 2 * i), 215, 180, i)); break;
+            case 0:
+                images.push_back(ring(static_cast<std::uint16_t>(24 + 8 * i), 249 + i % 7, i));
+                break;
+            case 1:
+                images.push_back(bars(static_cast<std::uint16_t>(40 + 4 * i), 32, 16 * i, i));
+                break;
+            default:
+                images.push_back(checks(static_cast<std::uint16_t>(48 + 2 * i), 215, 180, i));
+                break;
         }
     }
     vantoro::testing::writeM2Def(out.string(), images);

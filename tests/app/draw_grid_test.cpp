@@ -7,7 +7,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
-
 #include <map>
 #include <set>
 #include <utility>
@@ -86,7 +85,7 @@ TEST_F(DrawGridTest, EveryClickSelectsBeforeTheCellMovesEvenOnTheCurrentCell) {
 TEST_F(DrawGridTest, SettersRunOnlyOnChangeRowFirstThenColumn) {
     grid->setCurrentRow(0);
     grid->setCurrentColumn(0);
-    grid->setCurrentRow(20);    // outside the grid
+    grid->setCurrentRow(20);  // outside the grid
     grid->setCurrentColumn(6);
     EXPECT_TRUE(calls.empty());
     // What SelectImage does to reach index 15 (row 2, column 3).

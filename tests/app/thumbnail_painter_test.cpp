@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QPainter>
-
 #include <functional>
 #include <map>
 #include <stdexcept>
@@ -107,8 +106,9 @@ protected:
         p.setFont(labelFont());
         const QFontMetrics metrics(labelFont());
         p.setPen(Qt::black);
-        p.drawText(QPoint(64 - metrics.horizontalAdvance(text), 64 - metrics.height() + metrics.ascent()),
-                   text);
+        p.drawText(
+            QPoint(64 - metrics.horizontalAdvance(text), 64 - metrics.height() + metrics.ascent()),
+            text);
         return image;
     }
 
@@ -126,7 +126,8 @@ int countPixels(const QImage& image, QRect area, QRgb color) {
 TEST_F(ThumbnailPainterTest, WideImageIsSqueezedToTheCellWidthWithAPlainLabel) {
     FakeArchive archive(1);
     // Left half red, right half blue: both halves must survive the squeeze.
-    archive.entries[0].bitmap = bitmap16(200, 30, [](int x, int) { return x < 100 ? kRed565 : kBlue565; });
+    archive.entries[0].bitmap =
+        bitmap16(200, 30, [](int x, int) { return x < 100 ? kRed565 : kBlue565; });
     const QImage cell = paint(&archive, 0, 0);
     EXPECT_EQ(cell.pixel(0, 0), qRgb(255, 0, 0));
     EXPECT_EQ(cell.pixel(31, 29), qRgb(255, 0, 0));
@@ -140,7 +141,8 @@ TEST_F(ThumbnailPainterTest, WideImageIsSqueezedToTheCellWidthWithAPlainLabel) {
 
 TEST_F(ThumbnailPainterTest, TallImageIsSqueezedToTheCellHeightWithAnOutlinedLabel) {
     FakeArchive archive(1);
-    archive.entries[0].bitmap = bitmap16(40, 100, [](int, int y) { return y < 50 ? kRed565 : kBlue565; });
+    archive.entries[0].bitmap =
+        bitmap16(40, 100, [](int, int y) { return y < 50 ? kRed565 : kBlue565; });
     const QImage cell = paint(&archive, 0, 0);
     EXPECT_EQ(cell.pixel(39, 0), qRgb(255, 0, 0));
     EXPECT_EQ(cell.pixel(0, 63), qRgb(0, 0, 255));  // the bottom half is still there
@@ -225,7 +227,8 @@ TEST(DibToImage, KeepsPixelsAndColourTable) {
     indexed.colorTable()[4 * 5 + 2] = 0x10;
     EXPECT_EQ(dibToImage(indexed).pixel(2, 1), qRgb(0x10, 0x20, 0x30));
 
-    const DibBitmap rgb565 = bitmap16(3, 2, [](int x, int y) { return x == 1 && y == 1 ? 0xFFFF : 0x07E0; });
+    const DibBitmap rgb565 =
+        bitmap16(3, 2, [](int x, int y) { return x == 1 && y == 1 ? 0xFFFF : 0x07E0; });
     const QImage image16 = dibToImage(rgb565);
     EXPECT_EQ(image16.pixel(1, 1), qRgb(255, 255, 255));
     EXPECT_EQ(image16.pixel(0, 0), qRgb(0, 255, 0));

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "image_io/bmp_file.h"
 #include "io/byte_reader.h"
 #include "pixels/dib_bitmap.h"
 #include "pixels/std_palette.h"
-#include "image_io/bmp_file.h"
 #include "tests/support/test_files.h"
 
 namespace vantoro {
@@ -47,7 +47,7 @@ TEST(BmpFileTest, EightBitCarriesItsColourTableAndBottomUpRows) {
     auto bitmap = DibBitmap::create(8, 3, 2);
     ASSERT_TRUE(bitmap.has_value());
     bitmap->colorTable() = StdPalette;
-    bitmap->row(0)[0] = 1;  // top-left
+    bitmap->row(0)[0] = 1;    // top-left
     bitmap->row(1)[2] = 255;  // bottom-right
     const auto bmp = encodeBmp(*bitmap);
     const BmpHeader header = parseHeader(bmp);

@@ -26,7 +26,8 @@ int decodableEntries(const std::string& path, TWMImagesKind kind) {
     archive->FFileName = path;
     if (!archive->Initialize()) return -1;
     int decoded = 0;
-    for (std::int32_t i = 0; i < archive->FImageCount; ++i) decoded += archive->GetBitmap(i).has_value();
+    for (std::int32_t i = 0; i < archive->FImageCount; ++i)
+        decoded += archive->GetBitmap(i).has_value();
     return decoded;
 }
 
@@ -36,7 +37,8 @@ void damage(Bytes& bytes, std::mt19937& random) {
     std::uniform_int_distribution<std::size_t> position(0, bytes.size() - 1);
     std::uniform_int_distribution<int> value(0, 255);
     const std::size_t changes = std::max<std::size_t>(1, bytes.size() / 100);
-    for (std::size_t i = 0; i < changes; ++i) bytes[position(random)] = static_cast<std::uint8_t>(value(random));
+    for (std::size_t i = 0; i < changes; ++i)
+        bytes[position(random)] = static_cast<std::uint8_t>(value(random));
     if (random() % 8 == 0) truncateTo(bytes, position(random));
 }
 

@@ -47,8 +47,8 @@ std::vector<std::uint16_t> texels(TDXTexture& texture) {
     TDXLockedRect rect;
     if (!texture.Lock(kLockRead, rect)) return out;
     for (std::int32_t y = 0; y < texture.FImageHeight; ++y) {
-        const auto* row = reinterpret_cast<const std::uint16_t*>(static_cast<std::uint8_t*>(rect.Bits) +
-                                                                 y * rect.Pitch);
+        const auto* row = reinterpret_cast<const std::uint16_t*>(
+            static_cast<std::uint8_t*>(rect.Bits) + y * rect.Pitch);
         out.insert(out.end(), row, row + texture.FImageWidth);
     }
     texture.Unlock();
@@ -102,7 +102,8 @@ TEST_P(EveryFormat, TextureBitmapAndCacheAgreeOnEveryEntry) {
         EXPECT_EQ(info.Width, bitmap->width());
         TDXImageTexture texture;
         if (!archive->DrawToTexture(i, &texture)) {
-            EXPECT_EQ(GetParam().kind, TWMImagesKind::W521gDef) << "only the .521g archive draws no textures";
+            EXPECT_EQ(GetParam().kind, TWMImagesKind::W521gDef)
+                << "only the .521g archive draws no textures";
             continue;
         }
         EXPECT_EQ(archive->FLastImageInfo.PX, info.PX);
@@ -135,8 +136,10 @@ TEST_P(EveryFormat, IndexFileIsFoundWhateverItsLetterCase) {
     const std::string stem = fixture.files[1].first.substr(0, fixture.files[1].first.size() - 3);
     std::string ext = fixture.files[1].first.substr(stem.size());
     std::string lower = ext, upper = ext;
-    std::transform(ext.begin(), ext.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-    std::transform(ext.begin(), ext.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
+    std::transform(ext.begin(), ext.end(), lower.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    std::transform(ext.begin(), ext.end(), upper.begin(),
+                   [](unsigned char c) { return std::toupper(c); });
     const std::string mixed = std::string(1, upper[0]) + lower.substr(1);
     for (const std::string& spelling : {lower, upper, mixed}) {
         for (const auto& entry : std::filesystem::directory_iterator(m_dir.path())) {

@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
-#include "pixels/dib_bitmap.h"
 #include "image_io/bmp_file.h"
 #include "image_io/png_file.h"
+#include "pixels/dib_bitmap.h"
 #include "tests/cli/cli_test_support.h"
 #include "tests/support/m2_def_writer.h"
 #include "tests/support/test_files.h"

@@ -15,23 +15,38 @@ namespace {
 using testing::TestDevice;
 
 // The blend equation written out per channel, independently of the renderer.
-double expectedFactor(DWORD f, int channel, const double s[4], const double d[4], const double k[4]) {
+double expectedFactor(DWORD f, int channel, const double s[4], const double d[4],
+                      const double k[4]) {
     const bool alpha = channel == 3;
     switch (f) {
-        case D3DBLEND_ZERO: return 0;
-        case D3DBLEND_ONE: return 1;
-        case D3DBLEND_SRCCOLOR: return s[channel];
-        case D3DBLEND_INVSRCCOLOR: return 1 - s[channel];
-        case D3DBLEND_SRCALPHA: return s[3];
-        case D3DBLEND_INVSRCALPHA: return 1 - s[3];
-        case D3DBLEND_DESTALPHA: return d[3];
-        case D3DBLEND_INVDESTALPHA: return 1 - d[3];
-        case D3DBLEND_DESTCOLOR: return d[channel];
-        case D3DBLEND_INVDESTCOLOR: return 1 - d[channel];
-        case D3DBLEND_SRCALPHASAT: return alpha ? 1 : std::min(s[3], 1 - d[3]);
-        case D3DBLEND_BLENDFACTOR: return k[channel];
-        case D3DBLEND_INVBLENDFACTOR: return 1 - k[channel];
-        default: return -1;
+        case D3DBLEND_ZERO:
+            return 0;
+        case D3DBLEND_ONE:
+            return 1;
+        case D3DBLEND_SRCCOLOR:
+            return s[channel];
+        case D3DBLEND_INVSRCCOLOR:
+            return 1 - s[channel];
+        case D3DBLEND_SRCALPHA:
+            return s[3];
+        case D3DBLEND_INVSRCALPHA:
+            return 1 - s[3];
+        case D3DBLEND_DESTALPHA:
+            return d[3];
+        case D3DBLEND_INVDESTALPHA:
+            return 1 - d[3];
+        case D3DBLEND_DESTCOLOR:
+            return d[channel];
+        case D3DBLEND_INVDESTCOLOR:
+            return 1 - d[channel];
+        case D3DBLEND_SRCALPHASAT:
+            return alpha ? 1 : std::min(s[3], 1 - d[3]);
+        case D3DBLEND_BLENDFACTOR:
+            return k[channel];
+        case D3DBLEND_INVBLENDFACTOR:
+            return 1 - k[channel];
+        default:
+            return -1;
     }
 }
 
@@ -41,11 +56,21 @@ double expectedChannel(DWORD op, DWORD fs, DWORD fd, int ch, const double s[4], 
     const double b = d[ch] * expectedFactor(fd, ch, s, d, k);
     double r = 0;
     switch (op) {
-        case D3DBLENDOP_ADD: r = a + b; break;
-        case D3DBLENDOP_SUBTRACT: r = a - b; break;
-        case D3DBLENDOP_REVSUBTRACT: r = b - a; break;
-        case D3DBLENDOP_MIN: r = std::min(s[ch], d[ch]); break;
-        case D3DBLENDOP_MAX: r = std::max(s[ch], d[ch]); break;
+        case D3DBLENDOP_ADD:
+            r = a + b;
+            break;
+        case D3DBLENDOP_SUBTRACT:
+            r = a - b;
+            break;
+        case D3DBLENDOP_REVSUBTRACT:
+            r = b - a;
+            break;
+        case D3DBLENDOP_MIN:
+            r = std::min(s[ch], d[ch]);
+            break;
+        case D3DBLENDOP_MAX:
+            r = std::max(s[ch], d[ch]);
+            break;
     }
     return std::clamp(r, 0.0, 1.0);
 }
@@ -63,8 +88,10 @@ TEST(D3D9Blending, EveryFactorAndOperationMatchesTheEquation) {
                 float* dp = &dst.r;
                 float* kp = &constant.r;
                 for (int c = 0; c < 4; ++c) {
-                    s[c] = byte(random) / 255.0, d[c] = byte(random) / 255.0, k[c] = byte(random) / 255.0;
-                    sp[c] = static_cast<float>(s[c]), dp[c] = static_cast<float>(d[c]), kp[c] = static_cast<float>(k[c]);
+                    s[c] = byte(random) / 255.0, d[c] = byte(random) / 255.0,
+                    k[c] = byte(random) / 255.0;
+                    sp[c] = static_cast<float>(s[c]), dp[c] = static_cast<float>(d[c]),
+                    kp[c] = static_cast<float>(k[c]);
                 }
                 const Rgba out = blendPixel(BlendSetup{true, fs, fd, op, constant}, src, dst);
                 const float* o = &out.r;
@@ -151,8 +178,8 @@ TEST(D3D9TextureStage, DefaultAlphaIgnoresTheVertexAndPassTexelIsRecognised) {
 // Through the device: SRCALPHA / INVSRCALPHA on an X8R8G8B8 target.
 TEST(D3D9Blending, DeviceBlendsAWorkedValueAndTreatsMissingDestAlphaAsOne) {
     TestDevice device(4, 1);
-    IDirect3DTexture9* texture =
-        testing::makeTexture(device.get(), 1, 1, D3DFMT_A8R8G8B8, [](int, int) { return 0x80C8C8C8u; });
+    IDirect3DTexture9* texture = testing::makeTexture(device.get(), 1, 1, D3DFMT_A8R8G8B8,
+                                                      [](int, int) { return 0x80C8C8C8u; });
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF646464, 1.0f, 0);
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
     device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
@@ -169,8 +196,8 @@ TEST(D3D9Blending, DeviceBlendsAWorkedValueAndTreatsMissingDestAlphaAsOne) {
 
 TEST(D3D9Blending, OneOneQuadAddsItsTexelOncePerPixel) {
     TestDevice device(16, 16);
-    IDirect3DTexture9* texture =
-        testing::makeTexture(device.get(), 16, 16, D3DFMT_X8R8G8B8, [](int, int) { return 0xFF010203u; });
+    IDirect3DTexture9* texture = testing::makeTexture(device.get(), 16, 16, D3DFMT_X8R8G8B8,
+                                                      [](int, int) { return 0xFF010203u; });
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF102030, 1.0f, 0);
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
     device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
@@ -178,12 +205,14 @@ TEST(D3D9Blending, OneOneQuadAddsItsTexelOncePerPixel) {
     for (bool fast : {true, false}) {
         setFastPathsEnabled(fast);
         device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF102030, 1.0f, 0);
-        testing::drawQuads(device.get(), texture, {testing::rectQuad(2, 3, 13, 6, 0, 0, 11.0f / 16, 3.0f / 16)});
+        testing::drawQuads(device.get(), texture,
+                           {testing::rectQuad(2, 3, 13, 6, 0, 0, 11.0f / 16, 3.0f / 16)});
         const SurfaceView t = device.target();
         for (int y = 0; y < 16; ++y) {
             for (int x = 0; x < 16; ++x) {
                 const bool inside = x >= 2 && x < 13 && y >= 3 && y < 6;
-                ASSERT_EQ(testing::readRaw(t, x, y), inside ? 0xFF112233u : 0xFF102030u) << x << "," << y;
+                ASSERT_EQ(testing::readRaw(t, x, y), inside ? 0xFF112233u : 0xFF102030u)
+                    << x << "," << y;
             }
         }
     }
@@ -193,8 +222,8 @@ TEST(D3D9Blending, OneOneQuadAddsItsTexelOncePerPixel) {
 
 TEST(D3D9Blending, AlphaTestRemovesTransparentTexelsOnlyWhenOn) {
     TestDevice device(2, 1);
-    IDirect3DTexture9* texture = testing::makeTexture(device.get(), 2, 1, D3DFMT_A1R5G5B5,
-                                                      [](int x, int) { return x == 0 ? 0x0000u : 0xFFFFu; });
+    IDirect3DTexture9* texture = testing::makeTexture(
+        device.get(), 2, 1, D3DFMT_A1R5G5B5, [](int x, int) { return x == 0 ? 0x0000u : 0xFFFFu; });
     for (DWORD test : {0u, 1u}) {
         device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
         device->SetRenderState(D3DRS_ALPHATESTENABLE, test);

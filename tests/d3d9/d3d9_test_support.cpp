@@ -16,8 +16,8 @@ TestDevice::TestDevice(UINT width, UINT height, D3DFORMAT format, bool autoDepth
     params.EnableAutoDepthStencil = autoDepth ? 1 : 0;
     params.AutoDepthStencilFormat = D3DFMT_D16;
     params.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
-    if (FAILED(m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &params,
-                                   &m_device))) {
+    if (FAILED(m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                   &params, &m_device))) {
         m_d3d->Release();
         throw std::runtime_error("no device");
     }
@@ -39,18 +39,20 @@ SurfaceView TestDevice::target() const {
 IDirect3DTexture9* makeTexture(IDirect3DDevice9* device, UINT width, UINT height, D3DFORMAT format,
                                const std::function<std::uint32_t(int, int)>& fill) {
     IDirect3DTexture9* texture = nullptr;
-    if (FAILED(device->CreateTexture(width, height, 1, 0, format, D3DPOOL_MANAGED, &texture, nullptr))) {
+    if (FAILED(device->CreateTexture(width, height, 1, 0, format, D3DPOOL_MANAGED, &texture,
+                                     nullptr))) {
         return nullptr;
     }
     const SurfaceView view = texture->view();
     for (UINT y = 0; y < height; ++y) {
-        for (UINT x = 0; x < width; ++x) writeRaw(view, static_cast<int>(x), static_cast<int>(y), fill(x, y));
+        for (UINT x = 0; x < width; ++x)
+            writeRaw(view, static_cast<int>(x), static_cast<int>(y), fill(x, y));
     }
     return texture;
 }
 
-Quad rectQuad(float left, float top, float right, float bottom, float u0, float v0, float u1, float v1,
-              DWORD color) {
+Quad rectQuad(float left, float top, float right, float bottom, float u0, float v0, float u1,
+              float v1, DWORD color) {
     Quad q;
     q.x = {left, right, right, left};
     q.y = {top, top, bottom, bottom};
@@ -72,21 +74,23 @@ void putVertex(std::uint8_t* at, float x, float y, DWORD color, float u, float v
 
 }  // namespace
 
-void drawQuads(IDirect3DDevice9* device, IDirect3DTexture9* texture, const std::vector<Quad>& quads) {
+void drawQuads(IDirect3DDevice9* device, IDirect3DTexture9* texture,
+               const std::vector<Quad>& quads) {
     const UINT vertexCount = static_cast<UINT>(quads.size() * 4);
     IDirect3DVertexBuffer9* vb = nullptr;
     IDirect3DIndexBuffer9* ib = nullptr;
-    device->CreateVertexBuffer(vertexCount * 28, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0x144, D3DPOOL_DEFAULT,
-                               &vb, nullptr);
-    device->CreateIndexBuffer(static_cast<UINT>(quads.size() * 12), D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY,
-                              D3DFMT_INDEX16, D3DPOOL_DEFAULT, &ib, nullptr);
+    device->CreateVertexBuffer(vertexCount * 28, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0x144,
+                               D3DPOOL_DEFAULT, &vb, nullptr);
+    device->CreateIndexBuffer(static_cast<UINT>(quads.size() * 12),
+                              D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
+                              D3DPOOL_DEFAULT, &ib, nullptr);
     void* data = nullptr;
     vb->Lock(0, 0, &data, D3DLOCK_DISCARD);
     auto* bytes = static_cast<std::uint8_t*>(data);
     for (std::size_t q = 0; q < quads.size(); ++q) {
         for (int c = 0; c < 4; ++c) {
-            putVertex(bytes + (q * 4 + c) * 28, quads[q].x[c], quads[q].y[c], quads[q].colors[c], quads[q].u[c],
-                      quads[q].v[c]);
+            putVertex(bytes + (q * 4 + c) * 28, quads[q].x[c], quads[q].y[c], quads[q].colors[c],
+                      quads[q].u[c], quads[q].v[c]);
         }
     }
     vb->Unlock();
@@ -94,8 +98,11 @@ void drawQuads(IDirect3DDevice9* device, IDirect3DTexture9* texture, const std::
     auto* indices = static_cast<std::uint16_t*>(data);
     for (std::size_t q = 0; q < quads.size(); ++q) {
         const auto b = static_cast<std::uint16_t>(q * 4);
-        const std::uint16_t order[6] = {b, static_cast<std::uint16_t>(b + 1), static_cast<std::uint16_t>(b + 3),
-                                        static_cast<std::uint16_t>(b + 1), static_cast<std::uint16_t>(b + 2),
+        const std::uint16_t order[6] = {b,
+                                        static_cast<std::uint16_t>(b + 1),
+                                        static_cast<std::uint16_t>(b + 3),
+                                        static_cast<std::uint16_t>(b + 1),
+                                        static_cast<std::uint16_t>(b + 2),
                                         static_cast<std::uint16_t>(b + 3)};
         std::memcpy(indices + q * 6, order, sizeof order);
     }
@@ -105,7 +112,8 @@ void drawQuads(IDirect3DDevice9* device, IDirect3DTexture9* texture, const std::
     device->SetIndices(ib);
     device->SetTexture(0, texture);
     device->BeginScene();
-    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, vertexCount, 0, static_cast<UINT>(quads.size() * 2));
+    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, vertexCount, 0,
+                                 static_cast<UINT>(quads.size() * 2));
     device->EndScene();
     device->SetStreamSource(0, nullptr, 0, 0);
     device->SetIndices(nullptr);
@@ -117,7 +125,8 @@ void drawQuads(IDirect3DDevice9* device, IDirect3DTexture9* texture, const std::
 std::vector<std::uint8_t> packedTexels(const SurfaceView& view) {
     const int bytes = texelLayoutOf(view.format).bytes;
     std::vector<std::uint8_t> out;
-    for (int y = 0; y < view.height; ++y) out.insert(out.end(), view.row(y), view.row(y) + view.width * bytes);
+    for (int y = 0; y < view.height; ++y)
+        out.insert(out.end(), view.row(y), view.row(y) + view.width * bytes);
     return out;
 }
 

@@ -45,12 +45,13 @@ struct Quad {
 };
 
 // The quad of a destination rectangle and a texture-coordinate rectangle.
-Quad rectQuad(float left, float top, float right, float bottom, float u0, float v0, float u1, float v1,
-              DWORD color = 0xFFFFFFFF);
+Quad rectQuad(float left, float top, float right, float bottom, float u0, float v0, float u1,
+              float v1, DWORD color = 0xFFFFFFFF);
 
 // Draws the quads in one scene as an indexed triangle list (0-1-3, 1-2-3)
 // from dynamic buffers locked with DISCARD, with `texture` on stage 0.
-void drawQuads(IDirect3DDevice9* device, IDirect3DTexture9* texture, const std::vector<Quad>& quads);
+void drawQuads(IDirect3DDevice9* device, IDirect3DTexture9* texture,
+               const std::vector<Quad>& quads);
 
 // The texels of a view without row padding.
 std::vector<std::uint8_t> packedTexels(const SurfaceView& view);

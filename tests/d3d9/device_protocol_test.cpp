@@ -22,7 +22,8 @@ D3DPRESENT_PARAMETERS windowedParams(UINT w = 800, UINT h = 600) {
 
 IDirect3DTexture9* defaultTexture(IDirect3DDevice9* device, DWORD usage = 0) {
     IDirect3DTexture9* t = nullptr;
-    EXPECT_EQ(device->CreateTexture(8, 8, 1, usage, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &t, nullptr), D3D_OK);
+    EXPECT_EQ(device->CreateTexture(8, 8, 1, usage, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &t, nullptr),
+              D3D_OK);
     return t;
 }
 
@@ -36,15 +37,16 @@ TEST(D3D9Adapter, StandardAdapterPassesTheStartUpChecks) {
     ASSERT_GT(d3d->GetAdapterModeCount(0, D3DFMT_R5G6B5), 0u);
     ASSERT_EQ(d3d->EnumAdapterModes(0, D3DFMT_R5G6B5, 1, &mode), D3D_OK);
     EXPECT_EQ(mode.Width, 800u);
-    EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE,
-                                     D3DFMT_D16),
+    EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL,
+                                     D3DRTYPE_SURFACE, D3DFMT_D16),
               D3D_OK);
-    EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE,
-                                     D3DFMT_D32),
+    EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL,
+                                     D3DRTYPE_SURFACE, D3DFMT_D32),
               D3DERR_NOTAVAILABLE);
     D3DPRESENT_PARAMETERS params = windowedParams();
     IDirect3DDevice9* device = nullptr;
-    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &params, &device),
+    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                &params, &device),
               D3D_OK);
     EXPECT_EQ(params.BackBufferFormat, D3DFMT_X8R8G8B8);  // the desktop's, filled in
     D3DCAPS9 caps;
@@ -72,12 +74,15 @@ TEST(D3D9Adapter, DescribedAdaptersReachEveryStartUpFailure) {
         full.Windowed = 0;
         full.BackBufferFormat = D3DFMT_UNKNOWN;  // no mode matched
         IDirect3DDevice9* device = nullptr;
-        EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &full, &device),
+        EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                                    &full, &device),
                   D3DERR_INVALIDCALL);
         D3DPRESENT_PARAMETERS params = windowedParams();
-        EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &params, &device),
+        EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                    &params, &device),
                   D3DERR_NOTAVAILABLE);
-        ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device),
+        ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                                    &params, &device),
                   D3D_OK);
         EXPECT_EQ(device->GetAvailableTextureMem(), 0x1000000u);
         device->Release();
@@ -92,8 +97,8 @@ TEST(D3D9Adapter, DescribedAdaptersReachEveryStartUpFailure) {
         D3DCAPS9 caps;
         EXPECT_NE(device->GetDeviceCaps(&caps), D3D_OK);
         IDirect3DVertexBuffer9* vb = nullptr;
-        EXPECT_EQ(device->CreateVertexBuffer(896, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0x144, D3DPOOL_DEFAULT, &vb,
-                                             nullptr),
+        EXPECT_EQ(device->CreateVertexBuffer(896, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0x144,
+                                             D3DPOOL_DEFAULT, &vb, nullptr),
                   D3DERR_OUTOFVIDEOMEMORY);
         refusing.refuseCreate = true;
         setAdapterDescription(refusing);
@@ -104,8 +109,8 @@ TEST(D3D9Adapter, DescribedAdaptersReachEveryStartUpFailure) {
 
 TEST(D3D9Device, LossAndResetFollowThePlatformProtocol) {
     TestDevice device(64, 32);
-    IDirect3DTexture9* managed =
-        testing::makeTexture(device.get(), 4, 4, D3DFMT_A1R5G5B5, [](int x, int y) { return 0x8000u + x + 4 * y; });
+    IDirect3DTexture9* managed = testing::makeTexture(
+        device.get(), 4, 4, D3DFMT_A1R5G5B5, [](int x, int y) { return 0x8000u + x + 4 * y; });
     IDirect3DTexture9* target = defaultTexture(device.get(), D3DUSAGE_RENDERTARGET);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     device->loseDevice();
@@ -164,7 +169,8 @@ TEST(D3D9Device, RenderTargetTexturesAndReferenceCounts) {
     EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0x80112233, 1.0f, 0), D3D_OK);
     EXPECT_EQ(testing::readRaw(texture->view(), 7, 7), 0x80112233u);
     D3DLOCKED_RECT locked;
-    EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3DERR_INVALIDCALL);  // render targets do not lock
+    EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0),
+              D3DERR_INVALIDCALL);  // render targets do not lock
     ASSERT_EQ(device->SetRenderTarget(0, saved), D3D_OK);
     saved->Release();
     level->Release();
@@ -175,7 +181,9 @@ TEST(D3D9Device, RenderTargetTexturesAndReferenceCounts) {
 TEST(D3D9Device, LockReportsAPaddedPitch) {
     TestDevice device(4, 4);
     IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(device->CreateTexture(3, 5, 1, 0, D3DFMT_A1R5G5B5, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    ASSERT_EQ(
+        device->CreateTexture(3, 5, 1, 0, D3DFMT_A1R5G5B5, D3DPOOL_MANAGED, &texture, nullptr),
+        D3D_OK);
     D3DLOCKED_RECT locked;
     ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
     EXPECT_GT(locked.Pitch, 6);
@@ -199,9 +207,11 @@ TEST(D3D9Device, LockReportsAPaddedPitch) {
     dynamic->UnlockRect(0);
     dynamic->Release();
     IDirect3DTexture9* refused = nullptr;
-    EXPECT_EQ(device->CreateTexture(8192 + 1, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &refused, nullptr),
+    EXPECT_EQ(device->CreateTexture(8192 + 1, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &refused,
+                                    nullptr),
               D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->CreateTexture(4, 4, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &refused, nullptr),
+    EXPECT_EQ(device->CreateTexture(4, 4, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                    &refused, nullptr),
               D3DERR_INVALIDCALL);
 }
 
@@ -214,8 +224,8 @@ TEST(D3D9Device, DynamicBuffersDiscardTheirContents) {
     EXPECT_EQ(fixed->Lock(32, 64, &data, 0), D3DERR_INVALIDCALL);  // past the end
     fixed->Release();
     IDirect3DIndexBuffer9* indices = nullptr;
-    ASSERT_EQ(device->CreateIndexBuffer(8, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_DEFAULT,
-                                        &indices, nullptr),
+    ASSERT_EQ(device->CreateIndexBuffer(8, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
+                                        D3DPOOL_DEFAULT, &indices, nullptr),
               D3D_OK);
     ASSERT_EQ(indices->Lock(0, 0, &data, D3DLOCK_DISCARD), D3D_OK);
     std::memset(data, 0x11, 8);
@@ -226,11 +236,13 @@ TEST(D3D9Device, DynamicBuffersDiscardTheirContents) {
     indices->Release();
     // Many batches through the same discarded buffers, as the canvas draws.
     IDirect3DTexture9* texture =
-        testing::makeTexture(device.get(), 8, 8, D3DFMT_X8R8G8B8, [](int x, int y) { return 0xFF000000u | (x << 8) | y; });
+        testing::makeTexture(device.get(), 8, 8, D3DFMT_X8R8G8B8,
+                             [](int x, int y) { return 0xFF000000u | (x << 8) | y; });
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
     for (int y = 0; y < 8; ++y) {
-        testing::drawQuads(device.get(), texture, {testing::rectQuad(0, static_cast<float>(y), 8, y + 1.0f, 0,
-                                                                     y / 8.0f, 1, (y + 1) / 8.0f)});
+        testing::drawQuads(device.get(), texture,
+                           {testing::rectQuad(0, static_cast<float>(y), 8, y + 1.0f, 0, y / 8.0f, 1,
+                                              (y + 1) / 8.0f)});
     }
     EXPECT_EQ(testing::packedTexels(device.target()), testing::packedTexels(texture->view()));
     texture->Release();
@@ -242,7 +254,8 @@ TEST(D3D9Device, DrawsAreRefusedOutsideAScene) {
     EXPECT_EQ(device->EndScene(), D3DERR_INVALIDCALL);
     ASSERT_EQ(device->BeginScene(), D3D_OK);
     EXPECT_EQ(device->BeginScene(), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);  // no stream bound
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1),
+              D3DERR_INVALIDCALL);  // no stream bound
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->EndScene(), D3D_OK);
 }
@@ -251,8 +264,12 @@ TEST(D3D9Device, DrawsReadingPastTheirBuffersAreRefused) {
     TestDevice device(8, 8);
     IDirect3DVertexBuffer9* vb = nullptr;
     IDirect3DIndexBuffer9* ib = nullptr;
-    ASSERT_EQ(device->CreateVertexBuffer(4 * 28, D3DUSAGE_DYNAMIC, 0x144, D3DPOOL_DEFAULT, &vb, nullptr), D3D_OK);
-    ASSERT_EQ(device->CreateIndexBuffer(12, D3DUSAGE_DYNAMIC, D3DFMT_INDEX16, D3DPOOL_DEFAULT, &ib, nullptr), D3D_OK);
+    ASSERT_EQ(
+        device->CreateVertexBuffer(4 * 28, D3DUSAGE_DYNAMIC, 0x144, D3DPOOL_DEFAULT, &vb, nullptr),
+        D3D_OK);
+    ASSERT_EQ(device->CreateIndexBuffer(12, D3DUSAGE_DYNAMIC, D3DFMT_INDEX16, D3DPOOL_DEFAULT, &ib,
+                                        nullptr),
+              D3D_OK);
     void* data = nullptr;
     ib->Lock(0, 0, &data, D3DLOCK_DISCARD);
     const std::uint16_t indices[6] = {0, 1, 3, 1, 2, 9};  // 9 is past the four vertices
@@ -264,7 +281,8 @@ TEST(D3D9Device, DrawsReadingPastTheirBuffersAreRefused) {
     device->BeginScene();
     EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 1), D3D_OK);
     EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0x7FFFFFFF, 0, 4, 0, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0x7FFFFFFF, 0, 4, 0, 1),
+              D3DERR_INVALIDCALL);
     EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 4, 1), D3DERR_INVALIDCALL);
     device->SetStreamSource(0, vb, 0, 0xFFFFFFFF);
     EXPECT_EQ(device->DrawPrimitive(D3DPT_POINTLIST, 0xFFFFFFF0, 4), D3DERR_INVALIDCALL);
@@ -295,7 +313,8 @@ TEST(D3D9Device, PresentHandsTheBackBufferToTheWindow) {
     params.BackBufferFormat = D3DFMT_R5G6B5;
     params.hDeviceWindow = &window;
     IDirect3DDevice9* device = nullptr;
-    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, &window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &params, &device),
+    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, &window, D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                &params, &device),
               D3D_OK);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00FF0000, 1.0f, 0);
     ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
@@ -318,7 +337,8 @@ TEST(D3D9Device, ClearWritesTheColoursTopByteAsAlpha) {
     device->Clear(1, &part, D3DCLEAR_TARGET, 0xFF405060, 1.0f, 0);
     EXPECT_EQ(testing::readRaw(device.target(), 0, 0), 0x00102030u);
     EXPECT_EQ(testing::readRaw(device.target(), 2, 3), 0xFF405060u);
-    EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3DERR_INVALIDCALL);  // no depth surface
+    EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0),
+              D3DERR_INVALIDCALL);  // no depth surface
 }
 
 }  // namespace

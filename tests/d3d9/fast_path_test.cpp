@@ -38,27 +38,36 @@ struct Blend {
 // The view's blend modes (and its special codes' stage operations), plus
 // arbitrary factor pairs below.
 const Blend kBlends[] = {
-    {false, 2, 1, 1, D3DTOP_MODULATE},   {true, 5, 6, 1, D3DTOP_MODULATE},   {true, 10, 2, 1, D3DTOP_MODULATE},
-    {true, 5, 2, 1, D3DTOP_MODULATE},    {true, 2, 2, 1, D3DTOP_MODULATE},   {true, 3, 4, 1, D3DTOP_MODULATE},
-    {true, 3, 2, 1, D3DTOP_MODULATE},    {true, 1, 6, 1, D3DTOP_MODULATE},   {true, 2, 3, 1, D3DTOP_MODULATE},
-    {true, 5, 2, 1, D3DTOP_MODULATE2X},  {true, 9, 2, 1, D3DTOP_MODULATE4X}, {true, 5, 6, 1, D3DTOP_MULTIPLYADD},
-    {true, 5, 6, 3, D3DTOP_MODULATE},    {true, 5, 6, 4, D3DTOP_MODULATE},   {true, 12, 1, 2, D3DTOP_MODULATE},
+    {false, 2, 1, 1, D3DTOP_MODULATE},  {true, 5, 6, 1, D3DTOP_MODULATE},
+    {true, 10, 2, 1, D3DTOP_MODULATE},  {true, 5, 2, 1, D3DTOP_MODULATE},
+    {true, 2, 2, 1, D3DTOP_MODULATE},   {true, 3, 4, 1, D3DTOP_MODULATE},
+    {true, 3, 2, 1, D3DTOP_MODULATE},   {true, 1, 6, 1, D3DTOP_MODULATE},
+    {true, 2, 3, 1, D3DTOP_MODULATE},   {true, 5, 2, 1, D3DTOP_MODULATE2X},
+    {true, 9, 2, 1, D3DTOP_MODULATE4X}, {true, 5, 6, 1, D3DTOP_MULTIPLYADD},
+    {true, 5, 6, 3, D3DTOP_MODULATE},   {true, 5, 6, 4, D3DTOP_MODULATE},
+    {true, 12, 1, 2, D3DTOP_MODULATE},
 };
 
 const D3DFORMAT kTextureFormats[] = {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5,
                                      D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4};
-const D3DFORMAT kTargetFormats[] = {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5,
-                                    D3DFMT_A1R5G5B5};
+const D3DFORMAT kTargetFormats[] = {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, D3DFMT_R5G6B5,
+                                    D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5};
 
-int pick(std::mt19937& r, int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(r); }
+int pick(std::mt19937& r, int lo, int hi) {
+    return std::uniform_int_distribution<int>(lo, hi)(r);
+}
 
 // Source columns per destination column: unscaled most of the time, as the view draws.
 int sourceExtent(std::mt19937& r, int dest) {
     switch (pick(r, 0, 5)) {
-        case 0: return std::max(1, dest / 2);
-        case 1: return dest * 2;
-        case 2: return pick(r, 1, 60);
-        default: return dest;
+        case 0:
+            return std::max(1, dest / 2);
+        case 1:
+            return dest * 2;
+        case 2:
+            return pick(r, 1, 60);
+        default:
+            return dest;
     }
 }
 
@@ -87,8 +96,9 @@ Quad randomQuad(std::mt19937& r, int targetW, int targetH, int texW, int texH) {
 
 void applyRandomStates(IDirect3DDevice9* device, std::mt19937& r) {
     Blend b = kBlends[pick(r, 0, static_cast<int>(std::size(kBlends)) - 1)];
-    if (pick(r, 0, 4) == 0) b = Blend{true, static_cast<DWORD>(pick(r, 1, 15)), static_cast<DWORD>(pick(r, 1, 15)),
-                                      static_cast<DWORD>(pick(r, 1, 5)), D3DTOP_MODULATE};
+    if (pick(r, 0, 4) == 0)
+        b = Blend{true, static_cast<DWORD>(pick(r, 1, 15)), static_cast<DWORD>(pick(r, 1, 15)),
+                  static_cast<DWORD>(pick(r, 1, 5)), D3DTOP_MODULATE};
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, b.enabled);
     device->SetRenderState(D3DRS_SRCBLEND, b.src);
@@ -112,7 +122,8 @@ void applyRandomStates(IDirect3DDevice9* device, std::mt19937& r) {
 
 void fillRandom(const SurfaceView& view, std::mt19937& r) {
     for (int y = 0; y < view.height; ++y) {
-        for (int x = 0; x < view.width; ++x) testing::writeRaw(view, x, y, std::uniform_int_distribution<std::uint32_t>()(r));
+        for (int x = 0; x < view.width; ++x)
+            testing::writeRaw(view, x, y, std::uniform_int_distribution<std::uint32_t>()(r));
     }
 }
 
@@ -121,13 +132,15 @@ void runCase(std::uint32_t seed) {
     std::mt19937 r(seed);
     const int w = pick(r, 16, 120), h = pick(r, 16, 90);
     TestDevice device(static_cast<UINT>(w), static_cast<UINT>(h), kTargetFormats[pick(r, 0, 4)]);
-    const int texW = 1 << pick(r, 2, 7), texH = pick(r, 0, 1) ? (1 << pick(r, 2, 7)) : pick(r, 3, 70);
+    const int texW = 1 << pick(r, 2, 7),
+              texH = pick(r, 0, 1) ? (1 << pick(r, 2, 7)) : pick(r, 3, 70);
     const D3DFORMAT texFormat = kTextureFormats[pick(r, 0, 5)];
     std::mt19937 texels(seed * 7 + 1);
-    IDirect3DTexture9* texture = testing::makeTexture(device.get(), texW, texH, texFormat, [&](int, int) {
-        const std::uint32_t v = std::uniform_int_distribution<std::uint32_t>()(texels);
-        return (v & 3) == 0 ? 0u : v;  // some fully transparent texels
-    });
+    IDirect3DTexture9* texture =
+        testing::makeTexture(device.get(), texW, texH, texFormat, [&](int, int) {
+            const std::uint32_t v = std::uniform_int_distribution<std::uint32_t>()(texels);
+            return (v & 3) == 0 ? 0u : v;  // some fully transparent texels
+        });
     applyRandomStates(device.get(), r);
     std::vector<Quad> quads;
     for (int i = pick(r, 1, 6); i > 0; --i) quads.push_back(randomQuad(r, w, h, texW, texH));
@@ -137,14 +150,16 @@ void runCase(std::uint32_t seed) {
     std::vector<std::uint8_t> results[2];
     for (int fast = 0; fast < 2; ++fast) {
         setFastPathsEnabled(fast == 1);
-        const std::size_t rowBytes = static_cast<std::size_t>(w) * texelLayoutOf(target.format).bytes;
-        for (int y = 0; y < h; ++y) std::memcpy(target.row(y), start.data() + y * rowBytes, rowBytes);
+        const std::size_t rowBytes =
+            static_cast<std::size_t>(w) * texelLayoutOf(target.format).bytes;
+        for (int y = 0; y < h; ++y)
+            std::memcpy(target.row(y), start.data() + y * rowBytes, rowBytes);
         testing::drawQuads(device.get(), texture, quads);
         results[fast] = testing::packedTexels(target);
     }
     texture->Release();
-    ASSERT_EQ(results[0], results[1]) << "seed " << seed << " target " << device.target().format << " texture "
-                                      << texFormat;
+    ASSERT_EQ(results[0], results[1])
+        << "seed " << seed << " target " << device.target().format << " texture " << texFormat;
 }
 
 TEST(D3D9FastPaths, RandomDrawsMatchTheGeneralPathByteForByte) {
@@ -203,8 +218,9 @@ TEST(D3D9FastPaths, TheViewsDrawsTakeTheTable) {
     EXPECT_FALSE(hasFastPath({FastPathKind::BinaryAlphaCopy, D3DFMT_A8R8G8B8, D3DFMT_R5G6B5}));
     // An unscaled opaque image copy is a texel copy, and gives the texels back.
     TestDevice device(64, 64);
-    IDirect3DTexture9* texture = testing::makeTexture(device.get(), 64, 64, D3DFMT_X8R8G8B8,
-                                                      [](int x, int y) { return 0xFF000000u | (y << 8) | x; });
+    IDirect3DTexture9* texture =
+        testing::makeTexture(device.get(), 64, 64, D3DFMT_X8R8G8B8,
+                             [](int x, int y) { return 0xFF000000u | (y << 8) | x; });
     const std::uint64_t before = fastPathUseCount(FastPathKind::TexelCopy);
     testing::drawQuads(device.get(), texture, {testing::rectQuad(0, 0, 64, 64, 0, 0, 1, 1)});
     EXPECT_EQ(fastPathUseCount(FastPathKind::TexelCopy), before + 1);
@@ -254,15 +270,18 @@ namespace {
 
 // The same draws through the general path and the fast paths, from the same
 // target bytes; the two results.
-std::array<std::vector<std::uint8_t>, 2> drawBothWays(testing::TestDevice& device, IDirect3DTexture9* texture,
+std::array<std::vector<std::uint8_t>, 2> drawBothWays(testing::TestDevice& device,
+                                                      IDirect3DTexture9* texture,
                                                       const std::vector<testing::Quad>& quads,
                                                       const std::vector<std::uint8_t>& start) {
     const SurfaceView target = device.target();
-    const std::size_t rowBytes = static_cast<std::size_t>(target.width) * texelLayoutOf(target.format).bytes;
+    const std::size_t rowBytes =
+        static_cast<std::size_t>(target.width) * texelLayoutOf(target.format).bytes;
     std::array<std::vector<std::uint8_t>, 2> results;
     for (int fast = 0; fast < 2; ++fast) {
         setFastPathsEnabled(fast == 1);
-        for (int y = 0; y < target.height; ++y) std::memcpy(target.row(y), start.data() + y * rowBytes, rowBytes);
+        for (int y = 0; y < target.height; ++y)
+            std::memcpy(target.row(y), start.data() + y * rowBytes, rowBytes);
         testing::drawQuads(device.get(), texture, quads);
         results[static_cast<std::size_t>(fast)] = testing::packedTexels(target);
     }
@@ -286,10 +305,11 @@ TEST(D3D9FastPaths, ScaledTintedBilinearQuadsMatchUnderEveryAlphaTest) {
         fillRandom(device.target(), r);
         const auto start = testing::packedTexels(device.target());
         for (const D3DFORMAT textureFormat : textures) {
-            IDirect3DTexture9* texture = testing::makeTexture(device.get(), 64, 32, textureFormat, [&](int x, int y) {
-                const std::uint32_t v = std::uniform_int_distribution<std::uint32_t>()(r);
-                return (x + y) % 5 == 0 ? 0u : v;  // transparent texels among the shaded ones
-            });
+            IDirect3DTexture9* texture =
+                testing::makeTexture(device.get(), 64, 32, textureFormat, [&](int x, int y) {
+                    const std::uint32_t v = std::uniform_int_distribution<std::uint32_t>()(r);
+                    return (x + y) % 5 == 0 ? 0u : v;  // transparent texels among the shaded ones
+                });
             for (DWORD func = D3DCMP_NEVER; func <= D3DCMP_ALWAYS; ++func, ++caseIndex) {
                 setBilinearLaneWidth(16 >> (caseIndex % 3));
                 applyRandomStates(device.get(), r);
@@ -313,8 +333,9 @@ TEST(D3D9FastPaths, ScaledTintedBilinearQuadsMatchUnderEveryAlphaTest) {
                     testing::rectQuad(-7, 5, 89, 53, 0.25f, 0.125f, 1.25f, 1.125f, 0xFF4080C0),
                     testing::rectQuad(40, 20, 147, 69, -0.1f, -0.2f, 0.45f, 0.4f, 0xFFFFFFFF)};
                 const auto results = drawBothWays(device, texture, quads, start);
-                ASSERT_EQ(results[0], results[1]) << "target " << targetFormat << " texture " << textureFormat
-                                                  << " func " << func << " address " << address;
+                ASSERT_EQ(results[0], results[1])
+                    << "target " << targetFormat << " texture " << textureFormat << " func " << func
+                    << " address " << address;
             }
             texture->Release();
         }
@@ -337,15 +358,22 @@ void expectCodecMatchesTexel(std::mt19937& r) {
     using V = simd::Vectors<N>;
     using T = Texel<Format>;
     const typename V::Codec codec(simd::laneFormatOf(Format));
-    const float specials[] = {std::numeric_limits<float>::quiet_NaN(), -0.0f, -1.0f, 2.0f, 0.5f / 255.0f,
-                              1.5f / 31.0f, 1.0f, 0.0f};
+    const float specials[] = {std::numeric_limits<float>::quiet_NaN(),
+                              -0.0f,
+                              -1.0f,
+                              2.0f,
+                              0.5f / 255.0f,
+                              1.5f / 31.0f,
+                              1.0f,
+                              0.0f};
     for (int block = 0; block < 2048; ++block) {
         typename V::UInts raws;
         std::array<typename V::Floats, 4> values;
         for (int l = 0; l < N; ++l) {
             raws[l] = static_cast<typename T::Raw>(r());
             for (std::size_t c = 0; c < 4; ++c) {
-                values[c][l] = (r() & 7) == 0 ? specials[r() % 8] : std::uniform_real_distribution<float>()(r);
+                values[c][l] =
+                    (r() & 7) == 0 ? specials[r() % 8] : std::uniform_real_distribution<float>()(r);
             }
         }
         std::array<typename V::Floats, 4> decoded;
@@ -353,10 +381,12 @@ void expectCodecMatchesTexel(std::mt19937& r) {
         const typename V::UInts encoded = V::encode(values, codec);
         for (int l = 0; l < N; ++l) {
             const Rgba d = T::decode(static_cast<typename T::Raw>(raws[l]));
-            ASSERT_TRUE(decoded[0][l] == d.r && decoded[1][l] == d.g && decoded[2][l] == d.b && decoded[3][l] == d.a)
+            ASSERT_TRUE(decoded[0][l] == d.r && decoded[1][l] == d.g && decoded[2][l] == d.b &&
+                        decoded[3][l] == d.a)
                 << Format << " raw " << raws[l];
             const Rgba v{values[0][l], values[1][l], values[2][l], values[3][l]};
-            ASSERT_EQ(encoded[l], T::encode(v)) << Format << " " << v.r << " " << v.g << " " << v.b << " " << v.a;
+            ASSERT_EQ(encoded[l], T::encode(v))
+                << Format << " " << v.r << " " << v.g << " " << v.b << " " << v.a;
         }
     }
 }
@@ -388,15 +418,29 @@ TEST(D3D9FastLanes, AlphaTestLanesMatchAlphaTestPasses) {
             for (const DWORD ref : {0u, 1u, 128u, 255u, 0x1FFu}) {
                 const AlphaTestSetup setup{enabled, func, ref};
                 const float r = static_cast<float>(ref & 0xFF) / 255.0f;
-                const float alphas[16] = {std::numeric_limits<float>::quiet_NaN(), -0.0f, 0.0f, r,
-                                          std::nextafter(r, 0.0f), std::nextafter(r, 2.0f), 1.0f, 0.5f,
-                                          0.5f / 255.0f, 1.0f / 255.0f, -1.0f, 2.0f, 0.25f, 0.75f, 254.0f / 255.0f, 1e-30f};
+                const float alphas[16] = {std::numeric_limits<float>::quiet_NaN(),
+                                          -0.0f,
+                                          0.0f,
+                                          r,
+                                          std::nextafter(r, 0.0f),
+                                          std::nextafter(r, 2.0f),
+                                          1.0f,
+                                          0.5f,
+                                          0.5f / 255.0f,
+                                          1.0f / 255.0f,
+                                          -1.0f,
+                                          2.0f,
+                                          0.25f,
+                                          0.75f,
+                                          254.0f / 255.0f,
+                                          1e-30f};
                 typename V::Floats a;
                 for (int l = 0; l < 16; ++l) a[l] = alphas[l];
                 const typename V::Ints pass = typename V::Test(simd::laneTestOf(setup))(a);
                 for (int l = 0; l < 16; ++l) {
                     EXPECT_EQ(pass[l] != 0, alphaTestPasses(setup, alphas[l]))
-                        << "enabled " << enabled << " func " << func << " ref " << ref << " alpha " << alphas[l];
+                        << "enabled " << enabled << " func " << func << " ref " << ref << " alpha "
+                        << alphas[l];
                 }
             }
         }

@@ -13,7 +13,8 @@ namespace {
 class RecordingSink final : public FragmentSink {
 public:
     void beginPrimitive(const PrimitiveGradients&) override {}
-    void fragment(std::int32_t x, std::int32_t y, double u, double v, const Rgba& diffuse) override {
+    void fragment(std::int32_t x, std::int32_t y, double u, double v,
+                  const Rgba& diffuse) override {
         ++hits[{x, y}];
         us[{x, y}] = u;
         vs[{x, y}] = v;
@@ -37,7 +38,8 @@ const ClipRect kWide{-100, -100, 100, 100};
 
 // The canvas's quad: corners at (X - 0.5, Y - 0.5) .. (X + W - 0.5, Y + H - 0.5),
 // triangles 0-1-3 and 1-2-3.
-void drawCanvasQuad(double x, double y, double w, double h, FragmentSink& sink, DWORD cull = D3DCULL_NONE) {
+void drawCanvasQuad(double x, double y, double w, double h, FragmentSink& sink,
+                    DWORD cull = D3DCULL_NONE) {
     const RasterVertex c[4] = {at(x - 0.5, y - 0.5, 0, 0), at(x + w - 0.5, y - 0.5, 1, 0),
                                at(x + w - 0.5, y + h - 0.5, 1, 1), at(x - 0.5, y + h - 0.5, 0, 1)};
     rasterizeTriangle(c[0], c[1], c[3], cull, false, kWide, sink);
@@ -53,7 +55,8 @@ TEST(D3D9Rasterizer, HalfOffsetQuadCoversExactlyItsPixelsOnce) {
         EXPECT_EQ(sink.hits.size(), static_cast<std::size_t>(s[0] * s[1])) << s[0] << "x" << s[1];
         for (const auto& [pixel, count] : sink.hits) {
             EXPECT_EQ(count, 1) << "pixel drawn twice at " << pixel.first << "," << pixel.second;
-            EXPECT_TRUE(pixel.first >= 2 && pixel.first < 2 + s[0] && pixel.second >= 3 && pixel.second < 3 + s[1]);
+            EXPECT_TRUE(pixel.first >= 2 && pixel.first < 2 + s[0] && pixel.second >= 3 &&
+                        pixel.second < 3 + s[1]);
         }
     }
 }
@@ -88,7 +91,8 @@ TEST(D3D9Rasterizer, CullModesRemoveTheNamedWinding) {
 
 TEST(D3D9Rasterizer, ClipKeepsPixelsInsideTheTarget) {
     RecordingSink sink;
-    rasterizeTriangle(at(-50, -50), at(150, -50), at(-50, 150), D3DCULL_NONE, false, ClipRect{0, 0, 4, 3}, sink);
+    rasterizeTriangle(at(-50, -50), at(150, -50), at(-50, 150), D3DCULL_NONE, false,
+                      ClipRect{0, 0, 4, 3}, sink);
     for (const auto& [pixel, count] : sink.hits) {
         EXPECT_TRUE(pixel.first >= 0 && pixel.first < 4 && pixel.second >= 0 && pixel.second < 3);
     }

@@ -10,7 +10,8 @@ namespace {
 
 // A texture in plain memory, padded rows like a device's.
 struct MemoryTexture {
-    MemoryTexture(int w, int h, std::uint32_t format) : bytes(static_cast<std::size_t>(h) * (w * 4 + 8)) {
+    MemoryTexture(int w, int h, std::uint32_t format)
+        : bytes(static_cast<std::size_t>(h) * (w * 4 + 8)) {
         view = SurfaceView{bytes.data(), w * texelLayoutOf(format).bytes + 8, w, h, format};
     }
     void set(int x, int y, const Rgba& c) { writeTexel(view.format, view.at(x, y), c); }
@@ -18,10 +19,13 @@ struct MemoryTexture {
     SurfaceView view;
 };
 
-std::uint32_t argb(const Rgba& c) { return Texel<D3DFMT_A8R8G8B8>::encode(c); }
+std::uint32_t argb(const Rgba& c) {
+    return Texel<D3DFMT_A8R8G8B8>::encode(c);
+}
 
 Rgba sample(const SurfaceView& t, double u, double v, bool linear, DWORD mode = D3DTADDRESS_WRAP) {
-    return filterTexels(t, axisTap(u, t.width, mode, linear), axisTap(v, t.height, mode, linear), linear, Rgba{});
+    return filterTexels(t, axisTap(u, t.width, mode, linear), axisTap(v, t.height, mode, linear),
+                        linear, Rgba{});
 }
 
 // Red, green / blue, white quarters of a 4 x 4 texture.
@@ -46,7 +50,8 @@ TEST(D3D9Sampling, BilinearWorkedValues) {
 
 TEST(D3D9Sampling, PointSamplingTakesTheCellAndWrapsAtOne) {
     const MemoryTexture t = quarters();
-    EXPECT_EQ(argb(sample(t.view, 0.5, 0.1, false)), 0xFF00FF00u);  // boundary goes to the higher texel
+    EXPECT_EQ(argb(sample(t.view, 0.5, 0.1, false)),
+              0xFF00FF00u);  // boundary goes to the higher texel
     EXPECT_EQ(argb(sample(t.view, 1.0, 0.1, false)), 0xFFFF0000u);  // texel 4 wraps to 0
     EXPECT_EQ(argb(sample(t.view, 0.49, 0.1, false)), 0xFFFF0000u);
 }
@@ -84,8 +89,9 @@ TEST(D3D9Sampling, AddressModes) {
     EXPECT_EQ(addressTexel(4, 4, D3DTADDRESS_BORDER), -1);
     MemoryTexture t(2, 1, D3DFMT_A8R8G8B8);
     t.set(0, 0, Rgba{1, 1, 1, 1});
-    const Rgba border = filterTexels(t.view, axisTap(-0.6, 2, D3DTADDRESS_BORDER, false),
-                                     axisTap(0.5, 1, D3DTADDRESS_BORDER, false), false, Rgba{0, 0, 1, 1});
+    const Rgba border =
+        filterTexels(t.view, axisTap(-0.6, 2, D3DTADDRESS_BORDER, false),
+                     axisTap(0.5, 1, D3DTADDRESS_BORDER, false), false, Rgba{0, 0, 1, 1});
     EXPECT_EQ(argb(border), 0xFF0000FFu);
 }
 
@@ -105,7 +111,8 @@ TEST(D3D9Texels, ChannelsExpandByExactDivisionAndRoundHalfUp) {
     EXPECT_FLOAT_EQ(a8.a, 128.0f / 255.0f);
     // Unused bits are written as ones; out-of-range and NaN values clamp.
     EXPECT_EQ(Texel<D3DFMT_X1R5G5B5>::encode(Rgba{0, 0, 0, 0}), 0x8000u);
-    EXPECT_EQ(X8::encode(Rgba{2.0f, -1.0f, std::numeric_limits<float>::quiet_NaN(), 0}), 0xFFFF0000u);
+    EXPECT_EQ(X8::encode(Rgba{2.0f, -1.0f, std::numeric_limits<float>::quiet_NaN(), 0}),
+              0xFFFF0000u);
 }
 
 TEST(D3D9Sampling, MinificationNeedsMoreThanOneTexelPerPixel) {

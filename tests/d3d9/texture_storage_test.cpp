@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "archive/decoded_image.h"
-#include "pixels/texture_fill.h"
 #include "pixels/d3d9_texture_storage.h"
 #include "pixels/dx9_textures.h"
+#include "pixels/texture_fill.h"
 #include "tests/d3d9/d3d9_test_support.h"
 
 namespace vantoro::d3d9 {
@@ -19,7 +19,9 @@ using testing::TestDevice;
 std::vector<std::uint8_t> paletteBody() {
     std::vector<std::uint8_t> body(8 * 3, 0);
     for (int row = 0; row < 3; ++row) {
-        for (int x = 0; x < 5; ++x) body[static_cast<std::size_t>((2 - row) * 8 + x)] = static_cast<std::uint8_t>(row * 5 + x);
+        for (int x = 0; x < 5; ++x)
+            body[static_cast<std::size_t>((2 - row) * 8 + x)] =
+                static_cast<std::uint8_t>(row * 5 + x);
     }
     return body;
 }
@@ -32,7 +34,8 @@ std::vector<std::uint16_t> decodeInto(TDXTexture& texture) {
     if (!texture.Lock(kLockRead, rect)) return {};
     std::vector<std::uint16_t> texels;
     for (int y = 0; y < 3; ++y) {
-        const auto* row = reinterpret_cast<const std::uint16_t*>(static_cast<std::uint8_t*>(rect.Bits) + y * rect.Pitch);
+        const auto* row = reinterpret_cast<const std::uint16_t*>(
+            static_cast<std::uint8_t*>(rect.Bits) + y * rect.Pitch);
         texels.insert(texels.end(), row, row + 5);
     }
     texture.Unlock();

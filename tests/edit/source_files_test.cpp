@@ -27,7 +27,7 @@ TEST(SourceFilesTest, SoundTypeByFirstBytes) {
         {zerosThen(40, {0xFF, 0xFB, 0x90, 0x00}), 79},
         {zerosThen(4 + 10000, {0xFF, 0xFB, 0x90, 0x00}), 79},  // last byte the scan looks at
         {zerosThen(4 + 10001, {0xFF, 0xFB, 0x90, 0x00}), 0},
-        {zerosThen(40, {0xFF, 0xFB, 0x90}), 0},  // frame start cut short
+        {zerosThen(40, {0xFF, 0xFB, 0x90}), 0},     // frame start cut short
         {{0x00, 0x10, 0, 0, 0xFF, 0xFB, 0, 0}, 0},  // high nibble of the second byte set
         {{}, 0},
     };

@@ -9,9 +9,9 @@
 #include <cstring>
 #include <random>
 
-#include "pixels/dib_bitmap.h"
 #include "image_io/bmp_file.h"
 #include "image_io/png_file.h"
+#include "pixels/dib_bitmap.h"
 #include "tests/support/test_files.h"
 
 namespace vantoro {

@@ -138,8 +138,8 @@ TEST(ZlibBuffers, FastAndZlibInflateAgreeOnDamagedStreams) {
         const auto slowSize = inflateInto(stream, slow, InflatePath::ZlibOnly);
         ASSERT_EQ(fastSize, slowSize) << "case " << caseNumber;
         if (fastSize) {
-            ASSERT_TRUE(std::equal(fast.begin(), fast.begin() + static_cast<std::ptrdiff_t>(*fastSize),
-                                   slow.begin()))
+            ASSERT_TRUE(std::equal(
+                fast.begin(), fast.begin() + static_cast<std::ptrdiff_t>(*fastSize), slow.begin()))
                 << "case " << caseNumber;
         }
     }

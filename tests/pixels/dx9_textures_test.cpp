@@ -7,16 +7,18 @@
 #include <cstring>
 #include <vector>
 
-#include "pixels/texture_fill.h"
 #include "d3d9/d3d9_device.h"
+#include "pixels/shared_device.h"
+#include "pixels/texture_fill.h"
 #include "render/dx9_device.h"
 #include "render/dx9_notify.h"
-#include "pixels/shared_device.h"
 
 namespace vantoro {
 namespace {
 
-IDirect3DDevice9& d3dDevice() { return *sharedDevice().device; }
+IDirect3DDevice9& d3dDevice() {
+    return *sharedDevice().device;
+}
 
 // A 3 x 2 A1R5G5B5 image written the way archive readers write, read back
 // without row padding.

@@ -98,7 +98,8 @@ TEST(PixelFormatTest, ConvertersAgreeWithTheTablesOnEveryValue) {
     // Wide rows take 64 pixels a step on processors that can; every row
     // length from 1 to 200 checks the steps and the tail alike.
     std::vector<std::uint8_t> indices(200);
-    for (std::size_t k = 0; k < indices.size(); ++k) indices[k] = static_cast<std::uint8_t>(k * 37 + 11);
+    for (std::size_t k = 0; k < indices.size(); ++k)
+        indices[k] = static_cast<std::uint8_t>(k * 37 + 11);
     for (std::int32_t count = 1; count <= 200; ++count) {
         std::vector<std::uint16_t> out(static_cast<std::size_t>(count) + 1, 0xABCD);
         Convert8To16(indices.data(), out.data(), count);

@@ -1,11 +1,10 @@
-#include "pixels/dx9_textures.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "pixels/texture_fill.h"
 #include "d3d9/d3d9_formats.h"
+#include "pixels/dx9_textures.h"
+#include "pixels/texture_fill.h"
 
 namespace vantoro {
 namespace {
@@ -193,10 +192,12 @@ TEST(TextureWriterTest, PaddingOnlyClearLeavesTheSameTexelsAsAFullClear) {
     texture.Unlock();
 
     {
-        auto writer = TextureWriter::begin(texture, D3DFMT_A1R5G5B5, 5, 3, TextureClear::PaddingOnly);
+        auto writer =
+            TextureWriter::begin(texture, D3DFMT_A1R5G5B5, 5, 3, TextureClear::PaddingOnly);
         ASSERT_TRUE(writer.has_value());
         for (int y = 0; y < 3; ++y) {
-            for (int x = 0; x < 5; ++x) writer->row16(y)[x] = static_cast<std::uint16_t>(0x8000 | (y * 5 + x));
+            for (int x = 0; x < 5; ++x)
+                writer->row16(y)[x] = static_cast<std::uint16_t>(0x8000 | (y * 5 + x));
         }
     }
     ASSERT_TRUE(texture.Lock(kLockRead, rect));
@@ -222,7 +223,8 @@ TEST(TextureStorageTest, ReusedMemoryIsSizedForTheNewTexture) {
         TDXLockedRect rect;
         ASSERT_TRUE(texture.Lock(kLockWrite, rect));
         EXPECT_GE(rect.Pitch, side * 4);
-        std::memset(rect.Bits, 0x11, static_cast<std::size_t>(rect.Pitch) * side);  // ASan checks the size
+        std::memset(rect.Bits, 0x11,
+                    static_cast<std::size_t>(rect.Pitch) * side);  // ASan checks the size
         texture.Unlock();
     }
 }

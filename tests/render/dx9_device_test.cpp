@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "d3d9/d3d9_device.h"
-#include "render/dx9_notify.h"
 #include "pixels/dx9_textures.h"
 #include "pixels/shared_device.h"
+#include "render/dx9_notify.h"
 
 namespace vantoro {
 namespace {
@@ -47,7 +47,9 @@ struct CountingWindow : d3d9::Presenter {
     std::int32_t width = 0;
 };
 
-IDirect3DDevice9& d3dDevice() { return *sharedDevice().device; }
+IDirect3DDevice9& d3dDevice() {
+    return *sharedDevice().device;
+}
 
 std::uint32_t texel32(const d3d9::SurfaceView& view, int x, int y) {
     std::uint32_t value = 0;

@@ -6,13 +6,13 @@
 #include <cstring>
 #include <functional>
 
-#include "image_io/picture_reader.h"
 #include "d3d9/d3d9_adapter.h"
 #include "d3d9/d3d9_device.h"
 #include "d3d9/d3d9_formats.h"
-#include "render/dx9_device.h"
+#include "image_io/picture_reader.h"
 #include "pixels/dx9_textures.h"
 #include "pixels/shared_device.h"
+#include "render/dx9_device.h"
 
 namespace vantoro {
 namespace {

@@ -14,7 +14,8 @@ namespace {
 std::vector<std::uint16_t> pattern(std::uint16_t width, std::uint16_t height, std::uint16_t base) {
     std::vector<std::uint16_t> pixels(static_cast<std::size_t>(width) * height);
     for (std::size_t i = 0; i < pixels.size(); ++i) {
-        pixels[i] = (i % 5 == 0) ? 0 : static_cast<std::uint16_t>(base + i * 7);  // some transparency
+        pixels[i] =
+            (i % 5 == 0) ? 0 : static_cast<std::uint16_t>(base + i * 7);  // some transparency
     }
     return pixels;
 }
@@ -29,50 +30,96 @@ std::vector<std::uint8_t> indices(std::uint16_t width, std::uint16_t height) {
 
 std::vector<FormatFixture> formatFixtures() {
     std::vector<FormatFixture> all;
-    const std::vector<M2Image> m2 = {{5, 3, 1, -2, pattern(5, 3, 1)}, {8, 4, 0, 0, pattern(8, 4, 9)}};
+    const std::vector<M2Image> m2 = {{5, 3, 1, -2, pattern(5, 3, 1)},
+                                     {8, 4, 0, 0, pattern(8, 4, 9)}};
     std::vector<M2Image> m2Palette = m2;
     for (M2Image& image : m2Palette) {
         for (std::uint16_t& p : image.pixels) p &= 0xFF;
     }
     const M2ArchiveBytes wil = buildM2Def(m2Palette);
-    all.push_back({"wil", TWMImagesKind::M2Def, "a.wil", {{"a.wil", wil.data}, {"a.WIX", wil.index}}, 2, 2, wil.recordOffsets[0]});
+    all.push_back({"wil",
+                   TWMImagesKind::M2Def,
+                   "a.wil",
+                   {{"a.wil", wil.data}, {"a.WIX", wil.index}},
+                   2,
+                   2,
+                   wil.recordOffsets[0]});
     M2DefOptions sixteen;
     sixteen.sixteenBit = true;
     sixteen.newLayout = false;
     const M2ArchiveBytes wil16 = buildM2Def(m2, sixteen);
-    all.push_back({"wil16", TWMImagesKind::M2DefBit16, "a.wil", {{"a.wil", wil16.data}, {"a.WIX", wil16.index}}, 2, 2,
+    all.push_back({"wil16",
+                   TWMImagesKind::M2DefBit16,
+                   "a.wil",
+                   {{"a.wil", wil16.data}, {"a.WIX", wil16.index}},
+                   2,
+                   2,
                    wil16.recordOffsets[0]});
 
     const M2ArchiveBytes wzl = buildM2Zip({{m2Palette[0], false, 6}, {m2[1], true, 9}});
-    all.push_back({"wzl", TWMImagesKind::M2Zip, "a.wzl", {{"a.wzl", wzl.data}, {"a.WZX", wzl.index}}, 2, 2,
+    all.push_back({"wzl",
+                   TWMImagesKind::M2Zip,
+                   "a.wzl",
+                   {{"a.wzl", wzl.data}, {"a.WZX", wzl.index}},
+                   2,
+                   2,
                    wzl.recordOffsets[0] + 4});
 
     std::vector<WisImage> wis = {{6, 2, 0, 0, WisEncoding::RunLength8, indices(6, 2), {}},
                                  {3, 3, 1, 1, WisEncoding::Raw8, indices(3, 3), {}},
                                  {4, 2, 2, 2, WisEncoding::Raw16, {}, pattern(4, 2, 3)}};
     const WisFile wisFile = buildWis(wis);
-    all.push_back({"wis", TWMImagesKind::M2Wis, "a.wis", {{"a.wis", wisFile.bytes}}, 3, 3, wisFile.recordOffsets[0] + 4});
+    all.push_back({"wis",
+                   TWMImagesKind::M2Wis,
+                   "a.wis",
+                   {{"a.wis", wisFile.bytes}},
+                   3,
+                   3,
+                   wisFile.recordOffsets[0] + 4});
 
     for (M3Layout layout : {M3Layout::New, M3Layout::Old}) {
-        const M3DefFiles mir3 = buildM3Def(
-            {{6, 3, 1, 2, pattern(6, 3, 4), false}, {2, 2, 0, 0, {}, true}, {4, 4, 3, 3, pattern(4, 4, 8), false}},
-            layout);
-        all.push_back({layout == M3Layout::New ? "mir3" : "mir3old", TWMImagesKind::M3Def, "a.wil",
-                       {{"a.wil", mir3.data}, {"a.wix", mir3.index}}, 3, 2, mir3.recordOffsets[0]});
+        const M3DefFiles mir3 = buildM3Def({{6, 3, 1, 2, pattern(6, 3, 4), false},
+                                            {2, 2, 0, 0, {}, true},
+                                            {4, 4, 3, 3, pattern(4, 4, 8), false}},
+                                           layout);
+        all.push_back({layout == M3Layout::New ? "mir3" : "mir3old",
+                       TWMImagesKind::M3Def,
+                       "a.wil",
+                       {{"a.wil", mir3.data}, {"a.wix", mir3.index}},
+                       3,
+                       2,
+                       mir3.recordOffsets[0]});
     }
 
     const M3ZipArchiveBytes miz =
         buildM3Zip({{5, 2, 0, 0, pattern(5, 2, 2), 6}, {3, 4, 1, 1, pattern(3, 4, 7), 1}});
-    all.push_back({"miz", TWMImagesKind::M3Zip, "a.miz", {{"a.miz", miz.data}, {"a.mix", miz.index}}, 2, 2,
+    all.push_back({"miz",
+                   TWMImagesKind::M3Zip,
+                   "a.miz",
+                   {{"a.miz", miz.data}, {"a.mix", miz.index}},
+                   2,
+                   2,
                    miz.recordOffsets[0]});
 
     const WooolArchiveBytes sgl = buildWoool(
         {wooolGroup(17, {{4, 3, 0, 0, pattern(4, 3, 0xF001)}, {3, 2, 1, 1, pattern(3, 2, 0x8F00)}}),
          std::nullopt, wooolGroup(18, {{2, 5, 2, 2, pattern(2, 5, 0x1234)}})});
-    all.push_back({"sgl", TWMImagesKind::WoolDef, "a.sgl", {{"a.sgl", sgl.data}}, 3, 3, sgl.frames[0].offset});
+    all.push_back({"sgl",
+                   TWMImagesKind::WoolDef,
+                   "a.sgl",
+                   {{"a.sgl", sgl.data}},
+                   3,
+                   3,
+                   sgl.frames[0].offset});
 
     const WuyiArchiveBytes wuyi = buildWuyi({{4, 2, pattern(4, 2, 1)}, {2, 3, pattern(2, 3, 5)}});
-    all.push_back({"521g", TWMImagesKind::W521gDef, "a.521g", {{"a.521g", wuyi.data}}, 2, 2, wuyi.recordOffsets[0] + 8});
+    all.push_back({"521g",
+                   TWMImagesKind::W521gDef,
+                   "a.521g",
+                   {{"a.521g", wuyi.data}},
+                   2,
+                   2,
+                   wuyi.recordOffsets[0] + 8});
     return all;
 }
 

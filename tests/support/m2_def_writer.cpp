@@ -67,8 +67,11 @@ Bytes bottomUpBodyOf(const M2Image& image, bool sixteenBit) {
 
 M2Image patternImage(std::uint16_t width, std::uint16_t height, bool sixteenBit,
                      std::uint32_t seed) {
-    M2Image image{width, height, static_cast<std::int16_t>(-(width / 2)),
-                  static_cast<std::int16_t>(-height), {}};
+    M2Image image{width,
+                  height,
+                  static_cast<std::int16_t>(-(width / 2)),
+                  static_cast<std::int16_t>(-height),
+                  {}};
     image.pixels.resize(static_cast<std::size_t>(width) * height);
     const std::uint32_t range = sixteenBit ? 0xFFFF : 0xFF;
     for (std::size_t i = 0; i < image.pixels.size(); ++i) {

@@ -14,7 +14,9 @@ constexpr char kDataTitle[] = "Vantoro MIZ test";  // 16 bytes
 constexpr std::size_t kIndexHeaderSize = 24;
 constexpr std::size_t kIndexCountAt = 16;
 
-std::size_t strideOf(std::uint16_t width) { return ((16u * width + 31u) / 32u) * 4u; }
+std::size_t strideOf(std::uint16_t width) {
+    return ((16u * width + 31u) / 32u) * 4u;
+}
 
 }  // namespace
 
@@ -36,7 +38,8 @@ Bytes m3ZipBody(const M3ZipImage& image) {
 Bytes m3ZipDeflate(std::span<const std::uint8_t> bytes, int level) {
     uLongf size = compressBound(static_cast<uLong>(bytes.size()));
     Bytes out(size);
-    if (compress2(out.data(), &size, bytes.data(), static_cast<uLong>(bytes.size()), level) != Z_OK) {
+    if (compress2(out.data(), &size, bytes.data(), static_cast<uLong>(bytes.size()), level) !=
+        Z_OK) {
         throw std::runtime_error("deflate failed");
     }
     out.resize(size);
@@ -79,8 +82,9 @@ M3ZipArchiveBytes buildM3Zip(const std::vector<M3ZipImage>& images) {
 }
 
 M3ZipImage m3ZipPatternImage(std::uint16_t width, std::uint16_t height, std::uint32_t seed) {
-    M3ZipImage image{width, height, static_cast<std::int16_t>(width / 2),
-                     static_cast<std::int16_t>(height / 2), {}, 6};
+    M3ZipImage image{
+        width, height, static_cast<std::int16_t>(width / 2), static_cast<std::int16_t>(height / 2),
+        {},    6};
     image.pixels.resize(static_cast<std::size_t>(width) * height);
     for (std::size_t i = 0; i < image.pixels.size(); ++i) {
         // Smooth horizontal bands with a little noise, so it deflates like art.
@@ -93,7 +97,8 @@ M3ZipImage m3ZipPatternImage(std::uint16_t width, std::uint16_t height, std::uin
 void writeM3ZipFiles(const std::string& mizPath, const M3ZipArchiveBytes& archive,
                      const std::string& indexExtension) {
     writeFile(mizPath, archive.data);
-    writeFile(std::filesystem::path(mizPath).replace_extension(indexExtension).string(), archive.index);
+    writeFile(std::filesystem::path(mizPath).replace_extension(indexExtension).string(),
+              archive.index);
 }
 
 M3ZipArchiveBytes writeM3Zip(const std::string& mizPath, const std::vector<M3ZipImage>& images,

@@ -1,11 +1,11 @@
 #include "tests/support/test_files.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-
-#include <unistd.h>
 
 namespace vantoro::testing {
 
@@ -26,7 +26,8 @@ TempDir::~TempDir() {
 
 void writeFile(const std::string& path, const Bytes& bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     if (!file) throw std::runtime_error("cannot write " + path);
 }
 
@@ -36,7 +37,9 @@ Bytes readFile(const std::string& path) {
     return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-void putU8(Bytes& out, std::uint8_t v) { out.push_back(v); }
+void putU8(Bytes& out, std::uint8_t v) {
+    out.push_back(v);
+}
 void putU16(Bytes& out, std::uint16_t v) {
     out.push_back(static_cast<std::uint8_t>(v));
     out.push_back(static_cast<std::uint8_t>(v >> 8));
@@ -45,8 +48,12 @@ void putU32(Bytes& out, std::uint32_t v) {
     putU16(out, static_cast<std::uint16_t>(v));
     putU16(out, static_cast<std::uint16_t>(v >> 16));
 }
-void putBytes(Bytes& out, const Bytes& bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
-void putZeros(Bytes& out, std::size_t count) { out.insert(out.end(), count, 0); }
+void putBytes(Bytes& out, const Bytes& bytes) {
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+void putZeros(Bytes& out, std::size_t count) {
+    out.insert(out.end(), count, 0);
+}
 
 void setU16At(Bytes& bytes, std::size_t at, std::uint16_t v) {
     bytes.at(at) = static_cast<std::uint8_t>(v);
@@ -56,7 +63,9 @@ void setU32At(Bytes& bytes, std::size_t at, std::uint32_t v) {
     setU16At(bytes, at, static_cast<std::uint16_t>(v));
     setU16At(bytes, at + 2, static_cast<std::uint16_t>(v >> 16));
 }
-void flipByte(Bytes& bytes, std::size_t at) { bytes.at(at) ^= 0xFF; }
+void flipByte(Bytes& bytes, std::size_t at) {
+    bytes.at(at) ^= 0xFF;
+}
 void truncateTo(Bytes& bytes, std::size_t size) {
     if (size < bytes.size()) bytes.resize(size);
 }

@@ -134,8 +134,11 @@ WooolArchiveBytes buildWoool(const std::vector<std::optional<WooolGroup>>& group
 }
 
 WooolImage wooolPatternImage(std::uint16_t width, std::uint16_t height, std::uint32_t seed) {
-    WooolImage image{width, height, static_cast<std::int16_t>(-(width / 2)),
-                     static_cast<std::int16_t>(-height), {}};
+    WooolImage image{width,
+                     height,
+                     static_cast<std::int16_t>(-(width / 2)),
+                     static_cast<std::int16_t>(-height),
+                     {}};
     image.pixels.resize(static_cast<std::size_t>(width) * height);
     for (std::size_t i = 0; i < image.pixels.size(); ++i) {
         const std::size_t x = i % width;

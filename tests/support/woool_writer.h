@@ -55,9 +55,9 @@ struct WooolFrameLayout {
 
 struct WooolArchiveBytes {
     Bytes data;
-    std::size_t groupTableOffset = 0;        // T: the group count, then the offsets
-    std::vector<std::size_t> groupOffsets;   // 0 for an empty slot
-    std::vector<WooolFrameLayout> frames;    // in entry order
+    std::size_t groupTableOffset = 0;       // T: the group count, then the offsets
+    std::vector<std::size_t> groupOffsets;  // 0 for an empty slot
+    std::vector<WooolFrameLayout> frames;   // in entry order
 };
 
 // Run-length code of `words`: runs (a byte below 0x80 with the count, then

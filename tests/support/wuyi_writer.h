@@ -25,9 +25,9 @@ struct WuyiOptions {
 
 struct WuyiArchiveBytes {
     Bytes data;
-    std::size_t tableOffset = 0;              // B + 392
-    std::vector<std::size_t> recordOffsets;   // each 24-byte table record
-    std::vector<std::size_t> dataOffsets;     // each image's pixels
+    std::size_t tableOffset = 0;             // B + 392
+    std::vector<std::size_t> recordOffsets;  // each 24-byte table record
+    std::vector<std::size_t> dataOffsets;    // each image's pixels
 };
 
 WuyiArchiveBytes buildWuyi(const std::vector<WuyiImage>& images, const WuyiOptions& options = {});
