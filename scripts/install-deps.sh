@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     build-essential
     cmake
+    clang-format
     ninja-build
     pkg-config
     zlib1g-dev
