@@ -78,6 +78,12 @@ std::size_t pixelCountOf(const TWMImageInfo& info) {
 
 namespace wis {
 
+// Game art codes mostly short runs and literals, a dozen pixels each. Those
+// are written as one fixed-size store where both buffers have room for it:
+// the bytes past the code's own are overwritten by the codes that follow (or,
+// on failure, do not matter), and a store never passes either buffer's end.
+constexpr std::size_t kShortCode = 32;
+
 bool decodeRunLength(std::span<const std::uint8_t> input, std::span<std::uint8_t> out) {
     const std::uint8_t* in = input.data();
     const std::uint8_t* const inEnd = in + input.size();
@@ -88,17 +94,24 @@ bool decodeRunLength(std::span<const std::uint8_t> input, std::span<std::uint8_t
         const std::size_t count = in[0];
         const std::size_t value = in[1];
         in += 2;
+        const auto room = static_cast<std::size_t>(dstEnd - dst);
         if (count != 0) {
-            if (count > static_cast<std::size_t>(dstEnd - dst)) return false;
-            std::memset(dst, static_cast<int>(value), count);
+            if (count > room) return false;
+            if (count <= kShortCode && room >= kShortCode) {
+                std::memset(dst, static_cast<int>(value), kShortCode);
+            } else {
+                std::memset(dst, static_cast<int>(value), count);
+            }
             dst += count;
             continue;
         }
-        if (value > static_cast<std::size_t>(inEnd - in) ||
-            value > static_cast<std::size_t>(dstEnd - dst)) {
-            return false;
+        const auto available = static_cast<std::size_t>(inEnd - in);
+        if (value > available || value > room) return false;
+        if (value <= kShortCode && room >= kShortCode && available >= kShortCode) {
+            std::memcpy(dst, in, kShortCode);
+        } else {
+            std::memcpy(dst, in, value);
         }
-        std::memcpy(dst, in, value);
         in += value;
         dst += value;
     }

@@ -106,6 +106,32 @@ std::optional<std::vector<std::uint8_t>> runLength(const vt::Bytes& codes, std::
     return out;
 }
 
+// Long images of short codes take the decoder's fixed-size stores; the
+// result must be exactly the codes' pixels, however the codes fall.
+TEST(WisRunLength, ManyShortCodesGiveExactlyTheirPixels) {
+    std::mt19937 random(0xC0DE5);
+    vt::Bytes codes;
+    std::vector<std::uint8_t> expected;
+    while (expected.size() < 5000) {
+        const auto length = static_cast<std::uint8_t>(1 + random() % 40);
+        if (random() % 2 == 0) {
+            const auto value = static_cast<std::uint8_t>(random());
+            codes.insert(codes.end(), {length, value});
+            expected.insert(expected.end(), length, value);
+        } else {
+            codes.insert(codes.end(), {0, length});
+            for (int i = 0; i < length; ++i) {
+                codes.push_back(static_cast<std::uint8_t>(random()));
+                expected.push_back(codes.back());
+            }
+        }
+    }
+    EXPECT_EQ(runLength(codes, expected.size()), expected);
+    EXPECT_FALSE(runLength(codes, expected.size() - 1));
+    codes.pop_back();
+    EXPECT_FALSE(runLength(codes, expected.size()));
+}
+
 TEST(WisRunLength, DecodesRunsAndLiterals) {
     const vt::Bytes codes = {3, 7, 0, 2, 9, 10};
     EXPECT_EQ(runLength(codes, 5), (std::vector<std::uint8_t>{7, 7, 7, 9, 10}));

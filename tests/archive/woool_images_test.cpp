@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <optional>
+#include <random>
 #include <vector>
 
 #include "d3d9/d3d9_formats.h"
@@ -81,6 +82,28 @@ protected:
 
     testing::TempDir dir;
 };
+
+// Long tiles of short codes take the decoder's fixed-size stores; the words
+// must be exactly the codes' words, and those past a cut code 0.
+TEST(WooolTile, ManyShortCodesGiveExactlyTheirWords) {
+    std::mt19937 random(0x711E5);
+    Bytes code;
+    std::vector<std::uint16_t> expected;
+    while (expected.size() < 4000) {
+        const auto length = static_cast<std::uint8_t>(random() % 30);
+        const bool literal = random() % 2 == 0;
+        code.push_back(static_cast<std::uint8_t>(length | (literal ? 0x80 : 0)));
+        for (int i = 0; i < (literal ? length : 1); ++i) {
+            const auto word = static_cast<std::uint16_t>(random());
+            testing::putU16(code, word);
+            expected.insert(expected.end(), literal ? 1 : length, word);
+        }
+    }
+    std::vector<std::uint16_t> words(expected.size() + 50, 0xFFFF);
+    decodeWooolTile(code, words);
+    expected.resize(words.size(), 0);
+    EXPECT_EQ(words, expected);
+}
 
 TEST(WooolTileCode, RunsAndLiteralsExpand) {
     Words words(5);
