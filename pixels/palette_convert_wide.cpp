@@ -24,18 +24,35 @@ struct TablePlanes {
     __m512i high[4];
 };
 
+// The table split into its byte planes. Rows are converted one call at a
+// time and are often only a few dozen pixels wide, so the split is kept for
+// the next call: it is redone only when the table's contents differ.
+struct PlaneBytes {
+    std::array<std::uint16_t, 256> table{};
+    alignas(64) std::uint8_t low[256] = {};
+    alignas(64) std::uint8_t high[256] = {};
+};
+
+const PlaneBytes& planeBytesOf(const std::array<std::uint16_t, 256>& table) {
+    thread_local PlaneBytes split;
+    thread_local bool filled = false;
+    if (filled && split.table == table) return split;
+    split.table = table;
+    for (int i = 0; i < 256; ++i) {
+        split.low[i] = static_cast<std::uint8_t>(table[i]);
+        split.high[i] = static_cast<std::uint8_t>(table[i] >> 8);
+    }
+    filled = true;
+    return split;
+}
+
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) TablePlanes splitTable(
     const std::array<std::uint16_t, 256>& table) {
-    alignas(64) std::uint8_t low[256];
-    alignas(64) std::uint8_t high[256];
-    for (int i = 0; i < 256; ++i) {
-        low[i] = static_cast<std::uint8_t>(table[i]);
-        high[i] = static_cast<std::uint8_t>(table[i] >> 8);
-    }
+    const PlaneBytes& bytes = planeBytesOf(table);
     TablePlanes planes;
     for (int r = 0; r < 4; ++r) {
-        planes.low[r] = _mm512_load_si512(low + 64 * r);
-        planes.high[r] = _mm512_load_si512(high + 64 * r);
+        planes.low[r] = _mm512_load_si512(bytes.low + 64 * r);
+        planes.high[r] = _mm512_load_si512(bytes.high + 64 * r);
     }
     return planes;
 }

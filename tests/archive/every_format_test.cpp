@@ -140,7 +140,8 @@ TEST_P(EveryFormat, IndexFileIsFoundWhateverItsLetterCase) {
                    [](unsigned char c) { return std::tolower(c); });
     std::transform(ext.begin(), ext.end(), upper.begin(),
                    [](unsigned char c) { return std::toupper(c); });
-    const std::string mixed = std::string(1, upper[0]) + lower.substr(1);
+    std::string mixed = lower;
+    mixed[0] = upper[0];
     for (const std::string& spelling : {lower, upper, mixed}) {
         for (const auto& entry : std::filesystem::directory_iterator(m_dir.path())) {
             std::filesystem::remove(entry.path());
