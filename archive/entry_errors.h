@@ -21,6 +21,11 @@ inline constexpr const char* kNoTexture = "no texture to draw into";
 inline constexpr const char* kCannotDraw = "this archive kind cannot draw into a texture";
 inline constexpr const char* kNotOpen = "the archive is not open";
 
+// "entry N: reason", as lastError() reports a failed entry.
+inline std::string about(std::int32_t index, const std::string& reason) {
+    return "entry " + std::to_string(index) + ": " + reason;
+}
+
 inline std::string cannotSeek(std::int64_t offset) {
     return "cannot seek to offset " + std::to_string(offset);
 }

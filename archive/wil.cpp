@@ -54,7 +54,7 @@ void TWMBaseImages::LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& entr
     if (!image) return;
     auto texture = CreateCacheTexture(image->info.Width, image->info.Height, 1);
     if (!texture || !drawDecodedImage(*image, *texture)) {
-        setLastError("entry " + std::to_string(*index) + ": " + entry_error::kTextureRefused);
+        setLastError(entry_error::about(*index, entry_error::kTextureRefused));
         return;
     }
     entry.Texture = std::move(texture);
@@ -80,7 +80,7 @@ bool TWMBaseImages::DrawToTexture(std::int32_t index, TDXTexture* texture) {
     const auto image = decodeChecked(index);
     if (!image) return false;
     if (!drawDecodedImage(*image, *texture)) {
-        setLastError("entry " + std::to_string(index) + ": " + entry_error::kTextureRefused);
+        setLastError(entry_error::about(index, entry_error::kTextureRefused));
         return false;
     }
     return true;
@@ -128,8 +128,7 @@ Result<DecodedImage> TWMBaseImages::decodeChecked(std::int32_t index) {
     auto image = decodeEntry(index);
     if (!image) {
         // A named failure keeps its own words: they are shown as they stand.
-        setLastError(image.namedError() ? image.error()
-                                        : "entry " + std::to_string(index) + ": " + image.error());
+        setLastError(image.namedError() ? image.error() : entry_error::about(index, image.error()));
         return image;
     }
     FLastImageInfo = image->info;
