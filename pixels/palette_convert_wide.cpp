@@ -8,6 +8,15 @@
 
 namespace vantoro {
 
+WidePalette makeWidePalette(const std::array<std::uint16_t, 256>& table) {
+    WidePalette palette;
+    for (int i = 0; i < 256; ++i) {
+        palette.low[i] = static_cast<std::uint8_t>(table[i]);
+        palette.high[i] = static_cast<std::uint8_t>(table[i] >> 8);
+    }
+    return palette;
+}
+
 bool wideConvertAvailable() {
     static const bool available = __builtin_cpu_supports("avx512f") &&
                                   __builtin_cpu_supports("avx512bw") &&
@@ -17,42 +26,18 @@ bool wideConvertAvailable() {
 
 namespace {
 
-// The 256-entry word table as two 256-byte planes (low bytes, high bytes),
-// each held in four registers of 64 bytes.
+// The palette's byte planes, each held in four registers of 64 bytes.
 struct TablePlanes {
     __m512i low[4];
     __m512i high[4];
 };
 
-// The table split into its byte planes. Rows are converted one call at a
-// time and are often only a few dozen pixels wide, so the split is kept for
-// the next call: it is redone only when the table's contents differ.
-struct PlaneBytes {
-    std::array<std::uint16_t, 256> table{};
-    alignas(64) std::uint8_t low[256] = {};
-    alignas(64) std::uint8_t high[256] = {};
-};
-
-const PlaneBytes& planeBytesOf(const std::array<std::uint16_t, 256>& table) {
-    thread_local PlaneBytes split;
-    thread_local bool filled = false;
-    if (filled && split.table == table) return split;
-    split.table = table;
-    for (int i = 0; i < 256; ++i) {
-        split.low[i] = static_cast<std::uint8_t>(table[i]);
-        split.high[i] = static_cast<std::uint8_t>(table[i] >> 8);
-    }
-    filled = true;
-    return split;
-}
-
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) TablePlanes splitTable(
-    const std::array<std::uint16_t, 256>& table) {
-    const PlaneBytes& bytes = planeBytesOf(table);
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) TablePlanes loadPlanes(
+    const WidePalette& palette) {
     TablePlanes planes;
     for (int r = 0; r < 4; ++r) {
-        planes.low[r] = _mm512_load_si512(bytes.low + 64 * r);
-        planes.high[r] = _mm512_load_si512(bytes.high + 64 * r);
+        planes.low[r] = _mm512_load_si512(palette.low + 64 * r);
+        planes.high[r] = _mm512_load_si512(palette.high + 64 * r);
     }
     return planes;
 }
@@ -76,9 +61,8 @@ __attribute__((target("avx512f,avx512bw"))) inline __m512i joinWords(__m256i low
 }  // namespace
 
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void convert8To16Wide(
-    const std::array<std::uint16_t, 256>& table, const std::uint8_t* src, std::uint16_t* dst,
-    std::int32_t count) {
-    const TablePlanes planes = splitTable(table);
+    const WidePalette& palette, const std::uint8_t* src, std::uint16_t* dst, std::int32_t count) {
+    const TablePlanes planes = loadPlanes(palette);
     std::int32_t k = 0;
     for (; k + 64 <= count; k += 64) {
         const __m512i indices = _mm512_loadu_si512(src + k);
@@ -90,7 +74,9 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void convert8To16Wide(
         _mm512_storeu_si512(dst + k + 32, joinWords(_mm512_extracti64x4_epi64(low, 1),
                                                     _mm512_extracti64x4_epi64(high, 1)));
     }
-    for (; k < count; ++k) dst[k] = table[src[k]];
+    for (; k < count; ++k) {
+        dst[k] = static_cast<std::uint16_t>(palette.low[src[k]] | (palette.high[src[k]] << 8));
+    }
 }
 
 }  // namespace vantoro

@@ -10,9 +10,19 @@ namespace vantoro {
 
 bool wideConvertAvailable();
 
-// Dst[k] := table[Src[k]] for k < count, like the plain loop. Only call it
-// when wideConvertAvailable() answers true.
-void convert8To16Wide(const std::array<std::uint16_t, 256>& table, const std::uint8_t* src,
-                      std::uint16_t* dst, std::int32_t count);
+// A word table split into its low and high bytes, the form the wide
+// converter looks up in. Made once per table: rows are converted one call
+// at a time, many only a few dozen pixels wide.
+struct WidePalette {
+    alignas(64) std::uint8_t low[256] = {};
+    alignas(64) std::uint8_t high[256] = {};
+};
+WidePalette makeWidePalette(const std::array<std::uint16_t, 256>& table);
+
+// Dst[k] := table[Src[k]] for k < count, like the plain loop, `palette`
+// being made from the table. Only call it when wideConvertAvailable()
+// answers true.
+void convert8To16Wide(const WidePalette& palette, const std::uint8_t* src, std::uint16_t* dst,
+                      std::int32_t count);
 
 }  // namespace vantoro

@@ -41,7 +41,8 @@ std::uint8_t BytesPerPixel(std::uint8_t format) {
 void Convert8To16(const std::uint8_t* src, std::uint16_t* dst, std::int32_t count) {
     // Rows of real images are wide enough for the 64-pixel steps to pay off.
     if (count >= 64 && wideConvertAvailable()) {
-        convert8To16Wide(Pal8ToA1R5G5B5, src, dst, count);
+        static const WidePalette palette = makeWidePalette(Pal8ToA1R5G5B5);
+        convert8To16Wide(palette, src, dst, count);
         return;
     }
     for (std::int32_t k = 0; k < count; ++k) dst[k] = Pal8ToA1R5G5B5[src[k]];
