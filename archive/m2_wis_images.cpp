@@ -162,10 +162,12 @@ Result<DecodedImage> TWMM2WisImages::decodeEntry(std::int32_t index) {
     const TWMImageInfo info = decodeImageInfo(header.data() + 4);
     if (!isAcceptedImageSize(info.Width, info.Height)) return fail(entry_error::imageSize(info));
     if (FSizeList[slot] < 0) return fail("payload size is negative");
-    const auto payload = readRecordBytes(static_cast<std::uint64_t>(FSizeList[slot]));
+    // No encoding needs more than two bytes a pixel: raw words, or run-length
+    // codes that give at least one pixel for every two bytes.
+    const std::size_t pixels = pixelCountOf(info);
+    const auto payload = readPayload(static_cast<std::uint64_t>(FSizeList[slot]), 2u * pixels);
     if (!payload) return payload.failure();
 
-    const std::size_t pixels = pixelCountOf(info);
     switch (encoding) {
         case kEncodingRaw8:
             if (payload->size() < pixels) return fail(entry_error::kPixelsCutShort);

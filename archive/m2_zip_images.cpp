@@ -82,13 +82,14 @@ Result<DecodedImage> TWMM2ZipImages::decodeEntry(std::int32_t index) {
     if (header.payloadSize <= 0) {
         return fail("payload size " + std::to_string(header.payloadSize) + " is not positive");
     }
-    const auto payload = readRecordBytes(static_cast<std::uint64_t>(header.payloadSize));
-    if (!payload) return payload.failure();
-
     // Never more than a full body is inflated: a stream claiming more cannot
     // exhaust memory, and bytes past the body do not count. A shorter body is
     // kept; the rows it lacks stay transparent.
-    const auto body = pixelBuffer(bottomUpBodySize(bits, header.info.Width, header.info.Height));
+    const std::uint64_t bodySize = bottomUpBodySize(bits, header.info.Width, header.info.Height);
+    const auto payload =
+        readPayload(static_cast<std::uint64_t>(header.payloadSize), usefulStreamBytes(bodySize));
+    if (!payload) return payload.failure();
+    const auto body = pixelBuffer(bodySize);
     const auto inflated = inflateInto(*payload, body);
     if (!inflated) return fail(entry_error::kNotZlib);
     if (*inflated == 0) return fail(entry_error::kInflatesToNothing);

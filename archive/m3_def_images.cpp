@@ -25,10 +25,11 @@ constexpr std::uint16_t kTransparentRun = 0xC0;
 constexpr std::uint16_t kFirstOpaqueRun = 0xC1;
 constexpr std::uint16_t kLastOpaqueRun = 0xC3;
 
-// A row is a length word and at most 0xFFFF code words, so no image of
-// `height` rows needs more payload than this.
-std::uint64_t largestPayloadBytes(std::uint16_t height) {
-    return static_cast<std::uint64_t>(height) * (1u + 0xFFFFu) * 2u;
+// The most payload a width x height image can use: per row its length word
+// and, at worst, every pixel a run of its own (code, count and the word).
+// Bytes past that only pad codes that give no pixels.
+std::uint64_t usefulPayloadBytes(std::uint16_t width, std::uint16_t height) {
+    return static_cast<std::uint64_t>(height) * (2u + 6u * static_cast<std::uint64_t>(width));
 }
 
 // One row's codes into `row` (width * 2 bytes, already zero). Codes and
@@ -162,8 +163,7 @@ std::optional<std::int64_t> TWMM3DefImages::readDataCount() {
 // new layout states it in words; the old one does not, so its rows end where
 // the next record starts, or at the end of the file for the last one.
 Result<std::uint64_t> TWMM3DefImages::payloadBytes(std::int64_t offset,
-                                                   std::span<const std::uint8_t> header,
-                                                   std::uint16_t height) const {
+                                                   std::span<const std::uint8_t> header) const {
     if (FIsNewVersion) {
         const std::int32_t words = decodeI32(header.data() + kPayloadLengthAt);
         if (words < 0) return fail("payload length is negative");
@@ -174,7 +174,7 @@ Result<std::uint64_t> TWMM3DefImages::payloadBytes(std::int64_t offset,
     if (next != m_recordStarts.end()) end = std::min<std::int64_t>(end, *next);
     const std::int64_t start = offset + static_cast<std::int64_t>(kOldHeaderSize);
     if (end <= start) return fail("no room for rows before the next record");
-    return std::min(static_cast<std::uint64_t>(end - start), largestPayloadBytes(height));
+    return static_cast<std::uint64_t>(end - start);
 }
 
 Result<DecodedImage> TWMM3DefImages::decodeEntry(std::int32_t index) {
@@ -188,9 +188,9 @@ Result<DecodedImage> TWMM3DefImages::decodeEntry(std::int32_t index) {
     }
     const TWMImageInfo info = decodeImageInfo(header.data());
     if (!isAcceptedImageSize(info.Width, info.Height)) return fail(entry_error::imageSize(info));
-    const auto size = payloadBytes(*offset, header, info.Height);
+    const auto size = payloadBytes(*offset, header);
     if (!size) return size.failure();
-    const auto payload = readRecordBytes(*size);
+    const auto payload = readPayload(*size, usefulPayloadBytes(info.Width, info.Height));
     if (!payload) return payload.failure();
 
     const auto pixels = pixelBuffer(2u * static_cast<std::size_t>(info.Width) * info.Height);

@@ -51,8 +51,9 @@ protected:
 private:
     bool loadIndex();
     std::optional<std::int64_t> readDataCount();
-    Result<std::uint64_t> payloadBytes(std::int64_t offset, std::span<const std::uint8_t> header,
-                                       std::uint16_t height) const;
+    // The bytes of run-coded rows the record at `offset` declares.
+    Result<std::uint64_t> payloadBytes(std::int64_t offset,
+                                       std::span<const std::uint8_t> header) const;
 
     std::array<std::uint8_t, 32> m_dataHeader{};
     std::array<std::uint8_t, 28> m_indexHeader{};

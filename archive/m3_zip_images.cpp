@@ -72,7 +72,10 @@ Result<DecodedImage> TWMM3ZipImages::decodeEntry(std::int32_t index) {
     const auto header = parseRecordHeader(headerBytes);
     if (!header) return header.failure();
     FIs16Bit = true;
-    const auto payload = readRecordBytes(static_cast<std::uint64_t>(header->payloadSize));
+    const std::uint64_t bodySize =
+        bottomUpBodySize(kBitsPerPixel, header->info.Width, header->info.Height);
+    const auto payload =
+        readPayload(static_cast<std::uint64_t>(header->payloadSize), usefulStreamBytes(bodySize));
     if (!payload) return payload.failure();
 
     // Inflates at most one complete body (stride x Height): a stream that
@@ -80,7 +83,7 @@ Result<DecodedImage> TWMM3ZipImages::decodeEntry(std::int32_t index) {
     // complete body never count. A shorter body is kept; the rows it lacks
     // stay transparent.
     const TWMImageInfo& info = header->info;
-    const auto body = pixelBuffer(bottomUpBodySize(kBitsPerPixel, info.Width, info.Height));
+    const auto body = pixelBuffer(bodySize);
     const auto inflated = inflateInto(*payload, body);
     if (!inflated) return fail(entry_error::kNotZlib);
     if (*inflated == 0) return fail(entry_error::kInflatesToNothing);

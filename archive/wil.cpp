@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <new>
 
 #include "archive/entry_errors.h"
 #include "io/file_names.h"
@@ -125,7 +126,13 @@ Result<DecodedImage> TWMBaseImages::decodeChecked(std::int32_t index) {
         setLastError(entry_error::kNotOpen);
         return fail(lastError());
     }
-    auto image = decodeEntry(index);
+    Result<DecodedImage> image = fail(entry_error::kNoMemory);
+    try {
+        image = decodeEntry(index);
+    } catch (const std::bad_alloc&) {
+        // Sizes are checked before anything is allocated; what still fails
+        // is the machine running out, told in our own words.
+    }
     if (!image) {
         // A named failure keeps its own words: they are shown as they stand.
         setLastError(image.namedError() ? image.error() : entry_error::about(index, image.error()));
@@ -205,6 +212,16 @@ Result<std::span<const std::uint8_t>> TWMBaseImages::readRecordBytes(std::uint64
         return fail(entry_error::kPixelsCutShort);
     }
     return std::span<const std::uint8_t>(m_recordBuffer);
+}
+
+Result<std::span<const std::uint8_t>> TWMBaseImages::readPayload(std::uint64_t declared,
+                                                                 std::uint64_t useful) {
+    const std::int64_t fileSize = FFileStream ? FFileStream->size() : -1;
+    const std::int64_t position = FFileStream ? FFileStream->position() : 0;
+    if (fileSize < position || declared > static_cast<std::uint64_t>(fileSize - position)) {
+        return fail(entry_error::kPixelsCutShort);
+    }
+    return readRecordBytes(std::min(declared, useful));
 }
 
 std::span<std::uint8_t> TWMBaseImages::pixelBuffer(std::size_t size) {

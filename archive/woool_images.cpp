@@ -80,17 +80,22 @@ std::optional<std::vector<std::uint32_t>> readGroupTable(FileStream& file, std::
     return offsets;
 }
 
-// Moves past a frame's tiles without reading their code; the position after
-// them, or nothing when a tile passes the end of the file.
-std::optional<std::int64_t> skipTiles(FileStream& file, const FrameHeader& frame,
-                                      std::int64_t fileSize) {
+// How far a walk over a frame's tiles got, and whether every tile lies
+// inside the file.
+struct TileWalk {
+    std::int64_t end = 0;
+    bool complete = false;
+};
+
+// Moves past a frame's tiles without reading their code.
+TileWalk skipTiles(FileStream& file, const FrameHeader& frame, std::int64_t fileSize) {
     for (std::uint32_t t = 0; t < tileCount(frame); ++t) {
         const auto tile = readTileHeader(file);
-        if (!tile) return std::nullopt;
+        if (!tile) return {file.position(), false};
         const std::int64_t next = file.position() + static_cast<std::int64_t>(tile->codeLength);
-        if (next > fileSize || file.seek(next) != next) return std::nullopt;
+        if (next > fileSize || file.seek(next) != next) return {file.position(), false};
     }
-    return file.position();
+    return {file.position(), true};
 }
 
 bool consume(std::uint64_t& budget, std::uint64_t bytes) {
@@ -116,6 +121,24 @@ void blitTile(std::span<const std::uint16_t> tile, const TileHeader& size, std::
     }
 }
 
+// A tile's code, the file positioned at it; afterwards the file stands after
+// the code. Only what the tile can use is read: a run of one word takes three
+// bytes, and no code gives fewer than one word for three bytes, except codes
+// that give none at all.
+Status readTileCode(FileStream& file, const TileHeader& tile, FileBytes& code) {
+    const std::int64_t start = file.position();
+    const std::int64_t fileSize = file.size();
+    if (fileSize < start || tile.codeLength > static_cast<std::uint64_t>(fileSize - start)) {
+        return fail("tile data passes the end of the file");
+    }
+    const std::uint64_t useful = 3u * static_cast<std::uint64_t>(tile.width) * tile.height;
+    if (!file.readInto(code, std::min<std::uint64_t>(tile.codeLength, useful))) {
+        return fail("tile data cannot be read");
+    }
+    file.seek(start + static_cast<std::int64_t>(tile.codeLength));
+    return Status::success();
+}
+
 // The buffers a frame decode reuses.
 struct TileBuffers {
     FileBytes& code;
@@ -134,9 +157,8 @@ Status decodeTiles(FileStream& file, const FrameHeader& header, std::uint16_t* f
         for (std::uint32_t c = 0; c < header.columns; ++c) {
             const auto tile = readTileHeader(file);
             if (!tile) return fail("tile header is cut short");
-            if (!file.readInto(buffers.code, tile->codeLength)) {
-                return fail("tile data passes the end of the file");
-            }
+            const Status code = readTileCode(file, *tile, buffers.code);
+            if (!code) return code;
             const bool inPlace =
                 header.rows == 1 && header.columns == 1 && tile->width == info.Width;
             if (inPlace) {
@@ -221,7 +243,7 @@ bool TWMWoolDefImages::Initialize() {
 void TWMWoolDefImages::buildEntryList() {
     const auto groups = readGroupTable(*FFileStream, decodeU32(m_header.data() + kGroupTableAt));
     if (!groups) return;
-    // In a sound file the groups and frames occupy different bytes, so what
+    // In a well-formed file the groups and frames occupy different bytes, so what
     // is listed never needs more bytes than the file holds. A damaged table
     // whose groups overlap (or all point at one group) is cut off there,
     // which keeps the walk proportional to the file's size.
@@ -249,10 +271,15 @@ bool TWMWoolDefImages::listGroup(std::uint32_t offset, std::uint64_t& budget) {
         FFormatList.push_back(code);
         ++FImageCount;
         if (!isSupportedFormat(code)) raiseUnsupportedFormat(code);
-        // A frame whose tiles pass the end stays listed and fails alone.
-        const auto end = skipTiles(*FFileStream, parseFrameHeader(header), fileSize);
-        if (!end) return true;
-        if (!consume(budget, static_cast<std::uint64_t>(*end - start))) return false;
+        // A frame whose tiles pass the end stays listed and fails alone. The
+        // bytes walked count either way: a table naming one damaged group
+        // in every slot must not walk it again for free.
+        const TileWalk walk = skipTiles(*FFileStream, parseFrameHeader(header), fileSize);
+        if (!consume(budget,
+                     static_cast<std::uint64_t>(std::max(walk.end - start, std::int64_t{1})))) {
+            return false;
+        }
+        if (!walk.complete) return true;
     }
     return true;
 }

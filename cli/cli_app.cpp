@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <new>
 #include <optional>
 #include <span>
 #include <string>
@@ -80,6 +81,8 @@ void initialize(TWMBaseImages& archive) {
     bool opened = false;
     try {
         opened = archive.Initialize();
+    } catch (const std::bad_alloc&) {
+        failure("not enough memory to open " + archive.FFileName);
     } catch (const std::exception& error) {
         failure(error.what());
     } catch (...) {

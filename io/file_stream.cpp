@@ -9,11 +9,18 @@
 namespace vantoro {
 
 std::unique_ptr<FileStream> FileStream::open(const std::string& path, Mode mode) {
-    const int flags = (mode == Mode::ReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC;
+    // Opening a named pipe (or a link to one) waits for a writer, and a
+    // device may act on being opened: the file is opened without waiting and
+    // without becoming a terminal, and only a regular file is kept. Checking
+    // the type after opening leaves no moment in which another kind of file
+    // could take the name's place.
+    const int flags =
+        (mode == Mode::ReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
     const int fd = ::open(path.c_str(), flags);
     if (fd < 0) return nullptr;
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return nullptr;
     }
@@ -44,6 +51,7 @@ std::size_t FileStream::read(std::span<std::uint8_t> buffer) {
         if (got <= 0) break;
         done += static_cast<std::size_t>(got);
         m_position += got;
+        m_bytesRead += static_cast<std::uint64_t>(got);
     }
     return done;
 }

@@ -73,6 +73,10 @@ public:
 
     std::size_t write(std::span<const std::uint8_t> bytes);
 
+    // Bytes read through this stream so far: what a decode costs in reading,
+    // for the tests that hold readers to reading only what an image can use.
+    std::uint64_t bytesRead() const { return m_bytesRead; }
+
     // Reads up to this many bytes allocate without asking the file's size.
     static constexpr std::uint64_t kUncheckedReadLimit = 4096;
 
@@ -81,6 +85,7 @@ private:
 
     int m_fd;
     std::int64_t m_position = 0;
+    std::uint64_t m_bytesRead = 0;
 };
 
 }  // namespace vantoro

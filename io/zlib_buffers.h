@@ -42,6 +42,13 @@ inline constexpr std::size_t kMaxInflatedSize = 256u << 20;
 std::optional<std::vector<std::uint8_t>> inflateBounded(std::span<const std::uint8_t> in,
                                                         std::size_t limit);
 
+// The most bytes of a zlib stream worth reading to inflate `inflated`
+// bytes: stored blocks add 5 bytes per 64 KiB, and no real encoder comes
+// near twice its input. The rest of a longer stream is never looked at.
+constexpr std::uint64_t usefulStreamBytes(std::uint64_t inflated) {
+    return 2 * inflated + 65536;
+}
+
 // Fast: libdeflate where it can, zlib otherwise; ZlibOnly: zlib alone. Both
 // give the same answer for every input; ZlibOnly is there to prove it.
 enum class InflatePath { Fast, ZlibOnly };
