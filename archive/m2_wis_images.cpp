@@ -5,6 +5,7 @@
 #include <string>
 
 #include "archive/entry_errors.h"
+#include "archive/short_copies.h"
 #include "io/byte_reader.h"
 
 namespace vantoro {
@@ -79,11 +80,9 @@ std::size_t pixelCountOf(const TWMImageInfo& info) {
 namespace wis {
 
 // Game art codes mostly short runs and literals, a dozen pixels each. Those
-// are written as one fixed-size store where both buffers have room for it:
+// are written as one fixed-size block where both buffers have room for it:
 // the bytes past the code's own are overwritten by the codes that follow (or,
-// on failure, do not matter), and a store never passes either buffer's end.
-constexpr std::size_t kShortCode = 32;
-
+// on failure, do not matter), and a block never passes either buffer's end.
 bool decodeRunLength(std::span<const std::uint8_t> input, std::span<std::uint8_t> out) {
     const std::uint8_t* in = input.data();
     const std::uint8_t* const inEnd = in + input.size();
@@ -97,8 +96,8 @@ bool decodeRunLength(std::span<const std::uint8_t> input, std::span<std::uint8_t
         const auto room = static_cast<std::size_t>(dstEnd - dst);
         if (count != 0) {
             if (count > room) return false;
-            if (count <= kShortCode && room >= kShortCode) {
-                std::memset(dst, static_cast<int>(value), kShortCode);
+            if (blockSpan(count) <= room) {
+                fillBlocks(dst, value * 0x0101010101010101ull, count);
             } else {
                 std::memset(dst, static_cast<int>(value), count);
             }
@@ -107,8 +106,8 @@ bool decodeRunLength(std::span<const std::uint8_t> input, std::span<std::uint8_t
         }
         const auto available = static_cast<std::size_t>(inEnd - in);
         if (value > available || value > room) return false;
-        if (value <= kShortCode && room >= kShortCode && available >= kShortCode) {
-            std::memcpy(dst, in, kShortCode);
+        if (blockSpan(value) <= room && blockSpan(value) <= available) {
+            copyBlocks(dst, in, value);
         } else {
             std::memcpy(dst, in, value);
         }

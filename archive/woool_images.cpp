@@ -7,6 +7,7 @@
 #include <string>
 
 #include "archive/entry_errors.h"
+#include "archive/short_copies.h"
 #include "io/byte_reader.h"
 
 namespace vantoro {
@@ -183,46 +184,45 @@ Status decodeTiles(FileStream& file, const FrameHeader& header, std::uint16_t* f
 
 }  // namespace
 
-// Tiles code mostly short runs and literals: those of up to kShortCode words
-// are written as one fixed-size store where both buffers have room for it;
-// the words past the code's own are overwritten by the codes that follow.
-constexpr std::size_t kShortCode = 16;
-
+// Runs and literals are written in whole blocks where both buffers have
+// room for them: the words past the code's own are overwritten by the codes
+// that follow, and no block passes either buffer's end.
 void decodeWooolTile(std::span<const std::uint8_t> code, std::span<std::uint16_t> words) {
     const std::uint8_t* in = code.data();
     const std::uint8_t* const inEnd = in + code.size();
-    std::uint16_t* out = words.data();
-    std::uint16_t* const outEnd = out + words.size();
+    auto* out = reinterpret_cast<std::uint8_t*>(words.data());
+    auto* const outEnd = out + 2 * words.size();
     while (out != outEnd && in != inEnd) {
         const std::uint8_t control = *in++;
         const auto room = static_cast<std::size_t>(outEnd - out);
-        const std::size_t take = std::min<std::size_t>(control & 0x7Fu, room);
+        const std::size_t bytes = std::min<std::size_t>(2u * (control & 0x7Fu), room);
         const auto available = static_cast<std::size_t>(inEnd - in);
         if ((control & 0x80u) != 0) {
-            // A literal cut off by the end of the code keeps its whole words.
-            const std::size_t whole = std::min(take, available / 2);
-            // Little-endian words, as the pixels are.
-            if (whole <= kShortCode && room >= kShortCode && available >= 2 * kShortCode) {
-                std::memcpy(out, in, 2 * kShortCode);
+            // A literal cut off by the end of the code keeps its whole words;
+            // they are little-endian on disk, as the pixels are.
+            const std::size_t whole = std::min(bytes, available & ~std::size_t{1});
+            if (blockSpan(whole) <= room && blockSpan(whole) <= available) {
+                copyBlocks(out, in, whole);
             } else {
-                std::memcpy(out, in, 2 * whole);
+                std::memcpy(out, in, whole);
             }
             out += whole;
-            in += 2 * whole;
-            if (whole < take) break;
+            in += whole;
+            if (whole < bytes) break;
         } else {
             if (available < 2) break;
-            const std::uint16_t word = decodeU16(in);
-            if (take <= kShortCode && room >= kShortCode) {
-                std::fill_n(out, kShortCode, word);
+            const std::uint64_t word = decodeU16(in);
+            if (blockSpan(bytes) <= room) {
+                fillBlocks(out, word * 0x0001000100010001ull, bytes);
             } else {
-                std::fill_n(out, take, word);
+                std::fill_n(reinterpret_cast<std::uint16_t*>(out), bytes / 2,
+                            static_cast<std::uint16_t>(word));
             }
             in += 2;
-            out += take;
+            out += bytes;
         }
     }
-    std::fill(out, outEnd, std::uint16_t{0});
+    std::memset(out, 0, static_cast<std::size_t>(outEnd - out));
 }
 
 TWMWoolDefImages::TWMWoolDefImages() {

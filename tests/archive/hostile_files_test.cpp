@@ -1,8 +1,7 @@
 // Hand-made files that once hung the program or made it load gigabytes:
 // each must now cost time and memory in proportion to what it really holds.
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -38,7 +37,8 @@ void writeWithHole(const std::string& path, const Bytes& head, std::uint64_t gap
     writeFile(path, head);
     std::filesystem::resize_file(path, head.size() + gap);
     std::ofstream out(path, std::ios::binary | std::ios::app);
-    out.write(reinterpret_cast<const char*>(tail.data()), static_cast<std::streamsize>(tail.size()));
+    out.write(reinterpret_cast<const char*>(tail.data()),
+              static_cast<std::streamsize>(tail.size()));
 }
 
 struct HugePayload {
@@ -50,7 +50,9 @@ struct HugePayload {
     std::function<void(const std::string& path)> write;
 };
 
-std::vector<std::uint16_t> words4x4() { return std::vector<std::uint16_t>(16, 0x1234); }
+std::vector<std::uint16_t> words4x4() {
+    return std::vector<std::uint16_t>(16, 0x1234);
+}
 
 const HugePayload kHugePayloads[] = {
     {"wzl", "wzl", TWMImagesKind::M2Zip,
@@ -86,7 +88,8 @@ const HugePayload kHugePayloads[] = {
     {"sgl", "sgl", TWMImagesKind::WoolDef,
      [](const std::string& path) {
          WooolArchiveBytes archive = buildWoool({wooolGroup(17, {{4, 4, 0, 0, words4x4()}})});
-         setU32At(archive.data, archive.frames[0].tileOffsets[0] + 2, static_cast<std::uint32_t>(kHuge));
+         setU32At(archive.data, archive.frames[0].tileOffsets[0] + 2,
+                  static_cast<std::uint32_t>(kHuge));
          writeWithHole(path, archive.data, kHuge);
      }},
 };
