@@ -14,6 +14,7 @@
 #include "archive/archive_kind.h"
 #include "archive/wil.h"
 #include "cli/cli_support.h"
+#include "cli/export_command.h"
 #include "cli/render_command.h"
 #include "image_io/bmp_file.h"
 #include "image_io/png_file.h"
@@ -397,6 +398,8 @@ const CommandEntry kCommands[] = {
      runTexture},
     {"render", "FILE INDEX OUT.png", 3, "draw an entry in the view as RGB PNG", kRenderSummary,
      runRender, renderOptions()},
+    {"export", "ARCHIVE FIRST LAST FOLDER", 4, "write a range of entries as files", kExportSummary,
+     runExport, exportOptions()},
 };
 
 // ---- Help and dispatch -----------------------------------------------------------
@@ -455,7 +458,8 @@ const CommandEntry* findCommand(std::string_view name) {
     return nullptr;
 }
 
-int dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+             bool errIsTerminal) {
     if (args.empty()) usageError("missing command", {});
     if (args[0] == "--help" || args[0] == "-h") {
         printProgramHelp(out);
@@ -468,14 +472,17 @@ int dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
         printCommandHelp(*entry, out);
         return kExitOk;
     }
-    return entry->run(parseWords(*entry, words), out, err);
+    Invocation call = parseWords(*entry, words);
+    call.progressOnError = errIsTerminal;
+    return entry->run(call, out, err);
 }
 
 }  // namespace
 
-int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           bool errIsTerminal) {
     try {
-        return dispatch(args, out, err);
+        return dispatch(args, out, err, errIsTerminal);
     } catch (const CliExit& exit) {
         out.flush();
         err << kPrefix << exit.message << '\n';

@@ -4,6 +4,8 @@
 //   vantoro-cli list    [--kind N] FILE
 //   vantoro-cli bitmap  [--kind N] FILE INDEX OUT.bmp
 //   vantoro-cli texture [--kind N] FILE INDEX OUT.png
+//   vantoro-cli render  [--kind N] FILE INDEX OUT.png [options]
+//   vantoro-cli export  [--kind N] ARCHIVE FIRST LAST FOLDER [options]
 //
 // Exit codes: 0 success, 1 the archive or entry failed, 2 usage error or
 // missing file. Messages on the error stream start with "vantoro-cli: ".
@@ -19,7 +21,9 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
-// Runs one command. `args` are the words after the program name.
-int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// Runs one command. `args` are the words after the program name. Long
+// commands draw their progress on `err` when it is a terminal.
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           bool errIsTerminal = false);
 
 }  // namespace vantoro

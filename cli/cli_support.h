@@ -46,6 +46,7 @@ struct Invocation {
     std::optional<TWMImagesKind> kind;
     std::vector<std::string> operands;
     std::vector<OptionValue> options;  // in command-line order
+    bool progressOnError = false;      // the error stream is a terminal
 };
 
 // A decimal number without sign, at most `max`.

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 #include <vector>
@@ -9,5 +11,5 @@ int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-    return vantoro::runCli(args, std::cout, std::cerr);
+    return vantoro::runCli(args, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
 }

@@ -1,0 +1,78 @@
+#include "cli/export_command.h"
+
+#include <array>
+#include <memory>
+
+#include "cli/cli_app.h"
+#include "cli/console_prompts.h"
+#include "edit/export_entries.h"
+#include "edit/import_text.h"
+
+namespace vantoro::cli {
+namespace {
+
+struct ExportOption {
+    OptionEntry entry;
+    void (*apply)(ExportRequest& request);
+};
+
+// One row per option, in the order the help lists them.
+constexpr ExportOption kExportTable[] = {
+    {{"--no-offsets", "", "no Placements/NNNNNN.txt offsets files (\"导出坐标\" off)"},
+     [](ExportRequest& request) { request.offsets = false; }},
+    {{"--no-format", "", "no pixel-format line in the offsets files of a pack"},
+     [](ExportRequest& request) { request.format = false; }},
+    {{"--alpha", "",
+      "images as drawn into a texture, their alpha kept\n"
+      "(\"导出Alpha\")"},
+     [](ExportRequest& request) { request.alpha = true; }},
+    {{"--png", "", "RGBA PNG files (NNNNNN.png) instead of BMP"},
+     [](ExportRequest& request) { request.png = true; }},
+};
+
+constexpr auto kExportOptions = [] {
+    std::array<OptionEntry, std::size(kExportTable)> entries{};
+    for (std::size_t i = 0; i < entries.size(); ++i) entries[i] = kExportTable[i].entry;
+    return entries;
+}();
+
+// The command line has only options of the table (the parser checked them).
+ExportRequest requestOf(const Invocation& call) {
+    ExportRequest request;
+    for (const OptionValue& option : call.options) {
+        for (const ExportOption& row : kExportTable) {
+            if (row.entry.name == option.name) row.apply(request);
+        }
+    }
+    // As the dialog reads its number boxes: -1 for a text that is not a number.
+    request.first = parseIntegerText(call.operands[1]).value_or(-1);
+    request.last = parseIntegerText(call.operands[2]).value_or(-1);
+    request.folder = call.operands[3];
+    return request;
+}
+
+}  // namespace
+
+std::span<const OptionEntry> exportOptions() {
+    return kExportOptions;
+}
+
+int runExport(const Invocation& call, std::ostream&, std::ostream& err) {
+    const ExportRequest request = requestOf(call);
+    std::unique_ptr<TWMBaseImages> archive = openArchive(call);
+    ConsolePrompts prompts(err, "export", call.progressOnError);
+    const EditResult result = exportEntries(*archive, request, prompts, prompts.progress());
+    switch (result.outcome) {
+        case EditOutcome::Done:
+            return kExitOk;
+        case EditOutcome::Refused:  // the message said why
+            return kExitFailure;
+        case EditOutcome::Ignored:
+            failure(archive->FFileName + ": not open");
+        case EditOutcome::Failed:
+            break;
+    }
+    failure(result.error);
+}
+
+}  // namespace vantoro::cli

@@ -1,0 +1,61 @@
+// Every text the editing operations show: the messages and questions of
+// import, delete, export and the new-pack and password commands, with their
+// captions, buttons, icons and default buttons, and the titles and filters
+// of their pickers. Users and scripts know these texts by heart; they are
+// written here once and nowhere else.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "edit/edit_prompts.h"
+
+namespace vantoro {
+
+// The messages without a variable part.
+enum class EditMessage : std::uint8_t {
+    // Import.
+    ImportStartIndexWrong,   // insert at or past the end
+    ImportEndIndexWrong,     // overwrite reaching past the end
+    ImportOffsetsTextWrong,  // fixed offsets text without two values
+    ImportCountMismatch,     // overwrite: files and range differ in number
+    ImportNoFiles,           // an empty file list
+    ImportDoneLeave,         // done; OK closes the dialog
+    ImportIndexBroken,       // a batch found no place in the pack
+    // The entry range of delete and export.
+    RangeStartWrong,
+    RangeEndWrong,
+    RangeEndTooLarge,
+    RangeStartAfterEnd,
+    DeleteDone,
+    ExportDone,
+    // New pack.
+    NewPackOverwrite,  // OK deletes the existing file
+    NewPackOpen,       // Yes opens the new pack
+};
+
+Prompt editPrompt(EditMessage message);
+
+// Import questions about one file, `path` being its full path: OK leaves an
+// empty entry in its place and goes on, Cancel (the default) ends the run.
+Prompt unsupportedFilePrompt(const std::string& path);
+Prompt fileTooLargePrompt(const std::string& path, std::int64_t size);
+Prompt compressFailedPrompt(const std::string& path);
+// An entry too large for a staging batch; the run ends.
+Prompt outOfMemoryPrompt(const std::string& path, std::int64_t size);
+
+// The custom blend code, offered as "$" and eight upper-case hex digits.
+InputPrompt blendCodePrompt(std::uint32_t code);
+// The password packs are opened with.
+InputPrompt packPasswordPrompt(const std::string& current);
+
+// Pickers: folder titles, and filters in the form "description|masks|...".
+inline constexpr std::string_view kImportFolderTitle = "请选择文件夹";
+inline constexpr std::string_view kExportFolderTitle = "请选择保存文件夹";
+inline constexpr std::string_view kImportFileFilter =
+    "所有可读文件|*.*|BMP (*.bmp;*.dib)|*.bmp;*.dib|TARGA (*.tga)|*.tga|PNG (*.png)|*.png|"
+    "WAV (*.wav)|*.wav|MP3 (*.mp3)|*.mp3";
+inline constexpr std::string_view kNewPackFilter = "自定义数据存储文件(*.pak)|*.pak";
+
+}  // namespace vantoro

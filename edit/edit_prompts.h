@@ -1,0 +1,64 @@
+// How the editing operations talk to a person: every question and message
+// they show goes through a PromptSeam, so the window's dialogs, the command
+// line and the tests all drive the same operations. The texts themselves
+// live in edit/edit_messages.h.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace vantoro {
+
+enum class PromptIcon : std::uint8_t { Information, Warning, Question, Error };
+enum class PromptButtons : std::uint8_t { Ok, OkCancel, YesNo };
+enum class PromptAnswer : std::uint8_t { Ok, Cancel, Yes, No };
+
+// A message box: its text, caption, buttons, icon, and the button that
+// answers when the person just presses Enter.
+struct Prompt {
+    std::string text;
+    std::string caption;
+    PromptButtons buttons = PromptButtons::Ok;
+    PromptIcon icon = PromptIcon::Information;
+    PromptAnswer defaultAnswer = PromptAnswer::Ok;
+
+    bool operator==(const Prompt&) const = default;
+};
+
+// A one-line input box offering `offered` as the text to edit.
+struct InputPrompt {
+    std::string caption;
+    std::string prompt;
+    std::string offered;
+
+    bool operator==(const InputPrompt&) const = default;
+};
+
+class PromptSeam {
+public:
+    virtual ~PromptSeam() = default;
+    // Shows the message and answers the button pressed.
+    virtual PromptAnswer ask(const Prompt& prompt) = 0;
+    // The typed text on OK, nothing on Cancel.
+    virtual std::optional<std::string> input(const InputPrompt& prompt) = 0;
+};
+
+// How an editing operation ended.
+enum class EditOutcome : std::uint8_t {
+    Done,     // the work ran to its end (its closing message was shown)
+    Refused,  // a message said why nothing (or only part) was done
+    Ignored,  // nothing to work on: nothing done, nothing shown
+    Failed,   // an error ended it; `error` says what (shown by the caller)
+};
+
+struct EditResult {
+    EditOutcome outcome = EditOutcome::Done;
+    std::string error;  // for Failed
+};
+
+// Progress of a long operation in per cent, 0..100.
+using ProgressSink = std::function<void(int percent)>;
+
+}  // namespace vantoro
