@@ -32,7 +32,8 @@ constexpr PromptAnswer kAnswerYes = PromptAnswer::Yes;
 constexpr std::array<MessageRow, 15> kMessages = {{
     {ImportStartIndexWrong, "起始编号设置错误", kCaptionMarked, kOk, Information, kAnswerOk},
     {ImportEndIndexWrong, "结束编号设置错误", kCaptionMarked, kOk, Information, kAnswerOk},
-    {ImportOffsetsTextWrong, "坐标设置不正确，无法更新！", kCaptionMarked, kOk, Information, kAnswerOk},
+    {ImportOffsetsTextWrong, "坐标设置不正确，无法更新！", kCaptionMarked, kOk, Information,
+     kAnswerOk},
     {ImportCountMismatch, "文件数量与编号设置不相同，无法完成覆盖！", kCaption, kOk, Information,
      kAnswerOk},
     {ImportNoFiles, "请先选项要打包的文件！", kCaption, kOk, Information, kAnswerOk},
@@ -40,8 +41,10 @@ constexpr std::array<MessageRow, 15> kMessages = {{
     {ImportIndexBroken, "文件索引错误！", kCaption, kOk, Error, kAnswerOk},
     {RangeStartWrong, "数据起始编号设置错误", kCaption, kOk, Information, kAnswerOk},
     {RangeEndWrong, "数据结束编号设置错误", kCaption, kOk, Information, kAnswerOk},
-    {RangeEndTooLarge, "数据结束编号设置错误，不能大于总数据数量", kCaption, kOk, Information, kAnswerOk},
-    {RangeStartAfterEnd, "数据起始编号设置错误，不能大于结号编号", kCaption, kOk, Information, kAnswerOk},
+    {RangeEndTooLarge, "数据结束编号设置错误，不能大于总数据数量", kCaption, kOk, Information,
+     kAnswerOk},
+    {RangeStartAfterEnd, "数据起始编号设置错误，不能大于结号编号", kCaption, kOk, Information,
+     kAnswerOk},
     {DeleteDone, "删除数据完成", kCaption, kOk, Information, kAnswerOk},
     {ExportDone, "导出数据完成", kCaption, kOk, Information, kAnswerOk},
     {NewPackOverwrite, "文件已经存在，是否覆盖原文件？", kCaption, kOkCancel, Warning, kAnswerOk},
@@ -87,8 +90,9 @@ Prompt compressFailedPrompt(const std::string& path) {
 }
 
 Prompt outOfMemoryPrompt(const std::string& path, std::int64_t size) {
-    return Prompt{path + std::string(kLineBreak) + "内存溢出，数据大小(" + std::to_string(size) + ")",
-                  std::string(kCaption), kOk, Error, kAnswerOk};
+    return Prompt{
+        path + std::string(kLineBreak) + "内存溢出，数据大小(" + std::to_string(size) + ")",
+        std::string(kCaption), kOk, Error, kAnswerOk};
 }
 
 InputPrompt blendCodePrompt(std::uint32_t code) {

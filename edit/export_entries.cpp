@@ -106,12 +106,13 @@ private:
 
     Status exportImage(std::int32_t n) {
         std::optional<Image> image = takeImage(n);
-        const Status saved = image ? savePicture(image->picture, m_pictureType, pictureName(n))
-                                   : savePlaceholder(n);
+        const Status saved =
+            image ? savePicture(image->picture, m_pictureType, pictureName(n)) : savePlaceholder(n);
         if (!saved || !m_request.offsets) return saved;
         std::string text = std::to_string(image ? image->px : 0) + std::string(kLineEnd) +
                            std::to_string(image ? image->py : 0) + std::string(kLineEnd);
-        if (m_formatLine) text += std::to_string(m_archive.FLastImageFormat) + std::string(kLineEnd);
+        if (m_formatLine)
+            text += std::to_string(m_archive.FLastImageFormat) + std::string(kLineEnd);
         return writeText(numberedFileName(m_placements, n, ".txt"), text);
     }
 
@@ -144,8 +145,8 @@ EditResult failed(std::string error) {
     return EditResult{EditOutcome::Failed, std::move(error)};
 }
 
-EditResult runExport(TWMBaseImages& archive, const ExportRequest& request, const std::string& folder,
-                     const ProgressSink& progress) {
+EditResult runExport(TWMBaseImages& archive, const ExportRequest& request,
+                     const std::string& folder, const ProgressSink& progress) {
     ExportRun run(archive, request, folder);
     if (const Status created = run.createFolder(); !created) return failed(created.error());
     try {

@@ -61,7 +61,8 @@ Rgba8 bitmapPixel(const DibBitmap& bitmap, std::int32_t x, std::int32_t y) {
         case 8: {
             const std::uint8_t index = row[x];
             const PaletteColor color = paletteColor(index);
-            return {color.red, color.green, color.blue, index == 0 ? std::uint8_t{0} : std::uint8_t{255}};
+            return {color.red, color.green, color.blue,
+                    index == 0 ? std::uint8_t{0} : std::uint8_t{255}};
         }
         case 16: {
             const std::uint16_t word = bitmap.row16(y)[x];
@@ -108,8 +109,8 @@ Result<ExportPicture> pictureFromTexture(TDXTexture& texture) {
     std::optional<DibBitmap> bitmap =
         DibBitmap::create(layout->bitCount, texture.FImageWidth, texture.FImageHeight);
     if (!bitmap) return fail("texture image size out of range");
-    const std::size_t rowBytes =
-        static_cast<std::size_t>(texture.FImageWidth) * static_cast<std::size_t>(layout->bitCount / 8);
+    const std::size_t rowBytes = static_cast<std::size_t>(texture.FImageWidth) *
+                                 static_cast<std::size_t>(layout->bitCount / 8);
     const ReadLock lock(texture);
     if (!lock.locked()) return fail("cannot lock the texture");
     if (lock.rect().Pitch < 0 || static_cast<std::size_t>(lock.rect().Pitch) < rowBytes) {
@@ -131,10 +132,10 @@ Status savePicture(const ExportPicture& picture, PictureFileType type, const std
     if (type == PictureFileType::Png) {
         const Result<std::vector<std::uint8_t>> rgba = pictureRgba(picture);
         if (!rgba) return fail(rgba.error());
-        return savePng(PngRows{*rgba, static_cast<std::uint32_t>(picture.bitmap.width()),
-                               static_cast<std::uint32_t>(picture.bitmap.height()),
-                               PngLayout::Rgba8, 0},
-                       path);
+        return savePng(
+            PngRows{*rgba, static_cast<std::uint32_t>(picture.bitmap.width()),
+                    static_cast<std::uint32_t>(picture.bitmap.height()), PngLayout::Rgba8, 0},
+            path);
     }
     if (picture.textureFormat == 0) return saveBmp(picture.bitmap, path);
     return saveBmpWithMasks(picture.bitmap, textureLayout(picture.textureFormat)->masks, path);

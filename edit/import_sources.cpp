@@ -34,8 +34,7 @@ std::string folderIgnoringCase(const std::string& parent, std::string_view name)
     std::error_code error;
     if (fs::is_directory(exact, error)) return exact;
     for (fs::directory_iterator it(parent, error), end; !error && it != end; it.increment(error)) {
-        if (equalsIgnoringCase(it->path().filename().string(), name) &&
-            it->is_directory(error)) {
+        if (equalsIgnoringCase(it->path().filename().string(), name) && it->is_directory(error)) {
             return it->path().string();
         }
     }

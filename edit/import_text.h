@@ -55,9 +55,7 @@ struct OffsetEdit {
 struct OffsetsEdit {
     OffsetEdit x;
     OffsetEdit y;
-    bool setsBoth() const {
-        return x.change == OffsetChange::Set && y.change == OffsetChange::Set;
-    }
+    bool setsBoth() const { return x.change == OffsetChange::Set && y.change == OffsetChange::Set; }
 };
 // Nothing unless the text holds two tokens.
 std::optional<OffsetsEdit> parseOffsetsEdit(std::string_view text);

@@ -84,7 +84,8 @@ protected:
 };
 
 TEST_F(ExportTest, Mir2ImagesGetTheProgramPaletteAndTheirOffsets) {
-    testing::writeM2Def(dir.file("a.wil"), {{2, 2, -3, 7, {1, 249, 1, 249}}, {2, 2, 100, -200, {0, 1, 2, 3}}});
+    testing::writeM2Def(dir.file("a.wil"),
+                        {{2, 2, -3, 7, {1, 249, 1, 249}}, {2, 2, 100, -200, {0, 1, 2, 3}}});
     const auto archive = open(TWMImagesKind::M2Def, dir.file("a.wil"));
     ASSERT_EQ(run(*archive, 0, 1).outcome, EditOutcome::Done);
 
@@ -114,7 +115,7 @@ TEST_F(ExportTest, AlphaExportKeepsTheTextureWordsOrGivesPlaceholders) {
         std::uint32_t right;
         std::string offsets;
     } const cases[] = {
-        {TWMImagesKind::WoolDef, "w.sgl", 2, 0x88FF0000, 0x1100FF00, "4\r\n-4\r\n"},  // A4R4G4B4
+        {TWMImagesKind::WoolDef, "w.sgl", 2, 0x88FF0000, 0x1100FF00, "4\r\n-4\r\n"},    // A4R4G4B4
         {TWMImagesKind::M2DefBit16, "h.wil", 2, 0xFFFF0000, 0x00000000, "1\r\n2\r\n"},  // A1R5G5B5
         {TWMImagesKind::W521gDef, "y.521g", 1, 0, 0, "0\r\n0\r\n"},  // cannot draw
     };

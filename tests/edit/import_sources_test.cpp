@@ -35,7 +35,7 @@ protected:
         writeText(root + "a/b/x.bmp", "");
         writeText(root + "a/b/placements/x.txt", "-5\n6\n");  // the folder in another case
         writeText(root + ".git/y.bmp", "");
-        fs::create_directory_symlink(root, root + "a/loop");  // not followed
+        fs::create_directory_symlink(root, root + "a/loop");    // not followed
         ASSERT_EQ(::mkfifo((root + "pipe").c_str(), 0600), 0);  // would block a read
     }
     const TImportFileItem& item(const ImportFileList& list, const std::string& name) {

@@ -34,10 +34,7 @@ TEST(ImportTextTest, IntegerTextReadsWholeNumbersOnly) {
 
 TEST(ImportTextTest, SplitTokenSkipsSpacesAndCommas) {
     const std::tuple<std::string, std::string, std::string> cases[] = {
-        {"10,20", "10", "20"},
-        {" ,, 10  20", "10", " 20"},
-        {"+5,_3", "+5", "_3"},
-        {"10", "10", ""},
+        {"10,20", "10", "20"}, {" ,, 10  20", "10", " 20"}, {"+5,_3", "+5", "_3"}, {"10", "10", ""},
         {"", "", ""},
     };
     for (const auto& [text, token, rest] : cases) {
@@ -61,9 +58,9 @@ TEST(ImportTextTest, FixedOffsetsAndOffsetEdits) {
         std::int16_t y;
         bool setsBoth;
     } const cases[] = {
-        {"+5,_3", 105, -103, false}, {"10,-2", 10, -2, true}, {"_+5 +-5", 95, -105, false},
-        {"+x,7", 100, 7, false},  // no number after the sign: 0
-        {"+32767,0", -32669, 0, false},  // X wraps at 16 bits
+        {"+5,_3", 105, -103, false},    {"10,-2", 10, -2, true},
+        {"_+5 +-5", 95, -105, false},   {"+x,7", 100, 7, false},  // no number after the sign: 0
+        {"+32767,0", -32669, 0, false},                           // X wraps at 16 bits
     };
     for (const Case& c : cases) {
         const std::optional<OffsetsEdit> edit = parseOffsetsEdit(c.text);
@@ -72,7 +69,8 @@ TEST(ImportTextTest, FixedOffsetsAndOffsetEdits) {
         EXPECT_EQ(edit->y.applyTo(-100), c.y) << c.text;
         EXPECT_EQ(edit->setsBoth(), c.setsBoth) << c.text;
     }
-    for (const char* wrong : {"10", "", " , ", "+5,"}) EXPECT_FALSE(parseOffsetsEdit(wrong)) << wrong;
+    for (const char* wrong : {"10", "", " , ", "+5,"})
+        EXPECT_FALSE(parseOffsetsEdit(wrong)) << wrong;
 }
 
 TEST(ImportTextTest, OffsetsFilesAreReadLineByLine) {
@@ -86,9 +84,11 @@ TEST(ImportTextTest, OffsetsFilesAreReadLineByLine) {
         {"-3\r\n7\r\n", true, -3, 7, 0},
         {"-3\n7\n2\n", true, -3, 7, 2},
         {"1\r2\r258", true, 1, 2, 2},  // the format keeps 8 bits
-        {"\xEF\xBB\xBF" "4\r\n5", true, 4, 5, 0},
+        {"\xEF\xBB\xBF"
+         "4\r\n5",
+         true, 4, 5, 0},
         {"70000\r\nx\r\n", true, 4464, 0, 0},  // X keeps 16 bits, Y is not a number
-        {"12 34\r\n", false, 0, 0, 0},  // one line
+        {"12 34\r\n", false, 0, 0, 0},         // one line
         {"", false, 0, 0, 0},
         {std::string(kMaxOffsetsFileBytes + 1, '\n'), false, 0, 0, 0},
     };
