@@ -21,6 +21,8 @@ packages=(
     qt6-qpa-plugins
     libgl-dev
     fonts-wqy-microhei
+    python3
+    python3-pil
 )
 
 missing=()
