@@ -25,4 +25,11 @@ WidePalette makeWidePalette(const std::array<std::uint16_t, 256>& table);
 void convert8To16Wide(const WidePalette& palette, const std::uint8_t* src, std::uint16_t* dst,
                       std::int32_t count);
 
+// Processors with 512-bit word operations (AVX-512 BW) convert R5G6B5 rows
+// 32 words a step; wideWordsAvailable() says whether this one does.
+bool wideWordsAvailable();
+// Dst[k] := R5G6B5ToA1R5G5B5[Src[k]] for k < count, never touching a word
+// past count. Only call it when wideWordsAvailable() answers true.
+void convert16To16Wide(const std::uint16_t* src, std::uint16_t* dst, std::int32_t count);
+
 }  // namespace vantoro

@@ -40,7 +40,7 @@ std::uint8_t BytesPerPixel(std::uint8_t format) {
 
 void Convert8To16(const std::uint8_t* src, std::uint16_t* dst, std::int32_t count) {
     // Rows of real images are wide enough for the 64-pixel steps to pay off.
-    if (count >= 64 && wideConvertAvailable()) {
+    if (count >= 16 && wideConvertAvailable()) {
         static const WidePalette palette = makeWidePalette(Pal8ToA1R5G5B5);
         convert8To16Wide(palette, src, dst, count);
         return;
@@ -48,17 +48,25 @@ void Convert8To16(const std::uint8_t* src, std::uint16_t* dst, std::int32_t coun
     for (std::int32_t k = 0; k < count; ++k) dst[k] = Pal8ToA1R5G5B5[src[k]];
 }
 
-// The same values as R5G6B5ToA1R5G5B5, computed instead of looked up so the
-// compiler can convert many pixels per instruction: red and the top five
-// green bits shift down by one, blue stays, the alpha bit is set, and 0
-// stays 0 (transparent). Built for the widest vector unit the processor has,
-// chosen when the program loads.
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void Convert16To16(
+// The same values as R5G6B5ToA1R5G5B5, computed instead of looked up so
+// many pixels go per instruction: red and the top five green bits shift
+// down by one, blue stays, the alpha bit is set, and 0 stays 0
+// (transparent). Processors without the wide unit take this loop, built for
+// the widest vectors they have.
+static __attribute__((target_clones("avx2", "default"))) void convert16To16Loop(
     const std::uint16_t* src, std::uint16_t* dst, std::int32_t count) {
     for (std::int32_t k = 0; k < count; ++k) {
         const std::uint16_t v = src[k];
         const auto opaque = static_cast<std::uint16_t>(((v >> 1) & 0x7FE0) | (v & 0x001F) | 0x8000);
         dst[k] = v == 0 ? 0 : opaque;
+    }
+}
+
+void Convert16To16(const std::uint16_t* src, std::uint16_t* dst, std::int32_t count) {
+    if (wideWordsAvailable()) {
+        convert16To16Wide(src, dst, count);
+    } else {
+        convert16To16Loop(src, dst, count);
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "pixels/std_palette.h"
 
 namespace vantoro {
@@ -95,8 +97,8 @@ TEST(PixelFormatTest, ConvertersAgreeWithTheTablesOnEveryValue) {
         ASSERT_EQ(converted[v], R5G6B5ToA1R5G5B5[v]) << "value " << v;
     }
 
-    // Wide rows take 64 pixels a step on processors that can; every row
-    // length from 1 to 200 checks the steps and the tail alike.
+    // Wide rows take 64 indices or 32 words a step on processors that can;
+    // every row length from 1 to 200 checks the steps and the tail alike.
     std::vector<std::uint8_t> indices(200);
     for (std::size_t k = 0; k < indices.size(); ++k)
         indices[k] = static_cast<std::uint8_t>(k * 37 + 11);
@@ -107,6 +109,13 @@ TEST(PixelFormatTest, ConvertersAgreeWithTheTablesOnEveryValue) {
             ASSERT_EQ(out[k], Pal8ToA1R5G5B5[indices[k]]) << "count " << count << " position " << k;
         }
         ASSERT_EQ(out[count], 0xABCD) << "wrote past the row of " << count;
+
+        std::fill(out.begin(), out.end(), 0xABCD);
+        Convert16To16(words.data() + 40000, out.data(), count);
+        for (std::int32_t k = 0; k < count; ++k) {
+            ASSERT_EQ(out[k], R5G6B5ToA1R5G5B5[40000 + k]) << "count " << count << " word " << k;
+        }
+        ASSERT_EQ(out[count], 0xABCD) << "wrote past the words of " << count;
     }
     std::vector<std::uint8_t> every(256);
     for (int i = 0; i < 256; ++i) every[i] = static_cast<std::uint8_t>(255 - i);
