@@ -52,7 +52,8 @@ void TWMBaseImages::LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& entr
     }
     const auto image = decodeChecked(*index);
     if (!image) return;
-    auto texture = CreateCacheTexture(image->info.Width, image->info.Height, 1);
+    auto texture =
+        CreateCacheTexture(image->info.Width, image->info.Height, cachePixelFormat(image->format));
     if (!texture || !drawDecodedImage(*image, *texture)) {
         setLastError("entry " + std::to_string(*index) + ": " + entry_error::kTextureRefused);
         return;
@@ -201,11 +202,11 @@ std::optional<std::int32_t> TWMBaseImages::firstEntryAt(std::int32_t offset) con
     return static_cast<std::int32_t>(found - FIndexList.begin());
 }
 
-Result<std::span<const std::uint8_t>> TWMBaseImages::readRecordBytes(std::uint64_t count) {
+Result<std::span<std::uint8_t>> TWMBaseImages::readRecordBytes(std::uint64_t count) {
     if (!FFileStream || !FFileStream->readInto(m_recordBuffer, count)) {
         return fail(entry_error::kPixelsCutShort);
     }
-    return std::span<const std::uint8_t>(m_recordBuffer);
+    return std::span<std::uint8_t>(m_recordBuffer);
 }
 
 std::span<std::uint8_t> TWMBaseImages::pixelBuffer(std::size_t size) {

@@ -153,8 +153,9 @@ protected:
     // Exactly `count` bytes from the data file's position, in a buffer this
     // archive keeps between decodes (so reading entry after entry does not
     // allocate). The count is checked against the file before the buffer
-    // grows. Valid until the next call.
-    Result<std::span<const std::uint8_t>> readRecordBytes(std::uint64_t count);
+    // grows. Valid until the next call; the reader may change the bytes in
+    // place (the pack deciphers them there).
+    Result<std::span<std::uint8_t>> readRecordBytes(std::uint64_t count);
     // A second buffer of `size` bytes for pixels a decoder expands, kept like
     // the record buffer; its contents are undefined until the decoder writes.
     std::span<std::uint8_t> pixelBuffer(std::size_t size);
