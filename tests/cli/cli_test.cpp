@@ -15,6 +15,7 @@
 #include "tests/support/m2_zip_writer.h"
 #include "tests/support/m3_def_writer.h"
 #include "tests/support/m3_zip_writer.h"
+#include "tests/support/pack_writer.h"
 #include "tests/support/test_files.h"
 #include "tests/support/woool_writer.h"
 #include "tests/support/wuyi_writer.h"
@@ -321,6 +322,21 @@ TEST_F(CliTest, TextureFailsWithExitOneWhenTheEntryCannotBeDrawn) {
               readBmp(testing::readFile(out("wy.bmp"))).bits);
     expectOneLineError(runWith({"texture", out("wy.521g"), "0", out("wy.png")}), 1,
                        "cannot be drawn");
+}
+
+TEST_F(CliTest, PackListsPixelFormatsAndGivesStoredFilesWithItsPassword) {
+    const std::string pack = out("p.pak");
+    const testing::PackEntry sound = testing::packFile(63, 300, true);
+    testing::writePack(pack, {testing::packImage(3, 2, 3, true), sound, testing::packEmpty()},
+                       {"pw"});
+    EXPECT_EQ(runWith({"list", pack}).out, "");  // protected: no entries without it
+    EXPECT_EQ(runWith({"list", "--password", "pw", pack}).out,
+              "0 31 3 2 1 -3 3\n1 63 0 0 0 0 -1\n2 0 0 0 0 0 -1\n");
+    EXPECT_EQ(0, runWith({"data", "--password=pw", pack, "1", out("s.wav")}).code);
+    EXPECT_EQ(testing::readFile(out("s.wav")), sound.payload);
+    expectOneLineError(runWith({"data", "--password", "pw", pack, "2", out("e.dat")}), 1,
+                       "entry 2 has no stored data: entry 2: is an empty entry");
+    expectOneLineError(runWith({"data", mir2(), "0", out("m.dat")}), 1, "has no stored data");
 }
 
 // ---- the real binary ------------------------------------------------------------------
