@@ -1,9 +1,5 @@
-// Builds packs (.pak) in memory for tests: the 64-byte header written field
-// by field, the entries back to back from offset 64 (images raw or
-// run-length coded, files raw or as zlib streams, empty slots), and the
-// index after them, raw or compressed. A password makes a protected pack:
-// the check block, the count at offset 24, and the first 128 bytes of every
-// entry's stored data of at least 128 bytes enciphered.
+// Builds packs (.pak) in memory for tests, the header field by field; a
+// password makes a protected pack (check block, count at 24, enciphered data).
 #pragma once
 
 #include <cstdint>
