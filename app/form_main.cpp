@@ -1,11 +1,14 @@
 #include "app/form_main.h"
 
 #include <QAction>
+#include <QDateTime>
+#include <QLocale>
 #include <QScrollArea>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <cmath>
 
 #include "app/app_settings.h"
 #include "app/color_button.h"
@@ -18,6 +21,7 @@
 #include "app/status_bar.h"
 #include "app/thumbnail_painter.h"
 #include "archive/archive_kind.h"
+#include "archive/my_image_images.h"
 #include "io/file_names.h"
 #include "render/dx9_device.h"
 #include "shell/recent_files.h"
@@ -34,10 +38,21 @@ constexpr qsizetype kMaxVersionLength = 24;
 const char kAboutLine[] = "游戏图像资源浏览与打包工具";
 const char kMessageCaption[] = "提示信息";
 
-// The own pack is the only archive that records when it was made; no class
-// in the tree answers one yet, so a pack's caption shows its path only.
-std::optional<QString> packCreationTime(const TWMBaseImages& /*archive*/) {
-    return std::nullopt;
+// The own pack is the only archive that records when it was made: days since
+// 30 December 1899, the fraction being the time of day, shown in the
+// system's short date-and-time format. A time outside the years 1..9999
+// shows nothing.
+std::optional<QString> packCreationTime(const TWMBaseImages& archive) {
+    const auto* pack = dynamic_cast<const TWMMyImageImages*>(&archive);
+    if (!pack) return std::nullopt;
+    constexpr double kDaysLimit = 3'000'000;
+    const double days = pack->CreationTime();
+    if (!(days > -kDaysLimit && days < kDaysLimit)) return std::nullopt;
+    const QDateTime epoch(QDate(1899, 12, 30), QTime(0, 0));
+    const QDateTime created =
+        epoch.addMSecs(static_cast<qint64>(std::llround(days * 86'400'000.0)));
+    if (!created.isValid()) return std::nullopt;
+    return QLocale::system().toString(created, QLocale::ShortFormat);
 }
 
 }  // namespace

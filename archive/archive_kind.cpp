@@ -7,6 +7,7 @@
 #include "archive/m2_zip_images.h"
 #include "archive/m3_def_images.h"
 #include "archive/m3_zip_images.h"
+#include "archive/my_image_images.h"
 #include "archive/woool_images.h"
 #include "archive/wuyi_images.h"
 #include "io/byte_reader.h"
@@ -48,12 +49,6 @@ constexpr ArchiveClass classOf() {
     return {&make<Archive>, &isInstance<Archive>, &versionOf<Archive>};
 }
 
-// The pack has no class yet; until it has, a pack is told by its class name.
-bool isNamedPack(const TWMBaseImages& archive) {
-    return archive.className() == "TWMMyImageImages";
-}
-constexpr ArchiveClass kPackWithoutClass{nullptr, &isNamedPack, &versionOf<TWMBaseImages>};
-
 using enum TWMImagesKind;
 
 // Both ".wil" rows share the extension; the Mir3 marker chooses between them.
@@ -72,7 +67,8 @@ constexpr ArchiveKindInfo kKinds[] = {
      classOf<TWMWoolDefImages>()},
     {W521gDef, ".521g", "Wuyi .521g", "武易图像数据存储文件|*.521g", "",
      classOf<TWM521gDefImages>()},
-    {MyImage, ".pak", "pack .pak", "自定义存储文件|*.pak", "自定义图像文件模式", kPackWithoutClass},
+    {MyImage, ".pak", "pack .pak", "自定义存储文件|*.pak", "自定义图像文件模式",
+     classOf<TWMMyImageImages>()},
     {M3Zip, ".miz", ".miz", "传奇三压缩图像存储文件|*.miz", "MIR3 标准压缩格式",
      classOf<TWMM3ZipImages>()},
 };

@@ -11,22 +11,21 @@ namespace vantoro {
 namespace {
 
 // Converts one row into the texture's row; 16-bit rows that do not start on
-// a word boundary are staged through an aligned copy.
+// a word boundary are staged through an aligned copy. Formats the texture
+// keeps are copied as they are.
 class RowConverter {
 public:
     explicit RowConverter(const DecodedImage& image) : m_image(image) {}
 
-    void convert(const std::uint8_t* src, std::uint16_t* dst) {
+    void convert(const std::uint8_t* src, std::uint8_t* dst) {
         const std::int32_t width = m_image.info.Width;
+        auto* words = reinterpret_cast<std::uint16_t*>(dst);
         if (m_image.format == DecodedFormat::Palette8) {
-            Convert8To16(src, dst, width);
-            return;
-        }
-        const std::uint16_t* words = alignedWords(src);
-        if (m_image.format == DecodedFormat::R5G6B5) {
-            Convert16To16(words, dst, width);
+            Convert8To16(src, words, width);
+        } else if (m_image.format == DecodedFormat::R5G6B5) {
+            Convert16To16(alignedWords(src), words, width);
         } else {
-            std::memcpy(dst, words, m_image.rowBytes());
+            std::memcpy(dst, src, m_image.rowBytes());
         }
     }
 
@@ -44,14 +43,49 @@ private:
     std::vector<std::uint16_t> m_staged;
 };
 
+// The pack's pixel-format index of a pack format; nothing for the others.
+std::optional<std::uint8_t> packPixelFormat(DecodedFormat format) {
+    switch (format) {
+        case DecodedFormat::PackA4R4G4B4:
+            return 0;
+        case DecodedFormat::PackA1R5G5B5:
+            return 1;
+        case DecodedFormat::PackR5G6B5:
+            return 2;
+        case DecodedFormat::PackA8R8G8B8:
+            return 3;
+        default:
+            return std::nullopt;
+    }
+}
+
 std::uint32_t textureFormatOf(DecodedFormat format) {
+    if (const auto pack = packPixelFormat(format)) return kPixelFormatToD3D[*pack];
     return format == DecodedFormat::A4R4G4B4 ? D3DFMT_A4R4G4B4 : D3DFMT_A1R5G5B5;
+}
+
+int bitmapBits(DecodedFormat format) {
+    if (format == DecodedFormat::Palette8) return 8;
+    return format == DecodedFormat::PackA8R8G8B8 ? 32 : 16;
 }
 
 }  // namespace
 
 int bytesPerPixel(DecodedFormat format) {
-    return format == DecodedFormat::Palette8 ? 1 : 2;
+    if (format == DecodedFormat::Palette8) return 1;
+    return format == DecodedFormat::PackA8R8G8B8 ? 4 : 2;
+}
+
+std::optional<DecodedFormat> packDecodedFormat(std::uint8_t pixelFormat) {
+    constexpr std::array<DecodedFormat, 4> kFormats = {
+        DecodedFormat::PackA4R4G4B4, DecodedFormat::PackA1R5G5B5, DecodedFormat::PackR5G6B5,
+        DecodedFormat::PackA8R8G8B8};
+    if (pixelFormat >= kFormats.size()) return std::nullopt;
+    return kFormats[pixelFormat];
+}
+
+std::uint8_t cachePixelFormat(DecodedFormat format) {
+    return packPixelFormat(format).value_or(1);
 }
 
 const std::uint8_t* DecodedImage::row(std::int32_t y) const {
@@ -85,9 +119,9 @@ bool drawDecodedImage(const DecodedImage& image, TDXTexture& texture) {
     for (std::int32_t y = 0; y < image.info.Height; ++y) {
         const std::uint8_t* src = image.row(y);
         if (src) {
-            converter.convert(src, writer->row16(y));
+            converter.convert(src, writer->row(y));
         } else {
-            std::memset(writer->row(y), 0, 2 * static_cast<std::size_t>(image.info.Width));
+            std::memset(writer->row(y), 0, image.rowBytes());
         }
     }
     return true;
@@ -95,20 +129,23 @@ bool drawDecodedImage(const DecodedImage& image, TDXTexture& texture) {
 
 std::optional<DibBitmap> bitmapOfDecodedImage(const DecodedImage& image,
                                               const std::array<std::uint8_t, 1024>& palette) {
-    const int bits = image.format == DecodedFormat::Palette8 ? 8 : 16;
+    const int bits = bitmapBits(image.format);
     auto bitmap = DibBitmap::create(bits, image.info.Width, image.info.Height);
     if (!bitmap) return std::nullopt;
     if (bits == 8) bitmap->colorTable() = palette;
+    const auto pack = packPixelFormat(image.format);
+    const bool convertPixels = image.format == DecodedFormat::A4R4G4B4 || (pack && bits == 16);
     for (std::int32_t y = 0; y < image.info.Height; ++y) {
         const std::uint8_t* src = image.row(y);
         if (!src) continue;  // the bitmap starts zeroed: transparent
-        if (image.format != DecodedFormat::A4R4G4B4) {
+        if (!convertPixels) {
             std::memcpy(bitmap->row(y), src, image.rowBytes());
             continue;
         }
         std::uint16_t* dst = bitmap->row16(y);
         for (std::int32_t x = 0; x < image.info.Width; ++x) {
-            dst[x] = a4r4g4b4OnBlack(decodeU16(src + 2 * static_cast<std::size_t>(x)));
+            const std::uint16_t v = decodeU16(src + 2 * static_cast<std::size_t>(x));
+            dst[x] = pack ? packPixelToR5G6B5(*pack, v) : a4r4g4b4OnBlack(v);
         }
     }
     return bitmap;
@@ -126,6 +163,30 @@ std::uint16_t a4r4g4b4OnBlack(std::uint16_t argb4444) {
         blue = (blue * alpha) >> 4;
     }
     return static_cast<std::uint16_t>((red << 11) | (green << 5) | blue);
+}
+
+std::uint16_t packPixelToR5G6B5(std::uint8_t pixelFormat, std::uint16_t value) {
+    // Black that is not transparent must not read as the transparent 0.
+    constexpr std::uint16_t kVisibleBlack = 0x0841;
+    constexpr std::uint16_t kVisibleBlackA1 = 0x0008;
+    switch (pixelFormat) {
+        case 0: {
+            if ((value >> 12) == 0) return 0;
+            const std::uint16_t colour = a4r4g4b4OnBlack(value);
+            return colour == 0 ? kVisibleBlack : colour;
+        }
+        case 1: {
+            if ((value & 0x8000u) == 0) return 0;
+            const auto colour =
+                static_cast<std::uint16_t>((((value >> 10) & 0x1Fu) << 11) |
+                                           ((((value >> 5) & 0x1Fu) << 1) << 5) | (value & 0x1Fu));
+            return colour == 0 ? kVisibleBlackA1 : colour;
+        }
+        case 2:
+            return value == 0 ? kVisibleBlack : value;
+        default:
+            return value;
+    }
 }
 
 }  // namespace vantoro

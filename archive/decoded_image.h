@@ -21,9 +21,23 @@ enum class DecodedFormat : std::uint8_t {
     Palette8,  // palette indices; index 0 is transparent
     R5G6B5,    // colour words; 0 is transparent
     A4R4G4B4,  // colour words with a 4-bit alpha that the texture keeps
+    // The pack's stored pixel formats (pixel-format indices 0..3). The
+    // texture takes them as stored, in their own format; bitmaps follow the
+    // pack's conversion rules (packPixelToR5G6B5), 32-bit pixels as they are.
+    PackA4R4G4B4,
+    PackA1R5G5B5,
+    PackR5G6B5,
+    PackA8R8G8B8,  // bytes B, G, R, A
 };
 
 int bytesPerPixel(DecodedFormat format);
+
+// The decoded format of a pack's pixel-format index 0..3; nothing above 3.
+std::optional<DecodedFormat> packDecodedFormat(std::uint8_t pixelFormat);
+
+// The pixel-format index a cache texture of this image is made in: the
+// pack's own index for its formats, 1 (A1R5G5B5) for every game format.
+std::uint8_t cachePixelFormat(DecodedFormat format);
 
 struct DecodedImage {
     TWMImageInfo info;
@@ -50,17 +64,27 @@ std::uint64_t bottomUpBodySize(int bitsPerPixel, std::uint16_t width, std::uint1
 
 // Fills `texture` with the image in the order every texture supports:
 // palette and R5G6B5 images become A1R5G5B5 (index 0 and colour 0 turn
-// transparent), A4R4G4B4 images stay as they are. False when the texture
+// transparent), A4R4G4B4 images and the pack's formats stay as they are, in
+// a texture of their own format. False when the texture
 // cannot take the image; the texture's pixels are then undefined.
 bool drawDecodedImage(const DecodedImage& image, TDXTexture& texture);
 
 // The image as a bitmap, top row first: palette images 8-bit with `palette`
 // as the colour table, R5G6B5 images 16-bit, A4R4G4B4 images 16-bit R5G6B5
-// composited onto black.
+// composited onto black; the pack's 16-bit formats 16-bit R5G6B5 through
+// packPixelToR5G6B5, its 32-bit format 32-bit as stored.
 std::optional<DibBitmap> bitmapOfDecodedImage(const DecodedImage& image,
                                               const std::array<std::uint8_t, 1024>& palette);
 
 // An A4R4G4B4 pixel composited onto black as R5G6B5.
 std::uint16_t a4r4g4b4OnBlack(std::uint16_t argb4444);
+
+// A 16-bit pack pixel (pixel-format index 0..2) as its bitmap shows it, in
+// R5G6B5 where 0 is transparent: a transparent pixel (alpha 0) gives 0; an
+// opaque pixel that would come out as 0 (black) becomes 0x0841 for formats
+// 0 and 2 and 0x0008 for format 1, so that it stays visible. Format 0 is
+// composited onto black, format 1 widens its green to 6 bits, format 2 is
+// kept. Any other index gives the value unchanged.
+std::uint16_t packPixelToR5G6B5(std::uint8_t pixelFormat, std::uint16_t value);
 
 }  // namespace vantoro

@@ -53,7 +53,8 @@ void TWMBaseImages::LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& entr
     }
     const auto image = decodeChecked(*index);
     if (!image) return;
-    auto texture = CreateCacheTexture(image->info.Width, image->info.Height, 1);
+    auto texture =
+        CreateCacheTexture(image->info.Width, image->info.Height, cachePixelFormat(image->format));
     if (!texture || !drawDecodedImage(*image, *texture)) {
         setLastError(entry_error::about(*index, entry_error::kTextureRefused));
         return;
@@ -207,15 +208,15 @@ std::optional<std::int32_t> TWMBaseImages::firstEntryAt(std::int32_t offset) con
     return static_cast<std::int32_t>(found - FIndexList.begin());
 }
 
-Result<std::span<const std::uint8_t>> TWMBaseImages::readRecordBytes(std::uint64_t count) {
+Result<std::span<std::uint8_t>> TWMBaseImages::readRecordBytes(std::uint64_t count) {
     if (!FFileStream || !FFileStream->readInto(m_recordBuffer, count)) {
         return fail(entry_error::kPixelsCutShort);
     }
-    return std::span<const std::uint8_t>(m_recordBuffer);
+    return std::span<std::uint8_t>(m_recordBuffer);
 }
 
-Result<std::span<const std::uint8_t>> TWMBaseImages::readPayload(std::uint64_t declared,
-                                                                 std::uint64_t useful) {
+Result<std::span<std::uint8_t>> TWMBaseImages::readPayload(std::uint64_t declared,
+                                                           std::uint64_t useful) {
     const std::int64_t fileSize = FFileStream ? FFileStream->size() : -1;
     const std::int64_t position = FFileStream ? FFileStream->position() : 0;
     if (fileSize < position || declared > static_cast<std::uint64_t>(fileSize - position)) {

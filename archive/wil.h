@@ -153,13 +153,14 @@ protected:
     // Exactly `count` bytes from the data file's position, in a buffer this
     // archive keeps between decodes (so reading entry after entry does not
     // allocate). The count is checked against the file before the buffer
-    // grows. Valid until the next call.
-    Result<std::span<const std::uint8_t>> readRecordBytes(std::uint64_t count);
+    // grows. Valid until the next call; the reader may change the bytes in
+    // place (the pack deciphers them there).
+    Result<std::span<std::uint8_t>> readRecordBytes(std::uint64_t count);
     // A payload whose record declares `declared` bytes, of which no decode
     // can use more than `useful`: the declared bytes must lie inside the file,
     // but only min(declared, useful) are read, so a tiny image claiming
     // gigabytes in a large or sparse file costs what the image needs.
-    Result<std::span<const std::uint8_t>> readPayload(std::uint64_t declared, std::uint64_t useful);
+    Result<std::span<std::uint8_t>> readPayload(std::uint64_t declared, std::uint64_t useful);
     // A second buffer of `size` bytes for pixels a decoder expands, kept like
     // the record buffer; its contents are undefined until the decoder writes.
     std::span<std::uint8_t> pixelBuffer(std::size_t size);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <fstream>
 #include <memory>
 #include <new>
 #include <optional>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "archive/archive_kind.h"
+#include "archive/my_image_images.h"
 #include "archive/wil.h"
 #include "cli/cli_support.h"
 #include "cli/export_command.h"
@@ -68,11 +70,12 @@ TWMImagesKind kindOf(const Invocation& call) {
     return *kind;
 }
 
-std::unique_ptr<TWMBaseImages> createArchive(const std::string& path, TWMImagesKind kind) {
+std::unique_ptr<TWMBaseImages> createArchive(const Invocation& call, TWMImagesKind kind) {
     std::unique_ptr<TWMBaseImages> archive = CreateWMImages(kind);
     if (!archive) failure("archive kind " + std::to_string(kindNumber(kind)) + " has no reader");
-    archive->FFileName = path;
+    archive->FFileName = call.operands[0];
     archive->FUseTextureCache = false;
+    archive->FPassword = call.password;
     return archive;
 }
 
@@ -100,7 +103,7 @@ void initialize(TWMBaseImages& archive) {
 }  // namespace
 
 std::unique_ptr<TWMBaseImages> openArchive(const Invocation& call) {
-    std::unique_ptr<TWMBaseImages> archive = createArchive(call.operands[0], kindOf(call));
+    std::unique_ptr<TWMBaseImages> archive = createArchive(call, kindOf(call));
     initialize(*archive);
     return archive;
 }
@@ -200,6 +203,8 @@ std::string optionsHelp() {
             "Without it the kind follows the file's extension, in any letter case:\n";
     appendWrapped(help, std::string(kHelpIndent), extensionItems());
     help +=
+        "  --password TEXT\n"
+        "             the password a protected pack is opened with; empty by default\n"
         "  --help     show this help\n"
         "\n"
         "Exit status: 0 success, 1 the archive or the entry failed, 2 usage error or\n"
@@ -255,6 +260,10 @@ void parseOption(const CommandEntry& entry, std::span<const std::string> words, 
         call.kind = parseKind(optionValue(words, i, name, inlineValue, entry.name), entry.name);
         return;
     }
+    if (name == "--password") {
+        call.password = optionValue(words, i, name, inlineValue, entry.name);
+        return;
+    }
     const OptionEntry* option = findOption(entry, name);
     if (!option) usageError("unknown option '" + word + "'", entry.name);
     if (option->value.empty()) {
@@ -267,7 +276,7 @@ void parseOption(const CommandEntry& entry, std::span<const std::string> words, 
 }
 
 Invocation parseWords(const CommandEntry& entry, std::span<const std::string> words) {
-    Invocation call{entry.name, std::nullopt, {}, {}};
+    Invocation call{entry.name, std::nullopt, {}, {}, {}};
     bool optionsEnded = false;
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
@@ -292,7 +301,7 @@ Invocation parseWords(const CommandEntry& entry, std::span<const std::string> wo
 
 int runInfo(const Invocation& call, std::ostream& out, std::ostream&) {
     const TWMImagesKind kind = kindOf(call);
-    std::unique_ptr<TWMBaseImages> archive = createArchive(call.operands[0], kind);
+    std::unique_ptr<TWMBaseImages> archive = createArchive(call, kind);
     out << "file: " << call.operands[0] << '\n'
         << "kind: " << kindNumber(kind) << '\n'
         << "class: " << archive->className() << '\n';
@@ -307,8 +316,9 @@ int runInfo(const Invocation& call, std::ostream& out, std::ostream&) {
     return kExitOk;
 }
 
-// "INDEX TYPE WIDTH HEIGHT PX PY", or zeros for an entry that does not decode.
-std::string listLine(TWMBaseImages& archive, std::int32_t index, std::ostream& err) {
+// "INDEX TYPE WIDTH HEIGHT PX PY", or zeros for an entry that does not decode;
+// a pack adds the entry's stored pixel format, -1 when it does not decode.
+std::string listLine(TWMBaseImages& archive, std::int32_t index, bool pack, std::ostream& err) {
     std::uint8_t dataType = kDataTypeImage;
     bool decoded = false;
     try {
@@ -319,17 +329,35 @@ std::string listLine(TWMBaseImages& archive, std::int32_t index, std::ostream& e
         err << kPrefix << "entry " << index << ": unknown error\n";
     }
     std::string line = std::to_string(index) + ' ' + std::to_string(dataType) + ' ';
-    if (!decoded) return line + "0 0 0 0";
+    const std::string format =
+        pack ? ' ' + std::to_string(decoded ? archive.FLastImageFormat : -1) : "";
+    if (!decoded) return line + "0 0 0 0" + format;
     const TWMImageInfo& info = archive.FLastImageInfo;
     return line + std::to_string(info.Width) + ' ' + std::to_string(info.Height) + ' ' +
-           std::to_string(info.PX) + ' ' + std::to_string(info.PY);
+           std::to_string(info.PX) + ' ' + std::to_string(info.PY) + format;
 }
 
 int runList(const Invocation& call, std::ostream& out, std::ostream& err) {
     std::unique_ptr<TWMBaseImages> archive = openArchive(call);
+    const bool pack = dynamic_cast<const TWMMyImageImages*>(archive.get()) != nullptr;
     for (std::int32_t index = 0; index < archive->FImageCount; ++index) {
-        out << listLine(*archive, index, err) << '\n';
+        out << listLine(*archive, index, pack, err) << '\n';
     }
+    return kExitOk;
+}
+
+int runData(const Invocation& call, std::ostream&, std::ostream&) {
+    const std::int32_t index = parseIndex(call);
+    std::unique_ptr<TWMBaseImages> archive = openArchive(call);
+    checkIndexInRange(*archive, index);
+    const auto bytes = guarded([&] { return archive->GetDataStream(index, 0); });
+    if (!bytes) {
+        failure(withReason("entry " + std::to_string(index) + " has no stored data", *archive));
+    }
+    std::ofstream file(call.operands[2], std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes->data()),
+               static_cast<std::streamsize>(bytes->size()));
+    if (!file.flush()) failure("cannot write " + call.operands[2]);
     return kExitOk;
 }
 
@@ -386,7 +414,8 @@ const CommandEntry kCommands[] = {
      "Print the archive's kind, class and number of entries.", runInfo},
     {"list", "FILE", 1, "one line per entry: INDEX TYPE WIDTH HEIGHT PX PY",
      "Print one line per entry: INDEX TYPE WIDTH HEIGHT PX PY, as the entry's bitmap\n"
-     "gives them, or INDEX TYPE 0 0 0 0 for an entry that does not decode.",
+     "gives them, or INDEX TYPE 0 0 0 0 for an entry that does not decode. A pack\n"
+     "adds a seventh column: the entry's stored pixel format 0..3, or -1.",
      runList},
     {"bitmap", "FILE INDEX OUT.bmp", 3, "write an entry's bitmap as BMP",
      "Write an entry's bitmap as a BMP file: 8-bit images with the program's palette\n"
@@ -396,6 +425,10 @@ const CommandEntry kCommands[] = {
      "Draw an entry into a texture as the view does and write the image part of it\n"
      "as an RGBA PNG file.",
      runTexture},
+    {"data", "PACK INDEX OUT", 3, "write a pack entry's stored file",
+     "Write the bytes a pack's sound or data entry stores, inflated when stored\n"
+     "compressed. Exit 1 when the entry has none.",
+     runData},
     {"render", "FILE INDEX OUT.png", 3, "draw an entry in the view as RGB PNG", kRenderSummary,
      runRender, renderOptions()},
     {"export", "ARCHIVE FIRST LAST FOLDER", 4, "write a range of entries as files", kExportSummary,

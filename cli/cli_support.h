@@ -28,7 +28,7 @@ struct CliExit {
 // Exit 1.
 [[noreturn]] void failure(const std::string& message);
 
-// An option a command takes besides --kind and --help.
+// An option a command takes besides --kind, --password and --help.
 struct OptionEntry {
     std::string_view name;   // "--zoom"
     std::string_view value;  // shown in the help; empty for a switch
@@ -44,6 +44,7 @@ struct OptionValue {
 struct Invocation {
     std::string_view command;
     std::optional<TWMImagesKind> kind;
+    std::string password;  // FPassword of the archive opened; empty by default
     std::vector<std::string> operands;
     std::vector<OptionValue> options;  // in command-line order
     bool progressOnError = false;      // the error stream is a terminal

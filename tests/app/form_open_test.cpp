@@ -1,8 +1,11 @@
 // Opening archives: the per-format Open commands, the caption, the command
 // state, failures, and the selection kept across a re-open.
 #include <QAction>
+#include <QDateTime>
+#include <QLocale>
 
 #include "app/draw_grid.h"
+#include "archive/pack_header.h"
 #include "tests/app/form_fixture.h"
 #include "tests/support/m3_def_writer.h"
 
@@ -97,17 +100,21 @@ TEST_F(OpenTest, FailedOpenKeepsAnEmptyArchiveWithItsPathAndEnabledCommands) {
     EXPECT_TRUE(dialogs.askedOf(QStringLiteral("message")).empty());
 }
 
-TEST_F(OpenTest, KindWithoutClassShowsThePathAndLeavesNoArchive) {
+TEST_F(OpenTest, PackShowsItsCreationTimeAfterThePath) {
     openArchive(writeMir2("a.wil", 3), TWMImagesKind::M2Def);
     const std::string pack = dir.file("p.pak");
-    writeFile(pack, Bytes(100, 1));
+    // 17 May 2024, 13:45: 45429 days after 30 December 1899 and 13.75 hours.
+    const auto header = newPackHeader(45429 + 13.75 / 24);
+    writeFile(pack, Bytes(header.begin(), header.end()));
     openThrough(&TFormMain::MEMU_FILE_OPEN_DIYClick, pack);
     EXPECT_EQ(dialogs.asked.back().text, QStringLiteral("自定义存储文件|*.pak"));
-    EXPECT_EQ(caption(), QStringLiteral("Vantoro 1.0.0.0 [%1]").arg(QString::fromStdString(pack)));
-    EXPECT_EQ(form().CurrentArchive, nullptr);
+    const QString date = QLocale::system().toString(QDateTime(QDate(2024, 5, 17), QTime(13, 45)),
+                                                    QLocale::ShortFormat);
+    EXPECT_EQ(caption(),
+              QStringLiteral("Vantoro 1.0.0.0 [%1] %2").arg(QString::fromStdString(pack), date));
+    ASSERT_NE(form().CurrentArchive, nullptr);
+    EXPECT_EQ(form().CurrentArchive->FImageCount, 0);
     EXPECT_EQ(form().LastOpenKind, TWMImagesKind::MyImage);
-    EXPECT_FALSE(form().MEMU_FILE_CLOSE->isEnabled());
-    EXPECT_TRUE(form().OpenButton->isEnabled());
     EXPECT_EQ(form().recentFiles().list().entries().front(), pack + " [3]");
 }
 

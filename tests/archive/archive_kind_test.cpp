@@ -60,13 +60,11 @@ TEST(ArchiveKind, KindForFileReadsTheFirstWordOfAWil) {
     EXPECT_FALSE(kindForFile(dir.file("noextension")));
 }
 
-// Every 8-bit number through the factory: only the low 7 bits count, and
-// the pack, without a class yet, gives none like a number without a kind.
+// Every 8-bit number through the factory: only the low 7 bits count.
 TEST(ArchiveKind, FactoryMakesTheClassOfEachKind) {
-    const char* const classes[] = {
-        "TWMM2DefImages", "TWMM2DefBit16Images", "TWMM2WisImages",   "",
-        "TWMM3DefImages", "TWMWoolDefImages",    "TWM521gDefImages", "TWMM2ZipImages",
-        "TWMM3ZipImages"};
+    const char* const classes[] = {"TWMM2DefImages",   "TWMM2DefBit16Images", "TWMM2WisImages",
+                                   "TWMMyImageImages", "TWMM3DefImages",      "TWMWoolDefImages",
+                                   "TWM521gDefImages", "TWMM2ZipImages",      "TWMM3ZipImages"};
     for (int number = 0; number < 256; ++number) {
         const int low = number & 0x7F;
         const std::string expected = low < 9 ? classes[low] : "";

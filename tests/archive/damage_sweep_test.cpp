@@ -21,9 +21,10 @@ using namespace vantoro::testing;
 constexpr std::uint32_t kSeed = 0x5EED2026;
 constexpr int kCasesPerFormat = 400;
 
-int decodableEntries(const std::string& path, TWMImagesKind kind) {
-    auto archive = CreateWMImages(kind);
+int decodableEntries(const std::string& path, const FormatFixture& fixture) {
+    auto archive = CreateWMImages(fixture.kind);
     archive->FFileName = path;
+    archive->FPassword = fixture.password;
     if (!archive->Initialize()) return -1;
     int decoded = 0;
     for (std::int32_t i = 0; i < archive->FImageCount; ++i)
@@ -44,10 +45,11 @@ void damage(Bytes& bytes, std::mt19937& random) {
 
 // Opens the archive and reads every entry both ways; answers an error text
 // for anything but a clean outcome or a named archive error.
-std::string exercise(const std::string& path, TWMImagesKind kind) {
-    auto archive = CreateWMImages(kind);
-    if (!archive) return "no class for kind " + std::to_string(static_cast<int>(kind));
+std::string exercise(const std::string& path, const FormatFixture& fixture) {
+    auto archive = CreateWMImages(fixture.kind);
+    if (!archive) return "no class for kind " + std::to_string(static_cast<int>(fixture.kind));
     archive->FFileName = path;
+    archive->FPassword = fixture.password;
     archive->FUseTextureCache = false;
     try {
         if (!archive->Initialize()) return {};
@@ -66,8 +68,10 @@ std::string exercise(const std::string& path, TWMImagesKind kind) {
         }
         try {
             archive->DrawToTexture(i, &texture);
+            archive->GetDataType(i);
+            archive->GetDataStream(i, 0);
         } catch (const std::exception& error) {
-            return "DrawToTexture(" + std::to_string(i) + ") raised " + error.what();
+            return "entry " + std::to_string(i) + " raised " + error.what();
         }
     }
     return {};
@@ -78,7 +82,7 @@ TEST(DamageSweepTest, DamagedArchivesOfEveryFormatFailCleanly) {
     for (const FormatFixture& fixture : formatFixtures()) {
         // The undamaged archive must open and decode, or the sweep proves nothing.
         for (const auto& [name, bytes] : fixture.files) writeFile(dir.file(name), bytes);
-        ASSERT_EQ(decodableEntries(dir.file(fixture.dataFile), fixture.kind), fixture.imageEntries)
+        ASSERT_EQ(decodableEntries(dir.file(fixture.dataFile), fixture), fixture.imageEntries)
             << fixture.name;
 
         std::mt19937 random(kSeed);
@@ -89,7 +93,7 @@ TEST(DamageSweepTest, DamagedArchivesOfEveryFormatFailCleanly) {
                 if (f == victim) damage(bytes, random);
                 writeFile(dir.file(fixture.files[f].first), bytes);
             }
-            const std::string problem = exercise(dir.file(fixture.dataFile), fixture.kind);
+            const std::string problem = exercise(dir.file(fixture.dataFile), fixture);
             ASSERT_EQ(problem, "") << fixture.name << ": seed " << kSeed << ", case " << caseNumber;
         }
         for (const auto& file : fixture.files) std::filesystem::remove(dir.file(file.first));

@@ -10,6 +10,7 @@
 
 #include "archive/wil.h"
 #include "d3d9/d3d9_formats.h"
+#include "io/byte_reader.h"
 #include "pixels/pixel_format.h"
 #include "pixels/std_palette.h"
 #include "tests/support/format_fixtures.h"
@@ -35,6 +36,7 @@ protected:
         auto archive = CreateWMImages(fixture.kind);
         archive->FFileName = m_dir.file(fixture.dataFile);
         archive->FUseTextureCache = false;
+        archive->FPassword = fixture.password;
         EXPECT_TRUE(archive->Initialize());
         return archive;
     }
@@ -42,28 +44,35 @@ protected:
     testing::TempDir m_dir;
 };
 
-std::vector<std::uint16_t> texels(TDXTexture& texture) {
-    std::vector<std::uint16_t> out;
+std::vector<std::uint32_t> texels(TDXTexture& texture) {
+    std::vector<std::uint32_t> out;
     TDXLockedRect rect;
     if (!texture.Lock(kLockRead, rect)) return out;
+    const int size = d3dFormatBytesPerTexel(texture.FFormat);
     for (std::int32_t y = 0; y < texture.FImageHeight; ++y) {
-        const auto* row = reinterpret_cast<const std::uint16_t*>(
-            static_cast<std::uint8_t*>(rect.Bits) + y * rect.Pitch);
-        out.insert(out.end(), row, row + texture.FImageWidth);
+        const std::uint8_t* row = static_cast<std::uint8_t*>(rect.Bits) + y * rect.Pitch;
+        for (std::int32_t x = 0; x < texture.FImageWidth; ++x) {
+            out.push_back(size == 4 ? decodeU32(row + 4 * x) : decodeU16(row + 2 * x));
+        }
     }
     texture.Unlock();
     return out;
 }
 
 // The bitmap's pixels as the texture holds them: palette and R5G6B5 images
-// through the A1R5G5B5 converters, A4R4G4B4 images composited on black.
-bool textureShowsBitmap(const std::vector<std::uint16_t>& texture, const DibBitmap& bitmap,
-                        std::uint32_t format) {
+// through the A1R5G5B5 converters, A4R4G4B4 images composited on black, a
+// pack's stored pixels by the pack's rules.
+bool textureShowsBitmap(const std::vector<std::uint32_t>& texture, const DibBitmap& bitmap,
+                        std::uint32_t format, std::optional<std::uint8_t> packFormat) {
     std::size_t i = 0;
     for (std::int32_t y = 0; y < bitmap.height(); ++y) {
         for (std::int32_t x = 0; x < bitmap.width(); ++x, ++i) {
-            const std::uint16_t texel = texture.at(i);
-            if (format == D3DFMT_A4R4G4B4) {
+            const std::uint32_t texel = texture.at(i);
+            if (packFormat == 3) {
+                if (decodeU32(bitmap.row(y) + 4 * x) != texel) return false;
+            } else if (packFormat) {
+                if (packPixelToR5G6B5(*packFormat, texel) != bitmap.row16(y)[x]) return false;
+            } else if (format == D3DFMT_A4R4G4B4) {
                 if (a4r4g4b4OnBlack(texel) != bitmap.row16(y)[x]) return false;
             } else if (bitmap.bitCount() == 8) {
                 if (Pal8ToA1R5G5B5[bitmap.row(y)[x]] != texel) return false;
@@ -107,7 +116,11 @@ TEST_P(EveryFormat, TextureBitmapAndCacheAgreeOnEveryEntry) {
             continue;
         }
         EXPECT_EQ(archive->FLastImageInfo.PX, info.PX);
-        EXPECT_TRUE(textureShowsBitmap(texels(texture), *bitmap, texture.FFormat)) << "entry " << i;
+        const bool pack = GetParam().kind == TWMImagesKind::MyImage;
+        EXPECT_TRUE(
+            textureShowsBitmap(texels(texture), *bitmap, texture.FFormat,
+                               pack ? std::optional(archive->FLastImageFormat) : std::nullopt))
+            << "entry " << i;
 
         TTextureCacheEntry cached;
         archive->LoadCacheEntry(archive->FIndexList[i], cached);
@@ -155,7 +168,11 @@ TEST_P(EveryFormat, SidesOf1And4096AreRejectedAndTheRestStaysReadable) {
     for (const std::uint16_t side : {1, 4096}) {
         for (const std::size_t field : {fixture.widthAt, fixture.widthAt + 2}) {
             testing::Bytes data = fixture.files[0].second;
-            testing::setU16At(data, field, side);
+            // A pack stores each side times 16 and cannot store 4096.
+            const int shift = fixture.kind == TWMImagesKind::MyImage ? 4 : 0;
+            const std::uint32_t stored = std::uint32_t{side} << shift;
+            if (stored > 0xFFFF) continue;
+            testing::setU16At(data, field, static_cast<std::uint16_t>(stored));
             auto archive = open({}, &data);
             EXPECT_FALSE(archive->GetBitmap(0)) << side;
             EXPECT_NE(archive->lastError().find("outside 2..4095"), std::string::npos)

@@ -15,6 +15,7 @@
 #include "tests/support/m2_zip_writer.h"
 #include "tests/support/m3_def_writer.h"
 #include "tests/support/m3_zip_writer.h"
+#include "tests/support/pack_writer.h"
 #include "tests/support/test_files.h"
 #include "tests/support/woool_writer.h"
 #include "tests/support/wuyi_writer.h"
@@ -121,8 +122,6 @@ TEST_F(CliTest, MissingFileAndUnknownExtensionAreUsageErrors) {
 }
 
 TEST_F(CliTest, KindWithoutClassFailsWithExitOne) {
-    testing::writeFile(out("mine.PAK"), Bytes(64, 0));
-    expectOneLineError(runWith({"info", out("mine.PAK")}), 1, "archive kind 3 has no reader");
     expectOneLineError(runWith({"list", "--kind", "9", mir2()}), 1, "archive kind 9 has no reader");
 }
 
@@ -325,6 +324,21 @@ TEST_F(CliTest, TextureFailsWithExitOneWhenTheEntryCannotBeDrawn) {
                        "cannot be drawn");
 }
 
+TEST_F(CliTest, PackListsPixelFormatsAndGivesStoredFilesWithItsPassword) {
+    const std::string pack = out("p.pak");
+    const testing::PackEntry sound = testing::packFile(63, 300, true);
+    testing::writePack(pack, {testing::packImage(3, 2, 3, true), sound, testing::packEmpty()},
+                       {"pw"});
+    EXPECT_EQ(runWith({"list", pack}).out, "");  // protected: no entries without it
+    EXPECT_EQ(runWith({"list", "--password", "pw", pack}).out,
+              "0 31 3 2 1 -3 3\n1 63 0 0 0 0 -1\n2 0 0 0 0 0 -1\n");
+    EXPECT_EQ(0, runWith({"data", "--password=pw", pack, "1", out("s.wav")}).code);
+    EXPECT_EQ(testing::readFile(out("s.wav")), sound.payload);
+    expectOneLineError(runWith({"data", "--password", "pw", pack, "2", out("e.dat")}), 1,
+                       "entry 2 has no stored data: entry 2: is an empty entry");
+    expectOneLineError(runWith({"data", mir2(), "0", out("m.dat")}), 1, "has no stored data");
+}
+
 // ---- the real binary ------------------------------------------------------------------
 
 TEST_F(CliTest, BinaryExitCodes) {
@@ -334,7 +348,7 @@ TEST_F(CliTest, BinaryExitCodes) {
     EXPECT_EQ(0, runBinary("texture '" + wil + "' 1 '" + out("b.png") + "'"));
     EXPECT_EQ(2, runBinary(""));
     EXPECT_EQ(2, runBinary("info '" + out("absent.wil") + "'"));
-    EXPECT_EQ(1, runBinary("info --kind 3 '" + wil + "'"));
+    EXPECT_EQ(1, runBinary("bitmap '" + wil + "' 9 '" + out("c.bmp") + "'"));
     const PngView png = readPng(testing::readFile(out("b.png")));
     EXPECT_EQ(3u, png.width);
     EXPECT_EQ(2u, png.height);

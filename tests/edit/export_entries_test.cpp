@@ -9,9 +9,9 @@
 #include "edit/edit_messages.h"
 #include "image_io/picture_reader.h"
 #include "pixels/std_palette.h"
-#include "pixels/texture_fill.h"
 #include "tests/edit/scripted_prompts.h"
 #include "tests/support/m2_def_writer.h"
+#include "tests/support/pack_writer.h"
 #include "tests/support/woool_writer.h"
 #include "tests/support/wuyi_writer.h"
 
@@ -26,31 +26,19 @@ using testing::readFile;
 // is a 2 x 1 32-bit image drawn into an A8R8G8B8 texture, then raw data,
 // WAV, MP3, an empty slot and a data entry without a stream. A stream holds
 // the entry's index and the mode it was asked with.
-class FakePack final : public TWMBaseImages {
-public:
-    static constexpr std::uint8_t kTypes[] = {31, 47, 63, 79, 0, 47};
-
-    FakePack() {
-        FInitialized = true;
-        FImageCount = static_cast<std::int32_t>(std::size(kTypes));
-    }
-    std::string_view className() const override { return "TWMMyImageImages"; }
-    std::uint8_t GetDataType(std::int32_t index) override { return kTypes[index]; }
-    std::optional<std::vector<std::uint8_t>> GetDataStream(std::int32_t index,
-                                                           std::uint8_t mode) override {
-        if (index == 5) return std::nullopt;
-        return std::vector<std::uint8_t>{static_cast<std::uint8_t>(index), mode};
-    }
-    bool DrawToTexture(std::int32_t, TDXTexture* texture) override {
-        auto writer = TextureWriter::begin(*texture, 21, 2, 1);
-        if (!writer) return false;
-        const std::uint8_t texels[] = {0x10, 0x20, 0x30, 0x80, 0x40, 0x50, 0x60, 0xFF};  // B G R A
-        std::copy(std::begin(texels), std::end(texels), writer->row(0));
-        FLastImageInfo = {2, 1, 5, -6};
-        FLastImageFormat = 3;
-        return true;
-    }
-};
+// A pack of every entry kind: a 2 x 2 A8R8G8B8 image, data, a WAV and an
+// MP3 sound, an empty slot, and an image too narrow to draw.
+std::vector<testing::PackEntry> everyPackEntry() {
+    testing::PackEntry image{31, 2, 2, 5, -6, 3, {0x10, 0x20, 0x30, 0x80, 0x40, 0x50, 0x60, 0xFF}};
+    image.payload.resize(16, 0);
+    testing::PackEntry narrow{31, 1, 1, 0, 0, 3, {1, 2, 3, 4}};
+    return {image,
+            {47, 0, 0, 0, 0, 0, {1, 2}},
+            {63, 0, 0, 0, 0, 0, {2, 1}},
+            {79, 0, 0, 0, 0, 0, {3, 1}},
+            testing::packEmpty(),
+            narrow};
+}
 
 class ExportTest : public ::testing::Test {
 protected:
@@ -66,6 +54,10 @@ protected:
         archive->FFileName = path;
         EXPECT_TRUE(archive->Initialize());
         return archive;
+    }
+    std::unique_ptr<TWMBaseImages> packOfEveryKind() {
+        testing::writePack(dir.file("a.pak"), everyPackEntry());
+        return open(TWMImagesKind::MyImage, dir.file("a.pak"));
     }
     std::string text(const std::string& name) {
         const Bytes bytes = readFile(out + name);
@@ -136,7 +128,8 @@ TEST_F(ExportTest, AlphaExportKeepsTheTextureWordsOrGivesPlaceholders) {
 }
 
 TEST_F(ExportTest, PackEntriesBecomeFilesOfTheirType) {
-    FakePack pack;
+    const auto archive = packOfEveryKind();
+    TWMBaseImages& pack = *archive;
     ExportRequest request;
     request.alpha = true;
     ASSERT_EQ(run(pack, 0, 5, request).outcome, EditOutcome::Done);
@@ -175,7 +168,8 @@ TEST_F(ExportTest, PngFromABitmapMakesTheTransparentColourTransparent) {
 }
 
 TEST_F(ExportTest, BadRangesShowTheirMessageAndWriteNothing) {
-    FakePack pack;
+    const auto archive = packOfEveryKind();
+    TWMBaseImages& pack = *archive;
     const std::tuple<std::int32_t, std::int32_t, EditMessage> cases[] = {
         {-1, 0, EditMessage::RangeStartWrong},
         {0, -1, EditMessage::RangeEndWrong},
@@ -196,7 +190,8 @@ TEST_F(ExportTest, BadRangesShowTheirMessageAndWriteNothing) {
 }
 
 TEST_F(ExportTest, FolderTextAndFileNames) {
-    FakePack pack;
+    const auto archive = packOfEveryKind();
+    TWMBaseImages& pack = *archive;
     ExportRequest request;
     request.offsets = false;
     request.folder = "  " + dir.file("plain") + " ";  // blanks dropped, "/" added

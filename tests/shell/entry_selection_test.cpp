@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "archive/my_image_images.h"
 #include "tests/support/m2_def_writer.h"
 
 namespace vantoro {
@@ -79,10 +80,9 @@ TEST_F(EntrySelectionTest, NothingWithoutAnOpenArchive) {
     EXPECT_EQ(state.CurrentPixelFormat, 0);
 }
 
-// The pack's kinds of entry, named as the pack class will be.
-class FakePack : public TWMBaseImages {
+// The pack's kinds of entry.
+class FakePack : public TWMMyImageImages {
 public:
-    std::string_view className() const override { return "TWMMyImageImages"; }
     std::uint8_t GetDataType(std::int32_t index) override { return types.at(index); }
     bool DrawToTexture(std::int32_t, TDXTexture*) override {
         FLastImageInfo = {3, 3, 1, 2};

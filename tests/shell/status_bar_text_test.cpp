@@ -23,12 +23,6 @@ StatusBarState stateOf(const TWMBaseImages* archive, const SelectionState& selec
             0};
 }
 
-// The pack's class is matched by name until its reader is in the tree.
-class NamedPack : public TWMBaseImages {
-public:
-    std::string_view className() const override { return "TWMMyImageImages"; }
-};
-
 TEST(StatusBarText, WithoutAnArchiveAndWithExtremeValues) {
     const StatusBarTexts start = UpdateStatusBar({});
     EXPECT_EQ(start, (StatusBarTexts{"编号: 0/0", "格式: 未知", "规格: 0 * 0", "坐标X: 0",
@@ -69,6 +63,7 @@ TEST(StatusBarText, FormatRowPerArchiveClass) {
         {W521gDef, "格式: 未知"},
         {M2Zip, "格式: MIR2 标准压缩格式"},
         {M3Zip, "格式: MIR3 标准压缩格式"},
+        {MyImage, "格式: 自定义图像文件模式"},
     };
     for (const auto& [kind, text] : rows) {
         const auto archive = CreateWMImages(kind);
@@ -78,9 +73,7 @@ TEST(StatusBarText, FormatRowPerArchiveClass) {
     TWMM3DefImages mir3;
     mir3.FIsNewVersion = true;
     EXPECT_EQ(archiveFormatText(&mir3), "格式: MIR3 标准数据格式(新)");
-    NamedPack pack;
-    EXPECT_TRUE(isPackArchive(&pack));
-    EXPECT_EQ(archiveFormatText(&pack), "格式: 自定义图像文件模式");
+    EXPECT_TRUE(isPackArchive(CreateWMImages(MyImage).get()));
 }
 
 TEST(StatusBarText, OpenedArchivesBeforeAndAfterASelection) {

@@ -5,6 +5,7 @@
 #include "tests/support/m2_zip_writer.h"
 #include "tests/support/m3_def_writer.h"
 #include "tests/support/m3_zip_writer.h"
+#include "tests/support/pack_writer.h"
 #include "tests/support/woool_writer.h"
 #include "tests/support/wuyi_writer.h"
 
@@ -43,7 +44,8 @@ std::vector<FormatFixture> formatFixtures() {
                    {{"a.wil", wil.data}, {"a.WIX", wil.index}},
                    2,
                    2,
-                   wil.recordOffsets[0]});
+                   wil.recordOffsets[0],
+                   ""});
     M2DefOptions sixteen;
     sixteen.sixteenBit = true;
     sixteen.newLayout = false;
@@ -54,7 +56,8 @@ std::vector<FormatFixture> formatFixtures() {
                    {{"a.wil", wil16.data}, {"a.WIX", wil16.index}},
                    2,
                    2,
-                   wil16.recordOffsets[0]});
+                   wil16.recordOffsets[0],
+                   ""});
 
     const M2ArchiveBytes wzl = buildM2Zip({{m2Palette[0], false, 6}, {m2[1], true, 9}});
     all.push_back({"wzl",
@@ -63,7 +66,8 @@ std::vector<FormatFixture> formatFixtures() {
                    {{"a.wzl", wzl.data}, {"a.WZX", wzl.index}},
                    2,
                    2,
-                   wzl.recordOffsets[0] + 4});
+                   wzl.recordOffsets[0] + 4,
+                   ""});
 
     std::vector<WisImage> wis = {{6, 2, 0, 0, WisEncoding::RunLength8, indices(6, 2), {}},
                                  {3, 3, 1, 1, WisEncoding::Raw8, indices(3, 3), {}},
@@ -75,7 +79,8 @@ std::vector<FormatFixture> formatFixtures() {
                    {{"a.wis", wisFile.bytes}},
                    3,
                    3,
-                   wisFile.recordOffsets[0] + 4});
+                   wisFile.recordOffsets[0] + 4,
+                   ""});
 
     for (M3Layout layout : {M3Layout::New, M3Layout::Old}) {
         const M3DefFiles mir3 = buildM3Def({{6, 3, 1, 2, pattern(6, 3, 4), false},
@@ -88,7 +93,8 @@ std::vector<FormatFixture> formatFixtures() {
                        {{"a.wil", mir3.data}, {"a.wix", mir3.index}},
                        3,
                        2,
-                       mir3.recordOffsets[0]});
+                       mir3.recordOffsets[0],
+                       ""});
     }
 
     const M3ZipArchiveBytes miz =
@@ -99,7 +105,8 @@ std::vector<FormatFixture> formatFixtures() {
                    {{"a.miz", miz.data}, {"a.mix", miz.index}},
                    2,
                    2,
-                   miz.recordOffsets[0]});
+                   miz.recordOffsets[0],
+                   ""});
 
     const WooolArchiveBytes sgl = buildWoool(
         {wooolGroup(17, {{4, 3, 0, 0, pattern(4, 3, 0xF001)}, {3, 2, 1, 1, pattern(3, 2, 0x8F00)}}),
@@ -110,7 +117,8 @@ std::vector<FormatFixture> formatFixtures() {
                    {{"a.sgl", sgl.data}},
                    3,
                    3,
-                   sgl.frames[0].offset});
+                   sgl.frames[0].offset,
+                   ""});
 
     const WuyiArchiveBytes wuyi = buildWuyi({{4, 2, pattern(4, 2, 1)}, {2, 3, pattern(2, 3, 5)}});
     all.push_back({"521g",
@@ -119,7 +127,25 @@ std::vector<FormatFixture> formatFixtures() {
                    {{"a.521g", wuyi.data}},
                    2,
                    2,
-                   wuyi.recordOffsets[0] + 8});
+                   wuyi.recordOffsets[0] + 8,
+                   ""});
+
+    // Every kind of entry and every pixel format, images first and last.
+    const std::vector<PackEntry> entries = {
+        packImage(5, 3, 0, true),   packFile(63, 200, false), packEmpty(),
+        packImage(12, 4, 3, false), packFile(47, 300, true),  packImage(9, 8, 1, true),
+        packImage(8, 9, 2, false)};
+    for (const std::string password : {"", "pass"}) {
+        const PackBytes pack = buildPack(entries, {password});
+        all.push_back({password.empty() ? "pak" : "pakProtected",
+                       TWMImagesKind::MyImage,
+                       "a.pak",
+                       {{"a.pak", pack.data}},
+                       7,
+                       4,
+                       static_cast<std::size_t>(pack.slots[0]),
+                       password});
+    }
     return all;
 }
 

@@ -19,7 +19,8 @@ struct FormatFixture {
     std::vector<std::pair<std::string, Bytes>> files;  // the data file first, then any index
     int entries;                                       // FImageCount when undamaged
     int imageEntries;                                  // entries with an image when undamaged
-    std::size_t widthAt;  // where entry 0's u16 width lies in the data file
+    std::size_t widthAt;   // where entry 0's u16 width lies in the data file
+    std::string password;  // FPassword to open it with
 };
 
 std::vector<FormatFixture> formatFixtures();

@@ -1,0 +1,263 @@
+// Opening a pack and reading its entries; the editing operations are in
+// archive/my_image_edit.cpp.
+#include "archive/my_image_images.h"
+
+#include <algorithm>
+#include <climits>
+#include <string>
+
+#include "archive/entry_errors.h"
+#include "archive/pack_rle.h"
+#include "io/byte_reader.h"
+
+namespace vantoro {
+namespace {
+
+// Offsets below this name no entry a stream can be read from.
+constexpr std::int32_t kLowestStreamOffset = 10;
+
+std::vector<std::int32_t> decodeSlots(std::span<const std::uint8_t> bytes) {
+    std::vector<std::int32_t> slots(bytes.size() / 4);
+    for (std::size_t i = 0; i < slots.size(); ++i) slots[i] = decodeI32(bytes.data() + 4 * i);
+    return slots;
+}
+
+bool modeTakes(std::uint8_t mode, std::uint8_t dataType) {
+    switch (static_cast<PackStreamMode>(mode)) {
+        case PackStreamMode::Any:
+            return true;
+        case PackStreamMode::Sound:
+            return dataType == kDataTypeWav || dataType == kDataTypeMp3;
+        case PackStreamMode::Data:
+            return dataType == kDataTypeRaw;
+        case PackStreamMode::Mp3:
+            return dataType == kDataTypeMp3;
+        case PackStreamMode::Wav:
+            return dataType == kDataTypeWav;
+    }
+    return false;
+}
+
+TWMImageInfo infoOf(const TPackEntryHeader& header) {
+    return TWMImageInfo{header.width, header.height, header.x, header.y};
+}
+
+}  // namespace
+
+TWMMyImageImages::TWMMyImageImages() {
+    FReadOnly = false;
+}
+
+bool TWMMyImageImages::Initialize() {
+    if (!TWMBaseImages::Initialize()) return false;
+    FHeader = TPackHeader{};
+    FCipherActive = false;
+    FIndexList.clear();
+    FImageCount = 0;
+    m_indexUsable = false;
+    PackHeaderBytes bytes{};
+    if (seekExact(0) && FFileStream->readExact(bytes)) {
+        FHeader = parsePackHeader(bytes);
+        FEncrypted = FHeader.isProtected();
+        FCipherActive = CheckPackPassword(bytes, FPassword);
+        FHeader.offsetSlot = static_cast<std::int32_t>(FHeader.indexOffset());
+        readIndex();
+    }
+    if (m_indexUsable) {
+        // Appending goes to the data end; a header whose index offset lies
+        // before the end of the last entry must not let it overwrite entries.
+        const auto end = computeDataEnd();
+        if (end) {
+            FHeader.offsetSlot = std::max(FHeader.offsetSlot, *end);
+        } else {
+            m_indexUsable = false;
+        }
+    }
+    InitTextureCache();
+    return true;
+}
+
+void TWMMyImageImages::readIndex() {
+    if (FHeader.offsetSlot <= 0) {
+        // A new or emptied pack has no index and counts 0. Anything else
+        // here is a damaged header: it opens empty too, but appending from
+        // offset 64 would overwrite the entries it no longer finds.
+        m_indexUsable =
+            FHeader.indexOffset() == 0 && FHeader.count == 0 && FHeader.protectedCount == 0;
+        FHeader.offsetSlot = kPackDataStart;
+        return;
+    }
+    const std::int32_t packedSize = FHeader.packedIndexSize;
+    if (packedSize < 0 || packedSize > kMaxPackedIndexSize) return;
+    if (FCipherActive) FHeader.count = FHeader.protectedCount;
+    const std::int32_t count = FHeader.count;
+    if (count <= 0) {
+        // No slots: nothing can be lost by editing only when no entries can
+        // lie before the index either.
+        m_indexUsable = FHeader.offsetSlot == kPackDataStart;
+        return;
+    }
+    if (!seekExact(FHeader.offsetSlot)) return;
+    const std::uint64_t slotBytes = 4 * static_cast<std::uint64_t>(count);
+    std::vector<std::int32_t> slots;
+    if (packedSize == 0) {
+        const auto raw = FFileStream->readBytes(slotBytes);
+        if (!raw) return;
+        slots = decodeSlots(*raw);
+    } else {
+        const std::uint64_t inflatedSize = kPackIndexFillerSize + slotBytes;
+        if (inflatedSize > kMaxInflatedSize) return;
+        const auto packed = FFileStream->readBytes(static_cast<std::uint64_t>(packedSize));
+        if (!packed) return;
+        // One byte more than expected tells a stream that inflates too far.
+        const auto inflated = inflateBounded(*packed, inflatedSize + 1);
+        if (!inflated || inflated->size() != inflatedSize) return;
+        slots = decodeSlots(std::span(*inflated).subspan(kPackIndexFillerSize));
+    }
+    FIndexList = std::move(slots);
+    FImageCount = count;
+    m_indexUsable = true;
+}
+
+Result<TPackEntryHeader> TWMMyImageImages::readHeaderAt(std::int32_t offset) {
+    if (!seekExact(offset)) return fail(entry_error::cannotSeek(offset));
+    PackEntryHeaderBytes bytes{};
+    if (!FFileStream->readExact(bytes)) return fail("entry header is cut short");
+    return UnpackEntryHeader(bytes);
+}
+
+Result<std::span<std::uint8_t>> TWMMyImageImages::readEntryData(const TPackEntryHeader& header) {
+    if (header.dataLength < 0) {
+        return fail("data length " + std::to_string(header.dataLength) + " is negative");
+    }
+    auto data = readRecordBytes(static_cast<std::uint64_t>(header.dataLength));
+    if (!data) return fail("entry data are cut short");
+    CipherEntryData(FCipherActive, FPassword, *data, false);
+    return data;
+}
+
+Result<std::int32_t> TWMMyImageImages::computeDataEnd() {
+    for (auto slot = FIndexList.rbegin(); slot != FIndexList.rend(); ++slot) {
+        if (*slot <= 0) continue;
+        const auto header = readHeaderAt(*slot);
+        if (!header) return header.failure();
+        const std::int64_t end =
+            std::int64_t{*slot} + std::int64_t{kPackEntryHeaderSize} + header->dataLength;
+        if (header->dataLength < 0 || end > INT32_MAX) {
+            return fail("the last entry ends outside the 32-bit offset range");
+        }
+        return static_cast<std::int32_t>(end);
+    }
+    return kPackDataStart;
+}
+
+std::int32_t TWMMyImageImages::GetDataEnd() {
+    const auto end = computeDataEnd();
+    return end ? *end : -1;
+}
+
+std::int32_t TWMMyImageImages::FindDataPosition(std::int32_t index) const {
+    if (!entryOffset(index)) return dataEnd();
+    const auto from = FIndexList.begin() + index;
+    const auto found = std::find_if(from, FIndexList.end(), [](std::int32_t s) { return s > 0; });
+    return found == FIndexList.end() ? dataEnd() : *found;
+}
+
+TPackEntryHeader TWMMyImageImages::ReadEntryHeader(std::int32_t index) {
+    const auto offset = entryOffset(index);
+    if (!offset || *offset == 0) return {};
+    const auto header = readHeaderAt(*offset);
+    return header ? *header : TPackEntryHeader{};
+}
+
+PackOffsets TWMMyImageImages::GetEntryOffsets(std::int32_t index) {
+    const TPackEntryHeader header = ReadEntryHeader(index);
+    return {header.x, header.y};
+}
+
+std::uint8_t TWMMyImageImages::GetDataType(std::int32_t index) {
+    const auto offset = entryOffset(index);
+    if (!offset) return kDataTypeImage;
+    if (*offset == 0) return kDataTypeEmpty;
+    const auto header = readHeaderAt(*offset);
+    return header ? header->dataType : kDataTypeImage;
+}
+
+std::optional<std::vector<std::uint8_t>> TWMMyImageImages::GetDataStream(std::int32_t index,
+                                                                         std::uint8_t mode) {
+    auto stream = readStream(index, mode);
+    if (!stream) {
+        setLastError("entry " + std::to_string(index) + ": " + stream.error());
+        return std::nullopt;
+    }
+    clearLastError();
+    return std::move(*stream);
+}
+
+Result<std::vector<std::uint8_t>> TWMMyImageImages::readStream(std::int32_t index,
+                                                               std::uint8_t mode) {
+    const auto offset = entryOffset(index);
+    if (!offset) return fail(entry_error::kOutsideIndex);
+    if (*offset < kLowestStreamOffset) return fail("is an empty entry");
+    const auto header = readHeaderAt(*offset);
+    if (!header) return header.failure();
+    if (!modeTakes(mode, header->dataType)) {
+        return fail("data type " + std::to_string(header->dataType) + " is not asked for");
+    }
+    const auto data = readEntryData(*header);
+    if (!data) return data.failure();
+    FLastImageInfo = infoOf(*header);
+    FLastImageFormat = header->pixelFormat;
+    if (header->compressed != 1) return std::vector<std::uint8_t>(data->begin(), data->end());
+    // Bounded by kMaxPackInflatedSize: a crafted stream cannot exhaust memory.
+    std::vector<std::uint8_t> inflated;
+    ZDecompressBuf(*data, 0, inflated);
+    if (inflated.empty()) return fail("stored stream does not inflate");
+    return inflated;
+}
+
+std::optional<DibBitmap> TWMMyImageImages::DoGetBitmap(std::int32_t index, std::uint8_t& dataType) {
+    m_headerDataType.reset();
+    auto bitmap = TWMBaseImages::DoGetBitmap(index, dataType);
+    if (m_headerDataType) dataType = *m_headerDataType;
+    return bitmap;
+}
+
+Result<DecodedImage> TWMMyImageImages::decodeEntry(std::int32_t index) {
+    const std::int32_t offset = *entryOffset(index);
+    if (offset == 0) {
+        m_headerDataType = kDataTypeEmpty;
+        return fail("is an empty entry");
+    }
+    const auto header = readHeaderAt(offset);
+    if (!header) return header.failure();
+    m_headerDataType = header->dataType;
+    if (header->dataType != kDataTypeImage) {
+        return fail("holds no image (data type " + std::to_string(header->dataType) + ")");
+    }
+    if (header->dataLength <= 0) return fail("image has no data");
+    const TWMImageInfo info = infoOf(*header);
+    if (!isAcceptedImageSize(info.Width, info.Height)) return fail(entry_error::imageSize(info));
+    const auto format = packDecodedFormat(header->pixelFormat);
+    if (!format) {
+        return fail("pixel format " + std::to_string(header->pixelFormat) + " is not 0..3");
+    }
+    const auto data = readEntryData(*header);
+    if (!data) return data.failure();
+    FLastImageInfo = info;
+    FLastImageFormat = header->pixelFormat;
+
+    const auto bpp = static_cast<std::size_t>(bytesPerPixel(*format));
+    const std::size_t rawSize = std::size_t{info.Width} * info.Height * bpp;
+    if (header->compressed != 1) {
+        if (data->size() < rawSize) return fail(entry_error::kPixelsCutShort);
+        return packedRows(info, *format, data->first(rawSize));
+    }
+    const auto pixels = pixelBuffer(rawSize);
+    if (!RleDecode(*data, pixels, bpp, rawSize)) {
+        return fail("run-length code does not give " + std::to_string(rawSize) + " bytes");
+    }
+    return packedRows(info, *format, pixels);
+}
+
+}  // namespace vantoro

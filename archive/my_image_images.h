@@ -1,0 +1,210 @@
+// The pack (.pak): the program's own archive, and the only one it edits.
+//
+// A pack is one file: the 64-byte header (archive/pack_header.h), then every
+// non-empty entry back to back in index order from offset 64, each a 23-byte
+// entry header (archive/pack_entry_header.h) followed by its data, then the
+// index at the data end. An entry is an image (width x height pixels in one
+// of four pixel formats, top row first, no row padding, optionally
+// run-length coded: archive/pack_rle.h), a stored file (data 47, WAV 63,
+// MP3 79; optionally one zlib stream), or an empty slot (offset 0: no header,
+// no data). Bytes after the index are left over from earlier states and never
+// read.
+//
+// A protected pack (header byte 23 = 1) carries a password check block and
+// keeps its slot count at offset 24; in each entry whose stored data are at
+// least 128 bytes the first 128 are enciphered (archive/pack_cipher.h). Opened
+// without the right password it shows no entries, and it cannot be edited.
+//
+// Editing works in place. An editing run changes the file through
+// AppendEntry, WriteAt, InsertFileRange / DeleteFileRange (io/file_range.h)
+// and the index operations below, and ends with one SaveIndex; between an
+// append and that SaveIndex the file has no valid index. Every editing
+// operation first asks canEdit() and refuses, changing nothing, when the
+// pack may not be edited. Offsets in a pack are 32-bit signed: growth that
+// would carry the data end past 2^31 - 1 is refused before anything is
+// written (ask canGrowBy before moving the file's tail).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "archive/pack_entry_header.h"
+#include "archive/pack_header.h"
+#include "archive/wil.h"
+#include "io/zlib_buffers.h"
+
+namespace vantoro {
+
+// GetDataStream's modes: which stored types it gives.
+enum class PackStreamMode : std::uint8_t {
+    Any = 0,
+    Sound = 1,  // WAV or MP3
+    Data = 2,
+    Mp3 = 3,
+    Wav = 4,
+};
+
+// A compressed sound or data entry never inflates past this many bytes: a
+// crafted stream cannot exhaust memory. Files larger than this are stored
+// uncompressed (the import must not zlib-compress them).
+inline constexpr std::size_t kMaxPackInflatedSize = kMaxInflatedSize;
+
+// Why a pack may not be edited.
+enum class PackEditBlock {
+    None,
+    NotOpen,              // not initialized, or the file is not open for writing
+    PasswordNotVerified,  // protected, and opened without the right password
+    IndexUnreadable,      // header or index could not be read: editing would
+                          // put a new index over entries it cannot see
+};
+
+struct PackOffsets {
+    std::int16_t x = 0;
+    std::int16_t y = 0;
+};
+
+class TWMMyImageImages : public TWMBaseImages {
+public:
+    TWMMyImageImages();
+
+    std::string_view className() const override { return "TWMMyImageImages"; }
+
+    // Opens the file for reading and writing and reads header and index.
+    // FCipherActive becomes true when the pack is protected and FPassword
+    // passes its check. An index that cannot be read (short, damaged, not
+    // inflating to exactly 40 + 4 x count bytes, packed size above 50 MiB)
+    // or a protected pack without its password leaves the pack open with no
+    // entries; the answer is still true. False only when the base cannot
+    // open the file.
+    bool Initialize() override;
+
+    // Slot 7: the stored bytes of a sound or data entry (any type with mode
+    // Any), inflated when stored compressed. Nothing for an index outside the
+    // pack, an empty slot, a type the mode does not take, short data, or a
+    // stream that is damaged, inflates to nothing or past
+    // kMaxPackInflatedSize. Records the entry's header in FLastImageInfo and
+    // FLastImageFormat once its data are read.
+    std::optional<std::vector<std::uint8_t>> GetDataStream(std::int32_t index,
+                                                           std::uint8_t mode) override;
+    // Slot 9: the stored data type; 0 for an empty slot; 31 for an index
+    // outside the pack or a header that cannot be read.
+    std::uint8_t GetDataType(std::int32_t index) override;
+    // Slot 10, the base's, refused unless canEdit().
+    void InsertIndex(std::int32_t position, std::int32_t offset) override;
+    // Slot 11: writes the index at the data end (zlib level 9 with its 40
+    // filler bytes, or raw when that cannot be compressed or would not be
+    // read back) and then the header; a protected pack keeps its count at
+    // offset 24. Answers 1 when written, 0 when not (refused, or a write
+    // failed). An empty list writes a header without index, which reads back
+    // as an empty pack; when the header already says so, nothing is written.
+    // The file is never truncated.
+    std::int32_t SaveIndex() override;
+
+    // ---- Reading the pack itself -------------------------------------------
+
+    // The header's creation time (days since 30 December 1899).
+    double CreationTime() const { return FHeader.creationTime; }
+    // The data end computed from the index: the end of the last non-empty
+    // entry, 64 when there is none. -1 when that entry's header cannot be
+    // read or its end lies outside the 32-bit offset range.
+    std::int32_t GetDataEnd();
+    // The live data end kept while the pack is open (where an append goes).
+    std::int32_t dataEnd() const { return FHeader.offsetSlot; }
+    // Where entry `index`, or the first non-empty entry after it, begins;
+    // the live data end for an index outside the pack or when no non-empty
+    // entry follows.
+    std::int32_t FindDataPosition(std::int32_t index) const;
+    // The entry's header as stored (width and height without their random
+    // nibbles); all zero for an index outside the pack, an empty slot or a
+    // header that cannot be read. Nothing else is checked.
+    TPackEntryHeader ReadEntryHeader(std::int32_t index);
+    // The entry's drawing offsets; 0, 0 where ReadEntryHeader gives zeros.
+    PackOffsets GetEntryOffsets(std::int32_t index);
+
+    // ---- Editing --------------------------------------------------------------
+
+    // Whether the editing operations below may change this pack, and if not,
+    // why: the reason for a refusal message.
+    PackEditBlock editBlock() const;
+    bool canEdit() const { return editBlock() == PackEditBlock::None; }
+    // Whether the data end may move by `bytes` (negative: shrink) and stay
+    // inside 64 .. 2^31 - 1, the range a pack's offsets can hold.
+    bool canGrowBy(std::int64_t bytes) const;
+
+    // Rewrites the entry's header with new drawing offsets (and fresh random
+    // nibbles); the data are not touched. False when refused, for an index
+    // outside the pack, an empty slot or an unreadable header.
+    bool SetEntryOffsets(std::int32_t index, std::int16_t x, std::int16_t y);
+    // Writes `header` and `data` at the data end, over the index (SaveIndex
+    // must follow), enciphering a copy of the first 128 data bytes when the
+    // cipher is active; the caller's bytes are not changed. Adds the entry's
+    // offset to the list. header.dataLength must equal data.size(). False,
+    // with the list unchanged, when refused, when the header cannot be
+    // stored, when the new data end would pass 2^31 - 1, or when a write fails.
+    bool AppendEntry(const TPackEntryHeader& header, std::span<const std::uint8_t> data);
+    // Writes `bytes` at `position` (a gap the caller opened). False when
+    // refused, for a position inside the header, for bytes that would end
+    // past 2^31 - 1, or when the write fails. The bytes go as given: the
+    // caller enciphers entry data (CipherEntryData) when FCipherActive.
+    bool WriteAt(std::int64_t position, std::span<const std::uint8_t> bytes);
+    // After `batchBytes` bytes of new entries (headers and data, back to
+    // back) were written into a gap opened at `position`: inserts one slot
+    // per batch item before `first` (position + batch[k], or 0 for -1, an
+    // empty placeholder), moves every later non-empty slot up by batchBytes
+    // and the data end with them. False, with nothing changed, when refused,
+    // for `first` outside 0..count, a batch offset outside the inserted bytes,
+    // or a data end that would pass 2^31 - 1.
+    bool InsertIndexBatch(std::span<const std::int32_t> batch, std::int32_t first,
+                          std::int64_t batchBytes, std::int64_t position);
+    // After entries first .. first + n - 1 (n = batch size) were replaced by n
+    // new entries written at `position`, `delta` being new size - old size of
+    // that stretch: the n slots become position + batch[k] (0 for -1), every
+    // later non-empty slot and the data end move by delta. The count does not
+    // change. False, with nothing changed, when refused, when the n entries
+    // are not all in the pack, or when an offset would leave 64 .. 2^31 - 1.
+    bool OverwriteIndexBatch(std::span<const std::int32_t> batch, std::int32_t first,
+                             std::int64_t delta, std::int64_t position);
+    // After `removedBytes` bytes holding entries first .. last were cut out of
+    // the file: later non-empty slots and the data end move down by
+    // removedBytes; the slots first .. last are removed (removeSlots) or set
+    // to 0, empty placeholders that keep the later entries' numbers. False,
+    // with nothing changed, when refused, for a range outside the pack or more
+    // bytes than the entries occupy.
+    bool RemoveIndexRange(std::int32_t first, std::int32_t last, bool removeSlots,
+                          std::int64_t removedBytes);
+
+    // The header as read; its offset slot holds the live data end.
+    TPackHeader FHeader;
+    // The pack is protected and FPassword passed its check: entry data are
+    // deciphered when read and enciphered when written.
+    bool FCipherActive = false;
+
+protected:
+    Result<DecodedImage> decodeEntry(std::int32_t index) override;
+    // GetBitmap's data type is the entry's own once its header is read: 0 for
+    // an empty slot, 47, 63 or 79 for a stored file.
+    std::optional<DibBitmap> DoGetBitmap(std::int32_t index, std::uint8_t& dataType) override;
+
+private:
+    void readIndex();
+    Result<std::vector<std::uint8_t>> readStream(std::int32_t index, std::uint8_t mode);
+    // The header at a non-empty slot's offset.
+    Result<TPackEntryHeader> readHeaderAt(std::int32_t offset);
+    // The entry's data, read after its header and deciphered in place.
+    Result<std::span<std::uint8_t>> readEntryData(const TPackEntryHeader& header);
+    Result<std::int32_t> computeDataEnd();
+    bool writeExact(std::int64_t position, std::span<const std::uint8_t> bytes);
+    bool writeHeader();
+    Status refusal() const;
+    void setCount(std::size_t slots);
+
+    bool m_indexUsable = false;
+    // The data type GetBitmap reports, once the decode has read a header.
+    std::optional<std::uint8_t> m_headerDataType;
+    std::vector<std::uint8_t> m_cipherScratch;
+};
+
+}  // namespace vantoro
