@@ -88,6 +88,28 @@ bool decodeRunLength(std::span<const std::uint8_t> input, std::span<std::uint8_t
     const std::uint8_t* const inEnd = in + input.size();
     std::uint8_t* dst = out.data();
     std::uint8_t* const dstEnd = dst + out.size();
+    // While both buffers hold a longest code (255 pixels) and its last block
+    // more, a code needs no bounds check: one block is written, and only the
+    // longer codes loop on.
+    constexpr std::size_t kLongestCode = 255 + kShortBlock;
+    while (static_cast<std::size_t>(dstEnd - dst) >= kLongestCode &&
+           static_cast<std::size_t>(inEnd - in) >= 2 + kLongestCode) {
+        const std::size_t count = in[0];
+        const std::size_t value = in[1];
+        in += 2;
+        if (count != 0) {
+            const std::uint64_t pattern = value * 0x0101010101010101ull;
+            fillShortBlock(dst, pattern);
+            if (count > kShortBlock) fillBlocks(dst + kShortBlock, pattern, count - kShortBlock);
+            dst += count;
+        } else {
+            copyShortBlock(dst, in);
+            if (value > kShortBlock)
+                copyBlocks(dst + kShortBlock, in + kShortBlock, value - kShortBlock);
+            in += value;
+            dst += value;
+        }
+    }
     while (dst != dstEnd) {
         if (inEnd - in < 2) return false;
         const std::size_t count = in[0];

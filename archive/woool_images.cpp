@@ -192,6 +192,29 @@ void decodeWooolTile(std::span<const std::uint8_t> code, std::span<std::uint16_t
     const std::uint8_t* const inEnd = in + code.size();
     auto* out = reinterpret_cast<std::uint8_t*>(words.data());
     auto* const outEnd = out + 2 * words.size();
+    // While both buffers hold a longest code (127 words) and its last block
+    // more, a code needs no bounds check: literals copy two blocks, runs fill
+    // one, and only the longer ones loop on.
+    constexpr std::size_t kLongestCode = 2 * 127 + 2 * kShortBlock;
+    while (static_cast<std::size_t>(outEnd - out) >= kLongestCode &&
+           static_cast<std::size_t>(inEnd - in) > kLongestCode) {
+        const std::uint8_t control = *in++;
+        const std::size_t bytes = 2u * (control & 0x7Fu);
+        if ((control & 0x80u) != 0) {
+            copyShortBlock(out, in);
+            copyShortBlock(out + kShortBlock, in + kShortBlock);
+            if (bytes > 2 * kShortBlock) {
+                copyBlocks(out + 2 * kShortBlock, in + 2 * kShortBlock, bytes - 2 * kShortBlock);
+            }
+            in += bytes;
+        } else {
+            const std::uint64_t pattern = decodeU16(in) * 0x0001000100010001ull;
+            fillShortBlock(out, pattern);
+            if (bytes > kShortBlock) fillBlocks(out + kShortBlock, pattern, bytes - kShortBlock);
+            in += 2;
+        }
+        out += bytes;
+    }
     while (out != outEnd && in != inEnd) {
         const std::uint8_t control = *in++;
         const auto room = static_cast<std::size_t>(outEnd - out);
