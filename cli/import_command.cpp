@@ -180,7 +180,8 @@ ImportSettings settingsOf(const Invocation& call) {
         }
     }
     const bool sound = settings.request.content == ImportContent::Sound;
-    if (settings.zip) (sound ? settings.request.soundZip : settings.request.dataZip) = *settings.zip;
+    if (settings.zip)
+        (sound ? settings.request.soundZip : settings.request.dataZip) = *settings.zip;
     if (settings.level) {
         (sound ? settings.request.soundLevel : settings.request.dataLevel) = *settings.level;
     }
@@ -279,8 +280,8 @@ int runImport(const Invocation& call, std::ostream&, std::ostream& err) {
 
     std::unique_ptr<TWMBaseImages> pack = openPack(call);
     ConsolePrompts prompts(err, "import", call.progressOnError, settings.yes);
-    const EditResult result = importEntries(*pack, settings.request, files, prompts,
-                                            prompts.progress());
+    const EditResult result =
+        importEntries(*pack, settings.request, files, prompts, prompts.progress());
     switch (result.outcome) {
         case EditOutcome::Done:
             return kExitOk;

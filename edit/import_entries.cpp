@@ -327,8 +327,7 @@ EditResult addEmptyEntries(TWMMyImageImages& pack, const ImportRequest& request,
 
 // Sound and data files bound what they store by their sizes: an import that
 // would carry the pack past its offsets is refused before anything is written.
-std::optional<std::string> growthProblem(const TWMMyImageImages& pack,
-                                         const ImportRequest& request,
+std::optional<std::string> growthProblem(const TWMMyImageImages& pack, const ImportRequest& request,
                                          const std::vector<TImportFileItem>& files) {
     if (request.content == ImportContent::Image || request.mode == ImportMode::Overwrite) {
         return std::nullopt;
@@ -385,8 +384,8 @@ ImportRequest normalizedImport(ImportRequest r, std::size_t listSize) {
     if (r.convert.window) r.convert.format = 0;
     r.convert.hasAlpha = r.convert.format == kMaxPixelFormat ||
                          (r.convert.format == 0 && r.convert.hasAlpha) || r.formatFromFile;
-    const bool typedEnd = image && r.part == ImageImportPart::OffsetsOnly &&
-                          r.offsetsFrom == OffsetsSource::Fixed;
+    const bool typedEnd =
+        image && r.part == ImageImportPart::OffsetsOnly && r.offsetsFrom == OffsetsSource::Fixed;
     if (!typedEnd) r.end = static_cast<std::int32_t>(std::int64_t{r.start} + listSize - 1);
     return r;
 }

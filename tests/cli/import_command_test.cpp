@@ -60,8 +60,8 @@ TEST_F(ImportCommandTest, QuestionsStopTheRunUnlessYesAndRefusalsExitOne) {
     testing::writePack(pack, {testing::packFile(47, 200, false)}, {.password = "secret"});
     run = runWith({"import", pack, "--content", "empty"});
     testing::expectOneLineError(run, 1, "protected");
-    EXPECT_EQ(runWith({"import", pack, "--password", "secret", "--content", "empty", "--count",
-                       "2", "--mode", "insert"})
+    EXPECT_EQ(runWith({"import", pack, "--password", "secret", "--content", "empty", "--count", "2",
+                       "--mode", "insert"})
                   .code,
               0);
     EXPECT_EQ(runWith({"list", "--password", "secret", pack}).out,
@@ -70,7 +70,8 @@ TEST_F(ImportCommandTest, QuestionsStopTheRunUnlessYesAndRefusalsExitOne) {
 
 TEST_F(ImportCommandTest, FromAnotherArchiveKeepsOffsetsAndFormats) {
     const std::string source = dir.file("b.pak");
-    testing::writePack(source, {testing::packImage(6, 3, 2, true), testing::packImage(4, 2, 3, false)});
+    testing::writePack(source,
+                       {testing::packImage(6, 3, 2, true), testing::packImage(4, 2, 3, false)});
     const std::string wil = dir.file("Hum.wil");
     testing::writeM2Def(wil, {{2, 2, -3, 7, {1, 2, 3, 4}}});
     CliRun run = runWith({"import", pack, "--from", source, "--format-from-file"});
@@ -78,7 +79,38 @@ TEST_F(ImportCommandTest, FromAnotherArchiveKeepsOffsetsAndFormats) {
     EXPECT_EQ(list(pack), list(source));
     run = runWith({"import", pack, "--from", wil, "--mode", "insert"});
     EXPECT_EQ(run.code, 0) << run.err;
-    EXPECT_EQ(list(pack).substr(0, 15), "0 31 2 2 -3 7 0");
+    const std::string listed = list(pack);
+    EXPECT_EQ(listed.substr(0, 16), "0 31 2 2 -3 7 0\n");
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 3);
+}
+
+TEST_F(ImportCommandTest, OffsetsOnlyAndImageOnlyChangeWhatTheySay) {
+    testing::writePack(pack, {testing::packImage(6, 3, 2, true), testing::packEmpty(),
+                              testing::packImage(4, 2, 3, false)});
+    struct Row {
+        std::vector<std::string> args;
+        std::string listed;
+    };
+    testing::writeFile(dir.file("in/o.txt"), {'1', '2', ' ', '3', '4', '\n'});
+    png("in/p.png", 8);
+    const Row rows[] = {
+        {{"--offsets-from", "fixed", "--offsets", "+5,_3", "--end", "2"},
+         "0 31 6 3 6 -6 2\n1 0 0 0 0 0 -1\n2 31 4 2 6 -6 3\n"},
+        {{"--offsets-from", "fixed", "--offsets", "10,-2", "--start", "2", "--end", "2"},
+         "0 31 6 3 6 -6 2\n1 0 0 0 0 0 -1\n2 31 4 2 10 -2 3\n"},
+        {{"--start", "2", dir.file("in/o.txt")},
+         "0 31 6 3 6 -6 2\n1 0 0 0 0 0 -1\n2 31 4 2 12 34 3\n"},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> args = {"import", pack, "--what", "offsets"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        const CliRun run = runWith(args);
+        EXPECT_EQ(run.code, 0) << run.err;
+        EXPECT_EQ(list(pack), row.listed);
+    }
+    const CliRun run = runWith({"import", pack, "--what", "image", dir.file("in/p.png")});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(list(pack).substr(0, 16), "0 31 8 2 6 -6 0\n");
 }
 
 }  // namespace

@@ -129,8 +129,8 @@ TEST_P(ImportTest, EveryKindOfFileReadsBackAppendedAndInserted) {
                                                      return RleEncode(s, t, b, n).value_or(0);
                                                  });
             EXPECT_EQ(storedData(*pack, at), *expected);
-            EXPECT_EQ(header, (TPackEntryHeader{10, 5, 3, -4, 1, row.format, header.dataLength,
-                                                31, row.rle}));
+            EXPECT_EQ(header, (TPackEntryHeader{10, 5, 3, -4, 1, row.format, header.dataLength, 31,
+                                                row.rle}));
             EXPECT_TRUE(pack->GetBitmap(at).has_value());
         }
     }
@@ -139,7 +139,8 @@ TEST_P(ImportTest, EveryKindOfFileReadsBackAppendedAndInserted) {
 
 TEST_P(ImportTest, EditsMatchAModelAfterEveryStep) {
     std::vector<Bytes> model = {*pack->GetDataStream(0, 0), {}};
-    for (int i = 0; i < 50; ++i) testing::writeFile(dir.file(std::to_string(i)), pattern(1 << 20, i));
+    for (int i = 0; i < 50; ++i)
+        testing::writeFile(dir.file(std::to_string(i)), pattern(1 << 20, i));
     const auto names = [](int from, int count) {
         std::vector<std::string> list;
         for (int i = from; i < from + count; ++i) list.push_back(std::to_string(i));
@@ -158,14 +159,16 @@ TEST_P(ImportTest, EditsMatchAModelAfterEveryStep) {
     };
     for (const Step& step : steps) {
         prompts.answers.assign(4, PromptAnswer::Ok);
-        ImportRequest request{.content = ImportContent::Data, .mode = step.mode, .start = step.start};
+        ImportRequest request{
+            .content = ImportContent::Data, .mode = step.mode, .start = step.start};
         request.dataZip = false;
         ASSERT_EQ(run(request, step.files).outcome, EditOutcome::Done);
         std::vector<Bytes> added;
         for (const std::string& name : step.files) {
             added.push_back(name == "-" ? Bytes{} : pattern(1 << 20, std::stoi(name)));
         }
-        const auto at = model.begin() + (step.mode == ImportMode::Append ? model.size() : step.start);
+        const auto at =
+            model.begin() + (step.mode == ImportMode::Append ? model.size() : step.start);
         if (step.mode == ImportMode::Overwrite) model.erase(at, at + added.size());
         model.insert(model.begin() + (at - model.begin()), added.begin(), added.end());
         reopen();
@@ -192,15 +195,28 @@ TEST(ImportRunTest, CancelKeepsWhatWasStoredAndRefusalsChangeNothing) {
     };
     const Prompt done = editPrompt(EditMessage::ImportDoneLeave);
     const Row rows[] = {
-        {kPassword, {.content = ImportContent::Data, .mode = ImportMode::Insert, .start = 1},
-         EditOutcome::Refused, {fileTooLargePrompt(dir.file("-"), -1), done}, 3},
-        {kPassword, {.content = ImportContent::Data, .mode = ImportMode::Insert, .start = 2},
-         EditOutcome::Refused, {editPrompt(EditMessage::ImportStartIndexWrong)}, 2},
-        {kPassword, {.content = ImportContent::Data, .mode = ImportMode::Overwrite, .start = 0},
-         EditOutcome::Refused, {editPrompt(EditMessage::ImportEndIndexWrong)}, 2},
-        {kPassword, {.part = ImageImportPart::OffsetsOnly, .offsetsFrom = OffsetsSource::Fixed,
-                     .offsetsText = "10"},
-         EditOutcome::Refused, {editPrompt(EditMessage::ImportOffsetsTextWrong)}, 2},
+        {kPassword,
+         {.content = ImportContent::Data, .mode = ImportMode::Insert, .start = 1},
+         EditOutcome::Refused,
+         {fileTooLargePrompt(dir.file("-"), -1), done},
+         3},
+        {kPassword,
+         {.content = ImportContent::Data, .mode = ImportMode::Insert, .start = 2},
+         EditOutcome::Refused,
+         {editPrompt(EditMessage::ImportStartIndexWrong)},
+         2},
+        {kPassword,
+         {.content = ImportContent::Data, .mode = ImportMode::Overwrite, .start = 0},
+         EditOutcome::Refused,
+         {editPrompt(EditMessage::ImportEndIndexWrong)},
+         2},
+        {kPassword,
+         {.part = ImageImportPart::OffsetsOnly,
+          .offsetsFrom = OffsetsSource::Fixed,
+          .offsetsText = "10"},
+         EditOutcome::Refused,
+         {editPrompt(EditMessage::ImportOffsetsTextWrong)},
+         2},
         {"wrong", {.content = ImportContent::Empty}, EditOutcome::Failed, {}, 0},
     };
     for (const Row& row : rows) {
