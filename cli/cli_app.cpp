@@ -17,6 +17,7 @@
 #include "archive/wil.h"
 #include "cli/cli_support.h"
 #include "cli/export_command.h"
+#include "cli/import_command.h"
 #include "cli/render_command.h"
 #include "image_io/bmp_file.h"
 #include "image_io/png_file.h"
@@ -139,6 +140,7 @@ struct CommandEntry {
     std::string_view summary;  // the command's own help
     int (*run)(const Invocation&, std::ostream&, std::ostream&);
     std::span<const OptionEntry> options = {};  // besides --kind and --help
+    bool moreOperands = false;                  // the last operand may be repeated ("SOURCE...")
 };
 
 constexpr std::size_t kHelpWidth = 80;
@@ -288,7 +290,7 @@ Invocation parseWords(const CommandEntry& entry, std::span<const std::string> wo
             parseOption(entry, words, i, call);
         }
     }
-    if (call.operands.size() > entry.operandCount) {
+    if (call.operands.size() > entry.operandCount && !entry.moreOperands) {
         usageError("unexpected argument '" + call.operands[entry.operandCount] + "'", entry.name);
     }
     if (call.operands.size() < entry.operandCount) {
@@ -433,6 +435,8 @@ const CommandEntry kCommands[] = {
      runRender, renderOptions()},
     {"export", "ARCHIVE FIRST LAST FOLDER", 4, "write a range of entries as files", kExportSummary,
      runExport, exportOptions()},
+    {"import", "PACK SOURCE...", 1, "put files into a pack", kImportSummary, runImport,
+     importOptions(), true},
 };
 
 // ---- Help and dispatch -----------------------------------------------------------
