@@ -229,7 +229,9 @@ TEST(ImportRunTest, CancelKeepsWhatWasStoredAndRefusalsChangeNothing) {
         EXPECT_EQ(importEntries(*pack, row.request, files, prompts).outcome, row.outcome);
         EXPECT_EQ(prompts.shown, row.shown);
         EXPECT_EQ(openPack(path, row.password)->FImageCount, row.count);
-        if (row.count != 3) EXPECT_EQ(testing::readFile(path), before);
+        if (row.count != 3) {
+            EXPECT_EQ(testing::readFile(path), before);
+        }
     }
 }
 
