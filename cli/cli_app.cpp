@@ -17,6 +17,7 @@
 #include "archive/wil.h"
 #include "cli/cli_support.h"
 #include "cli/export_command.h"
+#include "cli/pack_commands.h"
 #include "cli/render_command.h"
 #include "image_io/bmp_file.h"
 #include "image_io/png_file.h"
@@ -433,6 +434,9 @@ const CommandEntry kCommands[] = {
      runRender, renderOptions()},
     {"export", "ARCHIVE FIRST LAST FOLDER", 4, "write a range of entries as files", kExportSummary,
      runExport, exportOptions()},
+    {"new", "FILE", 1, "create an empty pack", kNewSummary, runNew, newOptions()},
+    {"delete", "PACK FIRST LAST", 3, "delete a range of a pack's entries", kDeleteSummary,
+     runDelete, deleteOptions()},
 };
 
 // ---- Help and dispatch -----------------------------------------------------------
