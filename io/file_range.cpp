@@ -14,9 +14,6 @@
 namespace vantoro {
 namespace {
 
-// The smallest chunk worth a copy_file_range call.
-constexpr std::int64_t kMinKernelCopyChunk = std::int64_t{16} << 10;
-
 Error systemError(const std::string& what, int code) {
     return fail(what + ": " + std::strerror(code));
 }
@@ -77,15 +74,16 @@ Status writeAll(int fd, const std::uint8_t* buffer, std::size_t count, std::int6
     return Status::success();
 }
 
-// Moves bytes [done, count) of a move from `from` to `to` through a buffer
-// of ours, walking as moveBytes does.
-Status moveThroughBuffer(int fd, std::int64_t from, std::int64_t to, std::int64_t count,
-                         std::int64_t done, std::size_t chunkBytes) {
-    if (done >= count) return Status::success();
+// Moves `count` bytes from `from` to `to` like memmove: downward moves walk
+// front to back, upward moves back to front, so no chunk overwrites bytes
+// still to be read.
+Status moveBytes(int fd, std::int64_t from, std::int64_t to, std::int64_t count,
+                 std::size_t chunkBytes) {
+    if (from == to || count == 0) return Status::success();
     std::vector<std::uint8_t> chunk(static_cast<std::size_t>(
-        std::min<std::int64_t>(count - done, static_cast<std::int64_t>(chunkBytes))));
+        std::min<std::int64_t>(count, static_cast<std::int64_t>(chunkBytes))));
     const auto chunkSize = static_cast<std::int64_t>(chunk.size());
-    while (done < count) {
+    for (std::int64_t done = 0; done < count;) {
         const std::int64_t n = std::min(chunkSize, count - done);
         // Downward: the chunk at offset `done`; upward: the chunk ending `done` before the end.
         const std::int64_t offset = to < from ? done : count - done - n;
@@ -98,59 +96,6 @@ Status moveThroughBuffer(int fd, std::int64_t from, std::int64_t to, std::int64_
         done += n;
     }
     return Status::success();
-}
-
-// Copies `n` bytes at `offset` of the move in the kernel, page cache to page
-// cache, without the round trip through a buffer of ours. Source and
-// destination must not overlap. Answers 0 when all were copied, else the
-// errno of the failed call.
-int copyInKernel(int fd, std::int64_t from, std::int64_t to, std::int64_t offset, std::int64_t n) {
-    auto in = static_cast<off_t>(from + offset);
-    auto out = static_cast<off_t>(to + offset);
-    while (n > 0) {
-        const ssize_t copied = ::copy_file_range(fd, &in, fd, &out, static_cast<std::size_t>(n), 0);
-        if (copied < 0 && errno == EINTR) continue;
-        if (copied < 0) return errno;
-        if (copied == 0) return EIO;  // the file ended: it changed under us
-        n -= copied;
-    }
-    return 0;
-}
-
-// Failures that only say the kernel cannot copy inside this file.
-bool kernelCopyUnsupported(int code) {
-    return code == EINVAL || code == EXDEV || code == ENOSYS || code == EOPNOTSUPP ||
-           code == ETXTBSY;
-}
-
-// Moves `count` bytes from `from` to `to` like memmove: downward moves walk
-// front to back, upward moves back to front, so no chunk overwrites bytes
-// still to be read. In the kernel when the distance moved allows chunks
-// large enough to pay for the calls (a chunk may not be longer than the
-// distance, or source and destination would overlap); through a buffer
-// otherwise, and from wherever the kernel declines to go on.
-Status moveBytes(int fd, std::int64_t from, std::int64_t to, std::int64_t count,
-                 std::size_t chunkBytes) {
-    if (from == to || count == 0) return Status::success();
-    const std::int64_t distance = from < to ? to - from : from - to;
-    const std::int64_t kernelChunk =
-        std::min<std::int64_t>(distance, static_cast<std::int64_t>(chunkBytes));
-    std::int64_t done = 0;
-    while (kernelChunk >= kMinKernelCopyChunk && done < count) {
-        const std::int64_t n = std::min(kernelChunk, count - done);
-        const std::int64_t offset = to < from ? done : count - done - n;
-        const int code = copyInKernel(fd, from, to, offset, n);
-        if (code == 0) {
-            done += n;
-            continue;
-        }
-        // Declined: the whole chunk again through a buffer. Its source is
-        // still intact (no destination written so far overlaps it), so
-        // bytes the kernel copied before declining are simply copied again.
-        if (kernelCopyUnsupported(code)) break;
-        return systemError("copy failed", code);
-    }
-    return moveThroughBuffer(fd, from, to, count, done, chunkBytes);
 }
 
 Status checkArguments(std::int64_t length, std::int64_t position, std::size_t chunkBytes) {

@@ -3,11 +3,9 @@
 // The pack is edited without being rewritten: deleting entries moves the
 // file's tail down over them, inserting moves it up to open a gap. Both work
 // through their own handle on the file (the pack's stream may stay open; it
-// holds no cached bytes) in chunks, walking in the direction that never
-// overwrites bytes not yet moved, so any overlap of source and destination
-// is safe. Chunks are copied inside the kernel (copy_file_range) when the
-// distance moved allows chunks of at least 16 KiB and the file system
-// takes it, otherwise through a buffer with pread/pwrite. Offsets and sizes are 64-bit throughout.
+// holds no cached bytes) with pread/pwrite in chunks, walking in the
+// direction that never overwrites bytes not yet moved, so any overlap of
+// source and destination is safe. Offsets and sizes are 64-bit throughout.
 //
 // Arguments are checked, and the file is opened and measured, before any byte
 // changes: a refused call leaves the file as it was. An I/O error during the
