@@ -18,6 +18,7 @@
 #include "cli/cli_support.h"
 #include "cli/export_command.h"
 #include "cli/import_command.h"
+#include "cli/pack_commands.h"
 #include "cli/render_command.h"
 #include "image_io/bmp_file.h"
 #include "image_io/png_file.h"
@@ -437,6 +438,9 @@ const CommandEntry kCommands[] = {
      runExport, exportOptions()},
     {"import", "PACK SOURCE...", 1, "put files into a pack", kImportSummary, runImport,
      importOptions(), true},
+    {"new", "FILE", 1, "create an empty pack", kNewSummary, runNew, newOptions()},
+    {"delete", "PACK FIRST LAST", 3, "delete a range of a pack's entries", kDeleteSummary,
+     runDelete, deleteOptions()},
 };
 
 // ---- Help and dispatch -----------------------------------------------------------

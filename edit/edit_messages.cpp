@@ -92,7 +92,25 @@ Prompt compressFailedPrompt(const std::string& path) {
 Prompt outOfMemoryPrompt(const std::string& path, std::int64_t size) {
     return Prompt{
         path + std::string(kLineBreak) + "内存溢出，数据大小(" + std::to_string(size) + ")",
-        std::string(kCaption), kOk, Error, kAnswerOk};
+        std::string(kCaption), kOk, PromptIcon::Error, kAnswerOk};
+}
+
+Prompt packLockedPrompt(PackEditBlock block) {
+    std::string_view text = "数据文件无法修改！";
+    switch (block) {
+        case PackEditBlock::NotOpen:
+            text = "数据文件未以读写方式打开，无法修改！";
+            break;
+        case PackEditBlock::PasswordNotVerified:
+            text = "数据文件已加密，打开时未提供正确的密码，无法修改！";
+            break;
+        case PackEditBlock::IndexUnreadable:
+            text = "数据文件索引无法读取，无法修改！";
+            break;
+        case PackEditBlock::None:
+            break;
+    }
+    return Prompt{std::string(text), std::string(kCaption), kOk, Warning, kAnswerOk};
 }
 
 InputPrompt blendCodePrompt(std::uint32_t code) {

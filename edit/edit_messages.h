@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "archive/my_image_images.h"
 #include "edit/edit_prompts.h"
 
 namespace vantoro {
@@ -44,6 +45,11 @@ Prompt fileTooLargePrompt(const std::string& path, std::int64_t size);
 Prompt compressFailedPrompt(const std::string& path);
 // An entry too large for a staging batch; the run ends.
 Prompt outOfMemoryPrompt(const std::string& path, std::int64_t size);
+
+// Why import and delete leave a pack alone: it is not open for writing, it
+// is protected and was opened without its password, or its index could not
+// be read (a new index would drop the entries it lists).
+Prompt packLockedPrompt(PackEditBlock block);
 
 // The custom blend code, offered as "$" and eight upper-case hex digits.
 InputPrompt blendCodePrompt(std::uint32_t code);
