@@ -3,7 +3,7 @@
 entry) inflates with Python's zlib to the bytes we expect, after a new pack
 was filled and then edited by deleting entries both ways.
 
-usage: pack_streams_inflate_elsewhere.py VANTORO_CLI PACK_APPEND_TOOL WORK_FOLDER
+usage: pack_streams_inflate_elsewhere.py VANTORO_CLI WORK_FOLDER
 """
 import os
 import random
@@ -12,7 +12,7 @@ import subprocess
 import sys
 import zlib
 
-cli, append_tool, work = sys.argv[1:4]
+cli, work = sys.argv[1:3]
 os.makedirs(work, exist_ok=True)
 pack = os.path.join(work, "streams.pak")
 
@@ -34,10 +34,11 @@ for n, data in enumerate(payloads):
     path = os.path.join(work, "source%d.dat" % n)
     with open(path, "wb") as f:
         f.write(data)
-    items.append("%d:%s" % (n, path))
+    items.append((("--no-zip",) if n == 0 else ("--zip", "--level", str(n)), path))
 
 run(cli, "new", "--force", pack)
-run(append_tool, pack, *items)
+for zip_options, path in items:
+    run(cli, "import", pack, "--content", "data", *zip_options, path)
 run(cli, "delete", pack, "2", "3")
 run(cli, "delete", pack, "4", "4", "--placeholders")
 expected = payloads[:2] + payloads[4:]
