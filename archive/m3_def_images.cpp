@@ -32,7 +32,7 @@ std::uint64_t usefulPayloadBytes(std::uint16_t width, std::uint16_t height) {
     return static_cast<std::uint64_t>(height) * (2u + 6u * static_cast<std::uint64_t>(width));
 }
 
-// One row's codes into `row` (width * 2 bytes, already zero). Codes and
+// One row's codes into `row` (width * 2 bytes), every pixel written. Codes and
 // counts are read two words at a time, opaque runs copied as they lie: the
 // words are little-endian on disk as in the pixels.
 Status decodeRow(std::span<const std::uint8_t> codes, std::uint8_t* row, std::uint32_t width) {
@@ -46,6 +46,7 @@ Status decodeRow(std::span<const std::uint8_t> codes, std::uint8_t* row, std::ui
         in += 4;
         if (count > width - x) return fail("run passes the row width");
         if (code == kTransparentRun) {
+            std::memset(row + 2u * x, 0, 2u * count);
             x += count;
             continue;
         }
@@ -59,6 +60,7 @@ Status decodeRow(std::span<const std::uint8_t> codes, std::uint8_t* row, std::ui
         in += 2u * count;
         x += count;
     }
+    std::memset(row + 2u * x, 0, 2u * (width - x));  // past the last run: transparent
     return Status::success();
 }
 
@@ -68,8 +70,9 @@ namespace m3 {
 
 Status decodeRows(std::span<const std::uint8_t> payload, std::uint16_t width, std::uint16_t height,
                   std::span<std::uint8_t> out) {
+    // Every pixel of every row is written once: by its run, or as
+    // transparent past the row's last run.
     const std::size_t rowBytes = 2u * width;
-    std::memset(out.data(), 0, out.size());
     ByteReader reader(payload);
     for (std::uint32_t y = 0; y < height; ++y) {
         const auto length = reader.readU16();

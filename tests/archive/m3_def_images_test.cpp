@@ -68,7 +68,7 @@ M3Image sixWideImage() {
 Result<Words> decode(const Words& words, std::uint16_t width, std::uint16_t height) {
     vt::Bytes bytes;
     for (const std::uint16_t w : words) vt::putU16(bytes, w);
-    std::vector<std::uint8_t> out(2u * width * height);
+    std::vector<std::uint8_t> out(2u * width * height, 0xAB);  // every pixel must be written
     const Status status = m3::decodeRows(bytes, width, height, out);
     if (!status) return fail(status.error());
     Words pixels(static_cast<std::size_t>(width) * height);
