@@ -1,0 +1,359 @@
+// The import dialog: its control rules, whole runs checked by reading the
+// pack back, runs cut short, and how its list is built.
+#include "app/form_add.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDropEvent>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QUrl>
+#include <filesystem>
+#include <fstream>
+
+#include "app/draw_grid.h"
+#include "tests/app/edit_fixture.h"
+
+namespace vantoro::testing {
+namespace {
+
+using AddTest = EditFormTest;
+
+// "Name" clicks a button; "format=N" picks a pixel format as a person does.
+void act(TFormAdd& form, const std::string& step) {
+    if (step.starts_with("format=")) {
+        const int index = std::stoi(step.substr(7));
+        form.Image_Format->setCurrentIndex(index);
+        emit form.Image_Format->activated(index);
+        return;
+    }
+    auto* button = form.findChild<QAbstractButton*>(QString::fromStdString(step));
+    ASSERT_NE(button, nullptr) << step;
+    button->click();
+}
+
+QString shownValue(QWidget* widget) {
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) return button->text();
+    if (auto* list = qobject_cast<QComboBox*>(widget)) return QString::number(list->currentIndex());
+    if (auto* box = qobject_cast<QGroupBox*>(widget)) return box->title();
+    if (auto* number = qobject_cast<QSpinBox*>(widget)) return QString::number(number->value());
+    return {};
+}
+
+// "Name+e" / "Name-e": enabled or not; "c": checked; "v": shown;
+// "Name=text": its caption, list position or number.
+void expectState(TFormAdd& form, const std::string& token) {
+    const auto equals = token.find('=');
+    const std::string name =
+        equals != std::string::npos ? token.substr(0, equals) : token.substr(0, token.size() - 2);
+    auto* widget = form.findChild<QWidget*>(QString::fromStdString(name));
+    ASSERT_NE(widget, nullptr) << token;
+    if (equals != std::string::npos) {
+        EXPECT_EQ(shownValue(widget), QString::fromStdString(token.substr(equals + 1))) << token;
+        return;
+    }
+    const bool on = token[token.size() - 2] == '+';
+    switch (token.back()) {
+        case 'e':
+            EXPECT_EQ(widget->isEnabled(), on) << token;
+            break;
+        case 'c':
+            EXPECT_EQ(qobject_cast<QAbstractButton*>(widget)->isChecked(), on) << token;
+            break;
+        default:
+            EXPECT_EQ(widget->isVisibleTo(&form), on) << token;
+    }
+}
+
+struct ControlsCase {
+    std::vector<std::string> steps;
+    std::vector<std::string> expected;
+};
+
+const ControlsCase kControlsCases[] = {
+    {{},
+     {"ImageOption+v", "WavaOption-v", "DataOption-v", "NoneOption-v", "Mode_after+c",
+      "Index_Start-e", "Index_End-e", "Image_Format_byFile+e", "Image_Alpha+e", "Image_TColor+e",
+      "Image_Window+e", "File_Del-e", "File_Clear-e", "GroupBox2=文件列表(0)"}},
+    {{"NoneStream"}, {"NoneOption+v", "ImageOption-v", "Mode_Bestrow-e", "None_Count+e"}},
+    {{"Image_Img", "NoneStream"}, {"Mode_after+c", "Mode_Bestrow-e", "Index_Start-e"}},
+    {{"DataStream"}, {"DataOption+v", "Data_ZIP_Level+e"}},
+    {{"DataStream", "Data_ZIP"}, {"Data_ZIP_Level-e"}},
+    {{"WavaStream"}, {"WavaOption+v", "Wava_ZIP_Level-e"}},
+    {{"WavaStream", "Wava_ZIP"}, {"Wava_ZIP_Level+e"}},
+    {{"Mode_Insert"}, {"Index_Start+e", "Index_End-e"}},
+    {{"Image_Offset"},
+     {"Mode_Bestrow+c", "Mode_after-e", "Mode_Insert-e", "Image_Blend-e", "Image_Format-e",
+      "Image_Alpha-e", "Image_RLE-e", "Image_Cut-e", "Image_Window-e", "Image_TColor-e",
+      "Index_Start+e", "Index_End-e", "Image_Offset_AppData-e", "Image_Offset_File=使用文件列表"}},
+    {{"Image_Offset", "Image_Offset_App"},
+     {"Index_End+e", "Image_Offset_AppData+e", "Image_Format_byFile-e"}},
+    {{"Image_Img"},
+     {"Mode_Bestrow+c", "Image_Offset_File-e", "Image_Offset_App-e", "Image_Format_byFile-e",
+      "Image_Blend+e", "Index_End-e", "Image_Offset_File=同名坐标文件"}},
+    {{"format=3"}, {"Image_Alpha+c", "Image_Alpha-e", "Image_TColor-e", "Image_Window-e"}},
+    {{"Image_Alpha", "format=2"}, {"Image_Alpha-c", "Image_TColor-e", "Image_Window+e"}},
+    {{"Image_Alpha"}, {"Image_Alpha+c", "Image_TColor-e", "Image_Window-e"}},
+    {{"Image_Format_byFile"}, {"Image_Alpha+c", "Image_Alpha-e", "Image_Format-e"}},
+    {{"Image_Format_byFile", "Image_Offset_App"},
+     {"Image_Format_byFile-c", "Image_Format_byFile-e", "Image_Format+e", "Image_Alpha+c"}},
+    {{"format=1", "Image_Window"},
+     {"Image_Format=0", "Image_Format-e", "Image_Format_byFile-e", "Image_Alpha-e"}},
+};
+
+TEST_F(AddTest, ControlsFollowTheOptionsChosen) {
+    for (const ControlsCase& row : kControlsCases) {
+        restartForm();
+        TFormAdd& dialog = *form().FormAdd;
+        for (const std::string& step : row.steps) act(dialog, step);
+        for (const std::string& token : row.expected) expectState(dialog, token);
+    }
+}
+
+TEST_F(AddTest, BusyDisablesEverythingThatStartsWork) {
+    TFormAdd& dialog = *form().FormAdd;
+    dialog.UpdateControls(true);
+    for (const char* name : {"ImageStream", "File_Add", "File_AddDIRALL", "File_Begin",
+                             "Mode_after", "Image_Alpha", "Image_Blend", "Image_Offset_File"}) {
+        expectState(dialog, std::string(name) + "-e");
+    }
+    dialog.show();
+    dialog.close();  // a run in progress keeps the dialog open
+    EXPECT_TRUE(dialog.isVisible());
+    dialog.UpdateControls(false);
+    expectState(dialog, "File_Begin+e");
+    dialog.close();
+    EXPECT_FALSE(dialog.isVisible());
+}
+
+struct RunCase {
+    const char* name;
+    std::vector<std::string> steps;
+    int start = 0;
+    int end = 0;
+    std::string offsetsText = "0,0";
+    std::vector<std::string> files;  // "bad" is not a picture
+    std::vector<int> widths;         // of every entry afterwards, 0 for an empty slot
+    std::vector<int> xs;
+    std::vector<MessageAnswer> answers = {};  // unscripted: the default button
+};
+
+// The pack holds widths 4, 5, 6 at x 0, 1, 2; the pictures a, b are 6 and 8
+// wide with offsets files giving x = width. Pictures are listed first: that
+// sets the end number, which only offsets-only work with fixed values takes
+// as typed.
+const RunCase kRunCases[] = {
+    {"append", {}, 0, 0, "0,0", {"a", "b"}, {4, 5, 6, 6, 8}, {0, 1, 2, 6, 8}},
+    {"insert", {"Mode_Insert"}, 1, 0, "0,0", {"a", "b"}, {4, 6, 8, 5, 6}, {0, 6, 8, 1, 2}},
+    {"overwrite", {"Mode_Bestrow"}, 1, 0, "0,0", {"a", "b"}, {4, 6, 8}, {0, 6, 8}},
+    {"image only", {"Image_Img"}, 0, 0, "0,0", {"a"}, {6, 5, 6}, {0, 1, 2}},
+    {"fixed offsets",
+     {"Image_ImgAndOffset", "Image_Offset_App"},
+     0,
+     0,
+     "-3,9",
+     {"a"},
+     {4, 5, 6, 6},
+     {0, 1, 2, -3}},
+    {"offsets only", {"Image_Offset", "Image_Offset_App"}, 1, 2, "+5,_3", {}, {4, 5, 6}, {0, 6, 7}},
+    {"empty entries",
+     {"NoneStream", "Mode_Insert"},
+     1,
+     0,
+     "0,0",
+     {},
+     {4, 0, 0, 5, 6},
+     {0, 0, 0, 1, 2}},
+    {"a file left empty",
+     {},
+     0,
+     0,
+     "0,0",
+     {"a", "bad", "b"},
+     {4, 5, 6, 6, 0, 8},
+     {0, 1, 2, 6, 0, 8},
+     {MessageAnswer::Ok}},
+};
+
+TEST_F(AddTest, ExecuteRunsTheImportTheControlsDescribe) {
+    for (const RunCase& row : kRunCases) {
+        SCOPED_TRACE(row.name);
+        restartForm();
+        dialogs.asked.clear();
+        const std::string pack = writePackFile("run.pak", 3);
+        openPack(pack);
+        TFormAdd& dialog = *form().FormAdd;
+        dialog.ShowImportDialog();
+        std::vector<QString> paths;
+        for (const std::string& file : row.files) {
+            if (file == "bad") {  // listed between a and b
+                writeFile(dir.file("in/ab.png"), Bytes(40, 7));
+                paths.push_back(QString::fromStdString(dir.file("in/ab.png")));
+            } else {
+                const int width = file == "a" ? 6 : 8;
+                paths.push_back(
+                    QString::fromStdString(writePicture("in/" + file + ".png", width, 2, true)));
+            }
+        }
+        dialog.addDroppedPaths(QStringList(paths.begin(), paths.end()));
+        for (const std::string& step : row.steps) act(dialog, step);
+        dialog.None_Count->setValue(2);
+        dialog.Index_Start->setValue(row.start);
+        if (dialog.Index_End->isEnabled()) dialog.Index_End->setValue(row.end);
+        dialog.Image_Offset_AppData->setText(QString::fromStdString(row.offsetsText));
+
+        dialogs.messageAnswers = {row.answers.begin(), row.answers.end()};
+        dialog.File_BeginClick();
+        EXPECT_EQ(widthsOf(pack), row.widths);
+        const auto reread = reopen(pack);
+        std::vector<int> xs;
+        for (std::int32_t i = 0; i < reread->FImageCount; ++i) {
+            xs.push_back(reread->GetEntryOffsets(i).x);
+        }
+        EXPECT_EQ(xs, row.xs);
+        ASSERT_FALSE(messages().empty());
+        EXPECT_EQ(messages().back(), QStringLiteral("执行完成，是否退出导入界面？"));
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);  // OK, the default, leaves
+        EXPECT_EQ(form().DrawGrid->rowCount(), form().CurrentArchive->FImageCount / 6 + 1);
+        EXPECT_FALSE(dialog.busy());
+    }
+}
+
+// Cancel to the question about a bad file ends the run: the entries before
+// it stay, and the window went on repainting while the run went on.
+TEST_F(AddTest, CancelMidwayKeepsWhatWasStored) {
+    const std::string pack = writePackFile("cut.pak", 2);
+    openPack(pack);
+    TFormAdd& dialog = *form().FormAdd;
+    dialog.ShowImportDialog();
+    act(dialog, "Mode_Insert");
+    dialog.Index_Start->setValue(0);
+    QStringList paths;
+    for (int i = 0; i < 120; ++i) {
+        paths << QString::fromStdString(
+            writePicture("in/p" + std::to_string(100 + i) + ".png", 2 * (2 + i % 5), 2));
+    }
+    writeFile(dir.file("in/p150.png"), Bytes(40, 7));  // the 51st is no picture
+    dialog.addDroppedPaths(paths);
+    dialogs.messageAnswers = {MessageAnswer::Cancel, MessageAnswer::Cancel};
+    bool windowServed = false;
+    QTimer::singleShot(0, [&] { windowServed = true; });
+
+    dialog.File_BeginClick();
+    EXPECT_TRUE(windowServed);
+    EXPECT_EQ(reopen(pack)->FImageCount, 2 + 50);
+    EXPECT_EQ(widthsOf(pack)[49], 2 * (2 + 49 % 5));
+    EXPECT_GT(dialog.ProgressBar->value(), 30);
+    ASSERT_EQ(messages().size(), 2u);
+    EXPECT_TRUE(messages()[0].startsWith(QString::fromStdString(dir.file("in/p150.png"))));
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);  // Cancel to the closing question stays
+    EXPECT_TRUE(dialog.File_Begin->isEnabled());
+}
+
+TEST_F(AddTest, ExecuteLeavesArchivesItMayNotChange) {
+    const std::string mir2 = writeMir2("a.wil", 3);
+    const Bytes before = readFile(mir2);
+    openArchive(mir2, TWMImagesKind::M2Def);
+    form().FormAdd->addDroppedPaths({QString::fromStdString(writePicture("a.png", 5, 5))});
+    form().FormAdd->File_BeginClick();
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(readFile(mir2), before);
+
+    const std::string locked = writePackFile("locked.pak", 2, "secret");
+    const Bytes lockedBefore = readFile(locked);
+    openPack(locked);  // without its password
+    form().FormAdd->File_BeginClick();
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_TRUE(messages()[0].contains(QStringLiteral("密码")));
+    EXPECT_EQ(readFile(locked), lockedBefore);
+}
+
+TEST_F(AddTest, ListKeepsDisplayOrderAndNamesTreeFilesByFolder) {
+    writePicture("tree/9.png", 2, 2);
+    writePicture("tree/10.png", 2, 2, true);
+    writePicture("tree/sub/x.png", 2, 2);
+    openPack(writePackFile("l.pak", 1));
+    TFormAdd& dialog = *form().FormAdd;
+    dialogs.fileAnswers = {QString::fromStdString(dir.file("tree"))};
+    dialog.File_AddDIRALLClick();
+    QStringList shown;
+    for (int i = 0; i < dialog.File_List->count(); ++i) shown << dialog.File_List->item(i)->text();
+    EXPECT_EQ(shown, (QStringList{"10.png", "9.png", "Placements_10.txt", "sub_x.png"}));
+    EXPECT_EQ(dialog.fileList().lines()[0].item.X, 2);
+    EXPECT_EQ(dialogs.askedOf("chooseFolder").at(0).caption, QStringLiteral("请选择文件夹"));
+    expectState(dialog, "GroupBox2=文件列表(4)");
+
+    dialog.File_List->item(1)->setSelected(true);
+    dialog.File_List->item(3)->setSelected(true);
+    dialog.UpdateControls(false);
+    expectState(dialog, "File_Del+e");
+    dialog.File_DelClick();
+    EXPECT_EQ(dialog.File_List->count(), 2);
+    EXPECT_EQ(dialog.File_List->item(1)->text(), QStringLiteral("Placements_10.txt"));
+    dialog.File_ClearClick();
+    expectState(dialog, "File_Clear-e");
+}
+
+// Files and folders dropped onto the list join it as "文件" and "目录" add them.
+TEST_F(AddTest, DroppedFilesAndFoldersJoinTheList) {
+    writePicture("drop/b.png", 2, 2);
+    writePicture("drop/deep/c.png", 2, 2);
+    const std::string single = writePicture("a.png", 2, 2);
+    openPack(writePackFile("d.pak", 1));
+    TFormAdd& dialog = *form().FormAdd;
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.file("drop"))),
+                  QUrl::fromLocalFile(QString::fromStdString(single))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(dialog.File_List->viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(dialog.File_List->viewport(), &drop);
+    ASSERT_EQ(dialog.File_List->count(), 2);
+    EXPECT_EQ(dialog.File_List->item(0)->text(), QStringLiteral("a.png"));
+    EXPECT_EQ(dialog.fileList().lines()[1].item.FileName, dir.file("drop/b.png"));
+}
+
+TEST_F(AddTest, CustomBlendEntryAsksForItsCode) {
+    TFormAdd& dialog = *form().FormAdd;
+    const int custom = form().BlendCustomIndex;
+    ASSERT_EQ(dialog.Image_Blend->count(), form().Tool_BlendMode->count());
+    const auto choose = [&] {
+        dialog.Image_Blend->setCurrentIndex(custom);
+        emit dialog.Image_Blend->activated(custom);
+        return dialog.Image_Blend->itemData(custom).toUInt();
+    };
+    dialogs.inputAnswers = {QStringLiteral("$00010605"), std::nullopt, QStringLiteral("x")};
+    EXPECT_EQ(choose(), 0x10605u);
+    EXPECT_EQ(choose(), 0x10605u);  // Cancel keeps it
+    EXPECT_EQ(dialogs.askedOf("inputText").at(1).initial, QStringLiteral("$00010605"));
+    EXPECT_EQ(choose(), 0u);
+    EXPECT_EQ(dialog.importRequest().blendCode, 0u);
+}
+
+TEST_F(AddTest, ShowingTheDialogSetsTheNumbersToTheSelection) {
+    openPack(writePackFile("s.pak", 10));
+    form().SelectImage(4);
+    form().DrawGridSelectCell(4, 0);
+    TFormAdd& dialog = *form().FormAdd;
+    dialog.addDroppedPaths({QString::fromStdString(writePicture("a.png", 2, 2)),
+                            QString::fromStdString(writePicture("b.png", 2, 2))});
+    dialogs.onModal = [&](QDialog& shown) {
+        EXPECT_EQ(&shown, &dialog);
+        EXPECT_EQ(dialog.Index_Start->value(), 4);
+        EXPECT_EQ(dialog.Index_Start->maximum(), 9);
+        expectState(dialog, "Index_End=5");
+    };
+    form().MEMU_WORK_ADDIMAGEClick();
+    EXPECT_EQ(dialogs.shownDialogs, std::vector<QString>{QStringLiteral("FormAdd")});
+}
+
+}  // namespace
+}  // namespace vantoro::testing
