@@ -41,13 +41,15 @@ std::unique_ptr<TWMMyImageImages> EditFormTest::reopen(const std::string& path,
     return pack;
 }
 
-std::vector<int> EditFormTest::widthsOf(const std::string& path) const {
+std::string EditFormTest::entriesOf(const std::string& path) const {
     const auto pack = reopen(path);
-    std::vector<int> widths;
+    std::string entries;
     for (std::int32_t i = 0; i < pack->FImageCount; ++i) {
-        widths.push_back(pack->ReadEntryHeader(i).width);
+        const TPackEntryHeader header = pack->ReadEntryHeader(i);
+        if (i > 0) entries += ' ';
+        entries += std::to_string(header.width) + ':' + std::to_string(header.x);
     }
-    return widths;
+    return entries;
 }
 
 std::vector<QString> EditFormTest::messages() const {

@@ -20,8 +20,8 @@ protected:
     std::string writePicture(const std::string& name, int w, int h, bool offsets = false);
     std::unique_ptr<TWMMyImageImages> reopen(const std::string& path,
                                              const std::string& password = {}) const;
-    // The widths of a pack's entries, 0 for an empty slot.
-    std::vector<int> widthsOf(const std::string& path) const;
+    // "width:x" of each of a pack's entries, 0:0 for an empty slot.
+    std::string entriesOf(const std::string& path) const;
     // The texts of the messages shown so far.
     std::vector<QString> messages() const;
 };

@@ -15,10 +15,9 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QUrl>
-#include <filesystem>
-#include <fstream>
 
 #include "app/draw_grid.h"
+#include "app/form_del.h"
 #include "tests/app/edit_fixture.h"
 
 namespace vantoro::testing {
@@ -86,8 +85,7 @@ const ControlsCase kControlsCases[] = {
     {{"Image_Img", "NoneStream"}, {"Mode_after+c", "Mode_Bestrow-e", "Index_Start-e"}},
     {{"DataStream"}, {"DataOption+v", "Data_ZIP_Level+e"}},
     {{"DataStream", "Data_ZIP"}, {"Data_ZIP_Level-e"}},
-    {{"WavaStream"}, {"WavaOption+v", "Wava_ZIP_Level-e"}},
-    {{"WavaStream", "Wava_ZIP"}, {"Wava_ZIP_Level+e"}},
+    {{"WavaStream", "Wava_ZIP"}, {"WavaOption+v", "Wava_ZIP_Level+e"}},
     {{"Mode_Insert"}, {"Index_Start+e", "Index_End-e"}},
     {{"Image_Offset"},
      {"Mode_Bestrow+c", "Mode_after-e", "Mode_Insert-e", "Image_Blend-e", "Image_Format-e",
@@ -133,91 +131,65 @@ TEST_F(AddTest, BusyDisablesEverythingThatStartsWork) {
     EXPECT_FALSE(dialog.isVisible());
 }
 
+// The pack holds widths 4, 5, 6 at x 0, 1, 2; the pictures a, b are 6 and 8
+// wide with offsets files giving x = width; "bad" is no picture. Pictures
+// are listed first: that sets the end number, which only offsets-only work
+// with fixed values takes as typed.
 struct RunCase {
-    const char* name;
-    std::vector<std::string> steps;
-    int start = 0;
-    int end = 0;
-    std::string offsetsText = "0,0";
-    std::vector<std::string> files;  // "bad" is not a picture
-    std::vector<int> widths;         // of every entry afterwards, 0 for an empty slot
-    std::vector<int> xs;
-    std::vector<MessageAnswer> answers = {};  // unscripted: the default button
+    const char* steps;
+    int start;
+    int end;
+    const char* offsetsText;
+    const char* files;
+    const char* entries;  // "width:x" of every entry afterwards
+    bool okToQuestions = false;
 };
 
-// The pack holds widths 4, 5, 6 at x 0, 1, 2; the pictures a, b are 6 and 8
-// wide with offsets files giving x = width. Pictures are listed first: that
-// sets the end number, which only offsets-only work with fixed values takes
-// as typed.
 const RunCase kRunCases[] = {
-    {"append", {}, 0, 0, "0,0", {"a", "b"}, {4, 5, 6, 6, 8}, {0, 1, 2, 6, 8}},
-    {"insert", {"Mode_Insert"}, 1, 0, "0,0", {"a", "b"}, {4, 6, 8, 5, 6}, {0, 6, 8, 1, 2}},
-    {"overwrite", {"Mode_Bestrow"}, 1, 0, "0,0", {"a", "b"}, {4, 6, 8}, {0, 6, 8}},
-    {"image only", {"Image_Img"}, 0, 0, "0,0", {"a"}, {6, 5, 6}, {0, 1, 2}},
-    {"fixed offsets",
-     {"Image_ImgAndOffset", "Image_Offset_App"},
-     0,
-     0,
-     "-3,9",
-     {"a"},
-     {4, 5, 6, 6},
-     {0, 1, 2, -3}},
-    {"offsets only", {"Image_Offset", "Image_Offset_App"}, 1, 2, "+5,_3", {}, {4, 5, 6}, {0, 6, 7}},
-    {"empty entries",
-     {"NoneStream", "Mode_Insert"},
-     1,
-     0,
-     "0,0",
-     {},
-     {4, 0, 0, 5, 6},
-     {0, 0, 0, 1, 2}},
-    {"a file left empty",
-     {},
-     0,
-     0,
-     "0,0",
-     {"a", "bad", "b"},
-     {4, 5, 6, 6, 0, 8},
-     {0, 1, 2, 6, 0, 8},
-     {MessageAnswer::Ok}},
+    {"", 0, 0, "0,0", "a b", "4:0 5:1 6:2 6:6 8:8"},
+    {"Mode_Insert", 1, 0, "0,0", "a b", "4:0 6:6 8:8 5:1 6:2"},
+    {"Mode_Bestrow", 1, 0, "0,0", "a b", "4:0 6:6 8:8"},
+    {"Image_Img", 0, 0, "0,0", "a", "6:0 5:1 6:2"},
+    {"Image_ImgAndOffset Image_Offset_App", 0, 0, "-3,9", "a", "4:0 5:1 6:2 6:-3"},
+    {"Image_Offset Image_Offset_App", 1, 2, "+5,_3", "", "4:0 5:6 6:7"},
+    {"NoneStream Mode_Insert", 1, 0, "0,0", "", "4:0 0:0 0:0 5:1 6:2"},
+    {"", 0, 0, "0,0", "a bad b", "4:0 5:1 6:2 6:6 0:0 8:8", true},
 };
+
+QStringList words(const char* text) {
+    return QString::fromUtf8(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
 
 TEST_F(AddTest, ExecuteRunsTheImportTheControlsDescribe) {
     for (const RunCase& row : kRunCases) {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(row.entries);
         restartForm();
         dialogs.asked.clear();
         const std::string pack = writePackFile("run.pak", 3);
         openPack(pack);
         TFormAdd& dialog = *form().FormAdd;
         dialog.ShowImportDialog();
-        std::vector<QString> paths;
-        for (const std::string& file : row.files) {
-            if (file == "bad") {  // listed between a and b
+        QStringList paths;
+        for (const QString& file : words(row.files)) {
+            if (file == QStringLiteral("bad")) {  // listed between a and b
                 writeFile(dir.file("in/ab.png"), Bytes(40, 7));
-                paths.push_back(QString::fromStdString(dir.file("in/ab.png")));
+                paths << QString::fromStdString(dir.file("in/ab.png"));
             } else {
-                const int width = file == "a" ? 6 : 8;
-                paths.push_back(
-                    QString::fromStdString(writePicture("in/" + file + ".png", width, 2, true)));
+                const int width = file == QStringLiteral("a") ? 6 : 8;
+                paths << QString::fromStdString(
+                    writePicture("in/" + file.toStdString() + ".png", width, 2, true));
             }
         }
-        dialog.addDroppedPaths(QStringList(paths.begin(), paths.end()));
-        for (const std::string& step : row.steps) act(dialog, step);
+        dialog.addDroppedPaths(paths);
+        for (const QString& step : words(row.steps)) act(dialog, step.toStdString());
         dialog.None_Count->setValue(2);
         dialog.Index_Start->setValue(row.start);
         if (dialog.Index_End->isEnabled()) dialog.Index_End->setValue(row.end);
-        dialog.Image_Offset_AppData->setText(QString::fromStdString(row.offsetsText));
+        dialog.Image_Offset_AppData->setText(QString::fromUtf8(row.offsetsText));
+        if (row.okToQuestions) dialogs.messageAnswers = {MessageAnswer::Ok};
 
-        dialogs.messageAnswers = {row.answers.begin(), row.answers.end()};
         dialog.File_BeginClick();
-        EXPECT_EQ(widthsOf(pack), row.widths);
-        const auto reread = reopen(pack);
-        std::vector<int> xs;
-        for (std::int32_t i = 0; i < reread->FImageCount; ++i) {
-            xs.push_back(reread->GetEntryOffsets(i).x);
-        }
-        EXPECT_EQ(xs, row.xs);
+        EXPECT_EQ(entriesOf(pack), row.entries);
         ASSERT_FALSE(messages().empty());
         EXPECT_EQ(messages().back(), QStringLiteral("执行完成，是否退出导入界面？"));
         EXPECT_EQ(dialog.result(), QDialog::Accepted);  // OK, the default, leaves
@@ -249,7 +221,8 @@ TEST_F(AddTest, CancelMidwayKeepsWhatWasStored) {
     dialog.File_BeginClick();
     EXPECT_TRUE(windowServed);
     EXPECT_EQ(reopen(pack)->FImageCount, 2 + 50);
-    EXPECT_EQ(widthsOf(pack)[49], 2 * (2 + 49 % 5));
+    // The 50th new entry, 2 x (2 + 49 % 5) wide, before the two there were.
+    EXPECT_TRUE(entriesOf(pack).ends_with(" 12:0 4:0 5:1"));
     EXPECT_GT(dialog.ProgressBar->value(), 30);
     ASSERT_EQ(messages().size(), 2u);
     EXPECT_TRUE(messages()[0].startsWith(QString::fromStdString(dir.file("in/p150.png"))));
@@ -257,12 +230,15 @@ TEST_F(AddTest, CancelMidwayKeepsWhatWasStored) {
     EXPECT_TRUE(dialog.File_Begin->isEnabled());
 }
 
+// Import and delete change only a pack open for writing and opened with its
+// password.
 TEST_F(AddTest, ExecuteLeavesArchivesItMayNotChange) {
     const std::string mir2 = writeMir2("a.wil", 3);
     const Bytes before = readFile(mir2);
     openArchive(mir2, TWMImagesKind::M2Def);
-    form().FormAdd->addDroppedPaths({QString::fromStdString(writePicture("a.png", 5, 5))});
+    form().FormAdd->addDroppedPaths({QString::fromStdString(writePicture("a.png", 6, 6))});
     form().FormAdd->File_BeginClick();
+    form().FormDel->btnGoClick();
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(readFile(mir2), before);
 
@@ -270,12 +246,16 @@ TEST_F(AddTest, ExecuteLeavesArchivesItMayNotChange) {
     const Bytes lockedBefore = readFile(locked);
     openPack(locked);  // without its password
     form().FormAdd->File_BeginClick();
-    ASSERT_EQ(messages().size(), 1u);
+    form().FormDel->btnGoClick();
+    ASSERT_EQ(messages().size(), 2u);
+    EXPECT_EQ(messages()[0], messages()[1]);
     EXPECT_TRUE(messages()[0].contains(QStringLiteral("密码")));
     EXPECT_EQ(readFile(locked), lockedBefore);
 }
 
-TEST_F(AddTest, ListKeepsDisplayOrderAndNamesTreeFilesByFolder) {
+// Lines keep the order of their display names; files dropped onto the list
+// join it as "文件" adds them, dropped folders as "目录" does.
+TEST_F(AddTest, ListBuildingByTreeDropAndDelete) {
     writePicture("tree/9.png", 2, 2);
     writePicture("tree/10.png", 2, 2, true);
     writePicture("tree/sub/x.png", 2, 2);
@@ -283,42 +263,32 @@ TEST_F(AddTest, ListKeepsDisplayOrderAndNamesTreeFilesByFolder) {
     TFormAdd& dialog = *form().FormAdd;
     dialogs.fileAnswers = {QString::fromStdString(dir.file("tree"))};
     dialog.File_AddDIRALLClick();
-    QStringList shown;
-    for (int i = 0; i < dialog.File_List->count(); ++i) shown << dialog.File_List->item(i)->text();
-    EXPECT_EQ(shown, (QStringList{"10.png", "9.png", "Placements_10.txt", "sub_x.png"}));
     EXPECT_EQ(dialog.fileList().lines()[0].item.X, 2);
     EXPECT_EQ(dialogs.askedOf("chooseFolder").at(0).caption, QStringLiteral("请选择文件夹"));
-    expectState(dialog, "GroupBox2=文件列表(4)");
 
-    dialog.File_List->item(1)->setSelected(true);
-    dialog.File_List->item(3)->setSelected(true);
-    dialog.UpdateControls(false);
-    expectState(dialog, "File_Del+e");
-    dialog.File_DelClick();
-    EXPECT_EQ(dialog.File_List->count(), 2);
-    EXPECT_EQ(dialog.File_List->item(1)->text(), QStringLiteral("Placements_10.txt"));
-    dialog.File_ClearClick();
-    expectState(dialog, "File_Clear-e");
-}
-
-// Files and folders dropped onto the list join it as "文件" and "目录" add them.
-TEST_F(AddTest, DroppedFilesAndFoldersJoinTheList) {
-    writePicture("drop/b.png", 2, 2);
-    writePicture("drop/deep/c.png", 2, 2);
-    const std::string single = writePicture("a.png", 2, 2);
-    openPack(writePackFile("d.pak", 1));
-    TFormAdd& dialog = *form().FormAdd;
     QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.file("drop"))),
-                  QUrl::fromLocalFile(QString::fromStdString(single))});
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.file("tree/sub"))),
+                  QUrl::fromLocalFile(QString::fromStdString(writePicture("a.png", 2, 2)))});
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(dialog.File_List->viewport(), &enter);
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(dialog.File_List->viewport(), &drop);
-    ASSERT_EQ(dialog.File_List->count(), 2);
-    EXPECT_EQ(dialog.File_List->item(0)->text(), QStringLiteral("a.png"));
-    EXPECT_EQ(dialog.fileList().lines()[1].item.FileName, dir.file("drop/b.png"));
+    QStringList shown;
+    for (int i = 0; i < dialog.File_List->count(); ++i) shown << dialog.File_List->item(i)->text();
+    EXPECT_EQ(shown,
+              (QStringList{"10.png", "9.png", "a.png", "Placements_10.txt", "sub_x.png", "x.png"}));
+    expectState(dialog, "GroupBox2=文件列表(6)");
+
+    dialog.File_List->item(1)->setSelected(true);
+    dialog.File_List->item(5)->setSelected(true);
+    dialog.UpdateControls(false);
+    expectState(dialog, "File_Del+e");
+    dialog.File_DelClick();
+    EXPECT_EQ(dialog.File_List->count(), 4);
+    EXPECT_EQ(dialog.File_List->item(1)->text(), QStringLiteral("a.png"));
+    dialog.File_ClearClick();
+    expectState(dialog, "File_Clear-e");
 }
 
 TEST_F(AddTest, CustomBlendEntryAsksForItsCode) {
@@ -342,6 +312,8 @@ TEST_F(AddTest, ShowingTheDialogSetsTheNumbersToTheSelection) {
     openPack(writePackFile("s.pak", 10));
     form().SelectImage(4);
     form().DrawGridSelectCell(4, 0);
+    EXPECT_EQ(panel(1), QStringLiteral("格式: 自定义图像文件模式"));
+    EXPECT_EQ(panel(5), QStringLiteral("格式: A1R5G5B5"));  // the entry's stored format
     TFormAdd& dialog = *form().FormAdd;
     dialog.addDroppedPaths({QString::fromStdString(writePicture("a.png", 2, 2)),
                             QString::fromStdString(writePicture("b.png", 2, 2))});
