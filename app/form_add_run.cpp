@@ -64,19 +64,20 @@ void TFormAdd::File_BeginClick() {
         m_main.RefreshGridRows();
         if (longRun) UpdateControls(false);
     };
-    const ProgressSink progress = [this](int percent) {
+    // The file run reports 0 when it starts, after every check that may
+    // refuse it: from then on the dialog is busy.
+    const ProgressSink progress = [this, longRun](int percent) {
+        if (longRun && !m_busy) {
+            UpdateControls(true);
+            ProgressBar->setRange(0, 100);
+        }
         ProgressBar->setValue(percent);
         // The window repaints and stays responsive while the run goes on;
         // the controls that could start other work are disabled.
         QCoreApplication::processEvents();
     };
-    if (longRun) {
-        UpdateControls(true);
-        ProgressBar->setRange(0, 100);
-        ProgressBar->setValue(0);
-    }
     const EditResult result = importEntries(*archive, request, files, prompts, progress);
-    if (longRun && m_busy) UpdateControls(false);
+    if (m_busy) UpdateControls(false);
     if (result.outcome == EditOutcome::Ignored) return;
     m_main.RefreshGridRows();
     if (result.outcome == EditOutcome::Failed) {
