@@ -23,6 +23,7 @@ namespace vantoro {
 namespace {
 
 constexpr int kMaxIndex = 10'000'000;
+constexpr int kFolderWidth = 260;
 
 QSpinBox* rangeBox(QWidget* parent, const char* name) {
     auto* box = new QSpinBox(parent);
@@ -59,8 +60,10 @@ TFormOut::TFormOut(TFormMain& main) : QDialog(&main), m_main(main) {
     auto* folderRow = new QHBoxLayout(settings);
     edtSaveDir = new QLineEdit(settings);
     edtSaveDir->setObjectName(QStringLiteral("edtSaveDir"));
+    edtSaveDir->setMinimumWidth(kFolderWidth);
     Button1 = new QPushButton(QStringLiteral("..."), settings);
     Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setFixedWidth(Button1->fontMetrics().horizontalAdvance(QStringLiteral("...")) * 3);
     folderRow->addWidget(new QLabel(QStringLiteral("保存位置:"), settings));
     folderRow->addWidget(edtSaveDir, 1);
     folderRow->addWidget(Button1);
