@@ -62,6 +62,7 @@ void TFormAdd::File_BeginClick() {
     prompts.beforeAsk = [&](const Prompt& prompt) {
         if (prompt != closing) return;
         m_main.RefreshGridRows();
+        m_main.UpdateStatusBar();  // its entry count
         if (longRun) UpdateControls(false);
     };
     // The file run reports 0 when it starts, after every check that may
@@ -80,6 +81,7 @@ void TFormAdd::File_BeginClick() {
     if (m_busy) UpdateControls(false);
     if (result.outcome == EditOutcome::Ignored) return;
     m_main.RefreshGridRows();
+    m_main.UpdateStatusBar();
     if (result.outcome == EditOutcome::Failed) {
         showEditFailure(m_main.dialogs(), this, result.error);
     }

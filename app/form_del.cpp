@@ -103,7 +103,9 @@ void TFormDel::btnGoClick() {
     const Prompt done = editPrompt(EditMessage::DeleteDone);
     WindowPrompts prompts(m_main.dialogs(), this);
     prompts.beforeAsk = [&](const Prompt& prompt) {
-        if (prompt == done) m_main.RefreshGridRows();
+        if (prompt != done) return;
+        m_main.RefreshGridRows();
+        m_main.UpdateStatusBar();
     };
     setControlsEnabled(false);
     EditResult result;
@@ -117,6 +119,7 @@ void TFormDel::btnGoClick() {
     if (result.outcome == EditOutcome::Failed) {
         // The index may have changed before the failure.
         m_main.RefreshGridRows();
+        m_main.UpdateStatusBar();
         showEditFailure(m_main.dialogs(), this, result.error);
     }
     if (result.outcome == EditOutcome::Done) accept();

@@ -193,7 +193,10 @@ TEST_F(AddTest, ExecuteRunsTheImportTheControlsDescribe) {
         ASSERT_FALSE(messages().empty());
         EXPECT_EQ(messages().back(), QStringLiteral("执行完成，是否退出导入界面？"));
         EXPECT_EQ(dialog.result(), QDialog::Accepted);  // OK, the default, leaves
-        EXPECT_EQ(form().DrawGrid->rowCount(), form().CurrentArchive->FImageCount / 6 + 1);
+        const std::int32_t count = form().CurrentArchive->FImageCount;
+        EXPECT_EQ(form().DrawGrid->rowCount(), count / 6 + 1);
+        EXPECT_TRUE(panel(0).endsWith(QStringLiteral("/%1").arg(count - 1)))
+            << panel(0).toStdString();
         EXPECT_FALSE(dialog.busy());
     }
 }
