@@ -11,6 +11,8 @@
 #include "app/draw_grid.h"
 #include "app/form_del.h"
 #include "app/form_out.h"
+#include "app/window_prompts.h"
+#include "edit/edit_messages.h"
 #include "tests/app/edit_fixture.h"
 
 namespace vantoro::testing {
@@ -160,6 +162,35 @@ TEST_F(EditTest, PackPasswordTakesEffectAtTheNextOpening) {
     form().pak1Click();
     openPack(pack);
     EXPECT_EQ(form().CurrentArchive->FImageCount, 0);
+}
+
+// The editing messages keep their buttons, icon and default button in the
+// window's boxes.
+TEST(EditMessageBoxTest, PromptsBecomeBoxesWithTheirButtons) {
+    struct Row {
+        Prompt prompt;
+        MessageIcon icon;
+        MessageButtons buttons;
+        MessageAnswer byDefault;
+    };
+    const Row rows[] = {
+        {unsupportedFilePrompt("/a.bmp"), MessageIcon::Warning, MessageButtons::OkCancel,
+         MessageAnswer::Cancel},
+        {editPrompt(EditMessage::NewPackOpen), MessageIcon::Question, MessageButtons::YesNo,
+         MessageAnswer::Yes},
+        {editPrompt(EditMessage::ImportIndexBroken), MessageIcon::Error, MessageButtons::Ok,
+         MessageAnswer::Ok},
+        {editPrompt(EditMessage::ImportStartIndexWrong), MessageIcon::Information,
+         MessageButtons::Ok, MessageAnswer::Ok},
+    };
+    for (const Row& row : rows) {
+        const MessageRequest box = messageRequestOf(row.prompt);
+        EXPECT_EQ(box.text.toStdString(), row.prompt.text);
+        EXPECT_EQ(box.caption.toStdString(), row.prompt.caption);
+        EXPECT_EQ(box.icon, row.icon);
+        EXPECT_EQ(box.buttons, row.buttons);
+        EXPECT_EQ(box.defaultAnswer, row.byDefault);
+    }
 }
 
 }  // namespace
