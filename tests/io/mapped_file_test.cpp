@@ -13,7 +13,8 @@ TEST(MappedReads, FileShrinkingUnderTheMappingReadsZerosAndIsToldOnce) {
     testing::TempDir dir;
     const std::string path = dir.file("data.bin");
     testing::Bytes bytes(3 * 4096);
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i % 251 + 1);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(i % 251 + 1);
     testing::writeFile(path, bytes);
     auto stream = FileStream::open(path, FileStream::Mode::ReadOnly);
     ASSERT_TRUE(stream);
