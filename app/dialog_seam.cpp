@@ -1,6 +1,7 @@
 #include "app/dialog_seam.h"
 
 #include <QColorDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QImageReader>
 #include <QInputDialog>
@@ -70,6 +71,12 @@ MessageAnswer answerOf(int button) {
     }
 }
 
+// Qt's dialogs take the starting folder and the file name as one path.
+QString startPath(const FileDialogRequest& request) {
+    if (request.directory.isEmpty()) return request.fileName;
+    return QDir(request.directory).filePath(request.fileName);
+}
+
 std::optional<QString> nonEmpty(const QString& text) {
     if (text.isEmpty()) return std::nullopt;
     return text;
@@ -98,7 +105,7 @@ QString pictureFileFilter() {
 }
 
 std::optional<QString> QtDialogSeam::openFile(QWidget* owner, const FileDialogRequest& request) {
-    return nonEmpty(QFileDialog::getOpenFileName(owner, request.title, request.fileName,
+    return nonEmpty(QFileDialog::getOpenFileName(owner, request.title, startPath(request),
                                                  qtFileFilter(request.filter), nullptr,
                                                  kFileDialogOptions));
 }
@@ -106,14 +113,14 @@ std::optional<QString> QtDialogSeam::openFile(QWidget* owner, const FileDialogRe
 std::optional<QStringList> QtDialogSeam::openFiles(QWidget* owner,
                                                    const FileDialogRequest& request) {
     const QStringList names =
-        QFileDialog::getOpenFileNames(owner, request.title, request.fileName,
+        QFileDialog::getOpenFileNames(owner, request.title, startPath(request),
                                       qtFileFilter(request.filter), nullptr, kFileDialogOptions);
     if (names.isEmpty()) return std::nullopt;
     return names;
 }
 
 std::optional<QString> QtDialogSeam::saveFile(QWidget* owner, const FileDialogRequest& request) {
-    return nonEmpty(QFileDialog::getSaveFileName(owner, request.title, request.fileName,
+    return nonEmpty(QFileDialog::getSaveFileName(owner, request.title, startPath(request),
                                                  qtFileFilter(request.filter), nullptr,
                                                  kFileDialogOptions));
 }

@@ -75,6 +75,7 @@ TFormMain::TFormMain(const FormMainOptions& options, QWidget* parent)
     connectHandlers();
     FormCreate();
     restoreLayout();
+    setUpDesktop();
 }
 
 TFormMain::~TFormMain() {
@@ -89,6 +90,7 @@ TFormMain::~TFormMain() {
     DrawGrid->setSelectCellHandler({});
     DrawGrid->setDrawCellHandler({});
     PanelDraw->onMouseDown = PanelDraw->onMouseMove = PanelDraw->onMouseUp = {};
+    PanelDraw->onExposed = {};
 }
 
 void TFormMain::FormCreate() {
@@ -141,6 +143,7 @@ void TFormMain::showException(const std::exception& error) {
 void TFormMain::OpenArchive(const QString& path, TWMImagesKind kind) {
     const std::string file = path.toStdString();
     if (!fileExists(file)) return;
+    m_lastArchivePath = path;
     OpenButton->setEnabled(true);
     LastOpenKind = kind;
     setCaption(QStringLiteral(" [") + path + QLatin1Char(']'));
@@ -164,7 +167,8 @@ void TFormMain::OpenArchive(const QString& path, TWMImagesKind kind) {
 }
 
 void TFormMain::OpenWithDialog(TWMImagesKind kind) {
-    const auto chosen = m_dialogs->openFile(this, {m_openDialogFilter, QString(), QString()});
+    const auto chosen =
+        m_dialogs->openFile(this, {m_openDialogFilter, QString(), QString(), openDialogFolder()});
     if (!chosen || chosen->isEmpty()) return;
     OpenButton->setEnabled(true);
     OpenArchive(*chosen, kind);
