@@ -11,7 +11,6 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QUrl>
-#include <span>
 #include <string>
 
 #include "app/draw_grid.h"
@@ -36,19 +35,9 @@ QString droppedArchive(const QMimeData* data) {
     return info.absoluteFilePath();
 }
 
-// The image part of the texture as straight RGBA, top row first.
-QImage textureImage(TDXImageTexture& texture) {
-    TDXLockedRect rect;
-    if (!texture.Lock(kLockRead, rect)) return QImage();
-    const std::uint64_t lockedBytes =
-        rect.Pitch > 0 && texture.FHeight > 0
-            ? static_cast<std::uint64_t>(rect.Pitch) * static_cast<std::uint64_t>(texture.FHeight)
-            : 0;
-    const LockedTexels texels{
-        std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(rect.Bits), lockedBytes),
-        rect.Pitch, texture.FFormat};
-    const auto rgba = texelsToRgba(texels, texture.GetWidth(), texture.GetHeight());
-    texture.Unlock();
+// The selected image as `vantoro-cli texture` writes it: straight RGBA.
+QImage textureImage(TDXTexture& texture) {
+    const auto rgba = textureRgba(texture);
     if (!rgba) return QImage();
     return QImage(rgba->data(), texture.GetWidth(), texture.GetHeight(), texture.GetWidth() * 4,
                   QImage::Format_RGBA8888)
@@ -77,7 +66,8 @@ bool TFormMain::copySelectedImage() {
     }
     const QImage image = textureImage(*View.ImageTexture);
     if (image.isNull()) return false;
-    // As a PNG too, so programs that paste PNG keep the alpha.
+    // Qt offers an image on the clipboard as PNG among others, which keeps
+    // the alpha for the programs it is pasted into.
     auto* data = new QMimeData;
     data->setImageData(image);
     QClipboard* clipboard = QGuiApplication::clipboard();

@@ -5,10 +5,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QSlider>
 #include <QDropEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QSlider>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
@@ -37,7 +37,8 @@ TEST_F(DesktopTest, EveryStatusPanelFitsItsWidestTextInTheCurrentFont) {
         form().StatusBar->setFont(font);
         const auto widest = widestStatusTexts();
         for (std::size_t i = 0; i < kStatusPanelCount; ++i) {
-            auto* panel = form().StatusBar->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i));
+            auto* panel =
+                form().StatusBar->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i));
             ASSERT_NE(panel, nullptr);
             EXPECT_GE(panel->minimumWidth(), kStatusPanelWidths[i]) << i;
             for (const QString& text : widest[i]) {
@@ -184,7 +185,8 @@ TEST_F(DesktopTest, CtrlCOnTheGridCopiesTheSelectedImageWithItsAlpha) {
     for (const auto& [x, y] : {std::pair{0, 0}, std::pair{1, 1}}) {
         EXPECT_EQ(copied.pixel(x, y), black) << x << "," << y;
     }
-    for (const auto& [x, y] : {std::pair{1, 0}, std::pair{2, 0}, std::pair{0, 1}, std::pair{2, 1}}) {
+    for (const auto& [x, y] :
+         {std::pair{1, 0}, std::pair{2, 0}, std::pair{0, 1}, std::pair{2, 1}}) {
         EXPECT_EQ(qAlpha(copied.pixel(x, y)), 255) << x << "," << y;
     }
     EXPECT_NE(copied.pixel(1, 0), copied.pixel(2, 0));
@@ -214,12 +216,14 @@ TEST_F(DesktopTest, TheTickPresentsOnlyWhenWhatTheFrameShowsChanged) {
         {"flip", [&] { form().MENU_OPTION_LEVEL->trigger(); }},
         {"placement", [&] { form().Tool_Middle->trigger(); }},
         {"back colour", [&] { form().View.BackColor = 0x102030; }},
-        {"exposure", [&] {
+        {"exposure",
+         [&] {
              form().PanelDraw->hide();
              form().PanelDraw->show();
          }},
         {"device reset", [&] { form().MyDevice->ResetDevice(); }},
-        {"device lost and back", [&] {
+        {"device lost and back",
+         [&] {
              sharedDevice().device->loseDevice();
              form().TimerTimer();  // the loss is seen: nothing can be presented
              sharedDevice().device->endDeviceLoss();
