@@ -17,11 +17,12 @@ namespace vantoro::testing {
 class ScriptedDialogs final : public DialogSeam {
 public:
     struct Asked {
-        QString kind;       // "openFile", "inputText", "message", "about", ...
-        QString caption;    // dialog title or message caption
-        QString text;       // filter, prompt or message text
-        QString initial;    // input box's initial text
-        QString directory;  // the folder a file dialog starts in
+        QString kind;     // "openFile", "inputText", "message", "about", ...
+        QString caption;  // dialog title or message caption
+        QString text;     // filter, prompt or message text
+        QString initial;  // input box's initial text
+        // The folder a file dialog starts in.
+        QString directory;
     };
 
     std::deque<std::optional<QString>>
