@@ -2,6 +2,7 @@
 
 #include <QColorDialog>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QImageReader>
 #include <QInputDialog>
@@ -71,6 +72,12 @@ MessageAnswer answerOf(int button) {
     }
 }
 
+// Qt's dialogs take the starting folder and the file name as one path.
+QString startPath(const FileDialogRequest& request) {
+    if (request.directory.isEmpty()) return request.fileName;
+    return QDir(request.directory).filePath(request.fileName);
+}
+
 std::optional<QString> nonEmpty(const QString& text) {
     if (text.isEmpty()) return std::nullopt;
     return text;
@@ -99,7 +106,7 @@ QString pictureFileFilter() {
 }
 
 std::optional<QString> QtDialogSeam::openFile(QWidget* owner, const FileDialogRequest& request) {
-    return nonEmpty(QFileDialog::getOpenFileName(owner, request.title, request.fileName,
+    return nonEmpty(QFileDialog::getOpenFileName(owner, request.title, startPath(request),
                                                  qtFileFilter(request.filter), nullptr,
                                                  kFileDialogOptions));
 }
@@ -107,7 +114,7 @@ std::optional<QString> QtDialogSeam::openFile(QWidget* owner, const FileDialogRe
 std::optional<QStringList> QtDialogSeam::openFiles(QWidget* owner,
                                                    const FileDialogRequest& request) {
     const QStringList names =
-        QFileDialog::getOpenFileNames(owner, request.title, request.fileName,
+        QFileDialog::getOpenFileNames(owner, request.title, startPath(request),
                                       qtFileFilter(request.filter), nullptr, kFileDialogOptions);
     if (names.isEmpty()) return std::nullopt;
     return names;
@@ -116,7 +123,7 @@ std::optional<QStringList> QtDialogSeam::openFiles(QWidget* owner,
 // The commands ask about an existing file themselves, in their own words.
 std::optional<QString> QtDialogSeam::saveFile(QWidget* owner, const FileDialogRequest& request) {
     return nonEmpty(QFileDialog::getSaveFileName(
-        owner, request.title, request.fileName, qtFileFilter(request.filter), nullptr,
+        owner, request.title, startPath(request), qtFileFilter(request.filter), nullptr,
         kFileDialogOptions | QFileDialog::DontConfirmOverwrite));
 }
 

@@ -21,6 +21,7 @@ struct FileDialogRequest {
     QString filter;
     QString fileName;
     QString title;
+    QString directory;  // the folder the dialog starts in; empty: the working folder
 };
 
 enum class MessageIcon { None, Information, Warning, Error, Question };

@@ -40,6 +40,8 @@ public:
     MouseHandler onMouseDown;
     MouseHandler onMouseMove;
     MouseHandler onMouseUp;
+    // Shown or resized: what it shows must be presented again.
+    std::function<void()> onExposed;
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -48,11 +50,16 @@ protected:
         QPainter painter(this);
         painter.drawImage(rect(), frame);
     }
+    void showEvent(QShowEvent*) override { exposed(); }
+    void resizeEvent(QResizeEvent*) override { exposed(); }
     void mousePressEvent(QMouseEvent* event) override { forward(onMouseDown, event); }
     void mouseMoveEvent(QMouseEvent* event) override { forward(onMouseMove, event); }
     void mouseReleaseEvent(QMouseEvent* event) override { forward(onMouseUp, event); }
 
 private:
+    void exposed() {
+        if (onExposed) onExposed();
+    }
     static void forward(const MouseHandler& handler, QMouseEvent* event) {
         if (handler) handler(event->position().toPoint());
     }

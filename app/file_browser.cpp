@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QListView>
 #include <QSignalBlocker>
+#include <QSortFilterProxyModel>
 #include <QSplitter>
 #include <QStorageInfo>
 #include <QTreeView>
@@ -36,6 +37,33 @@ int driveOf(const QComboBox& drives, const QString& path) {
     return best;
 }
 
+// The file system model shows every folder it was once asked for (a folder
+// that was the file list's root stays in its parent's rows, whatever the
+// filter says). The file list keeps only files, and the folders above the
+// one shown, without which the list would have no root.
+class FilesOnly final : public QSortFilterProxyModel {
+public:
+    FilesOnly(QFileSystemModel* files, QObject* parent)
+        : QSortFilterProxyModel(parent), m_files(files) {
+        setSourceModel(files);
+        connect(files, &QFileSystemModel::rootPathChanged, this, [this] { invalidateFilter(); });
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        const QModelIndex index = m_files->index(row, 0, parent);
+        if (!m_files->isDir(index)) return true;
+        const QString folder = m_files->filePath(index);
+        const QString root = m_files->rootPath();
+        return root == folder ||
+               root.startsWith(folder.endsWith(QLatin1Char('/')) ? folder
+                                                                 : folder + QLatin1Char('/'));
+    }
+
+private:
+    QFileSystemModel* m_files;
+};
+
 }  // namespace
 
 QStringList splitFileMask(const QString& mask) {
@@ -51,7 +79,8 @@ FileBrowser::FileBrowser(QWidget* parent)
       m_files(new QListView(this)),
       m_splitter(new QSplitter(Qt::Vertical, this)),
       m_directoryModel(new QFileSystemModel(this)),
-      m_fileModel(new QFileSystemModel(this)) {
+      m_fileModel(new QFileSystemModel(this)),
+      m_filesOnly(new FilesOnly(m_fileModel, this)) {
     setObjectName(QStringLiteral("pnl1"));
     m_drives->setObjectName(QStringLiteral("drvcbb1"));
     m_directories->setObjectName(QStringLiteral("dirlst1"));
@@ -69,7 +98,7 @@ FileBrowser::FileBrowser(QWidget* parent)
     m_fileModel->setFilter(QDir::Files);
     m_fileModel->setNameFilters(splitFileMask(QString::fromLatin1(kBrowserFileMask)));
     m_fileModel->setNameFilterDisables(false);
-    m_files->setModel(m_fileModel);
+    m_files->setModel(m_filesOnly);
 
     m_splitter->addWidget(m_directories);
     m_splitter->addWidget(m_files);
@@ -141,20 +170,29 @@ void FileBrowser::directoryChanged(const QModelIndex& current) {
     if (current.isValid()) showFilesOf(m_directoryModel->filePath(current));
 }
 
+QModelIndex FileBrowser::shown(const QModelIndex& file) const {
+    return m_filesOnly->mapFromSource(file);
+}
+
+QModelIndex FileBrowser::fileOf(const QModelIndex& shown) const {
+    return m_filesOnly->mapToSource(shown);
+}
+
 void FileBrowser::showFilesOf(const QString& path) {
     m_files->setCurrentIndex(QModelIndex());
-    m_files->setRootIndex(m_fileModel->setRootPath(path));
+    const QModelIndex root = m_fileModel->setRootPath(path);
+    m_files->setRootIndex(shown(root));
 }
 
 bool FileBrowser::selectFile(const QString& fileName) {
-    const QModelIndex index = m_fileModel->index(QDir(directory()).filePath(fileName));
+    const QModelIndex index = shown(m_fileModel->index(QDir(directory()).filePath(fileName)));
     if (!index.isValid() || index.parent() != m_files->rootIndex()) return false;
     m_files->setCurrentIndex(index);
     return true;
 }
 
 QString FileBrowser::currentFilePath() const {
-    const QModelIndex current = m_files->currentIndex();
+    const QModelIndex current = fileOf(m_files->currentIndex());
     if (!current.isValid() || m_fileModel->isDir(current)) return QString();
     return m_fileModel->filePath(current);
 }
@@ -162,7 +200,7 @@ QString FileBrowser::currentFilePath() const {
 // A mouse press selects the entry before the click arrives; the click then
 // must not report it a second time.
 void FileBrowser::fileChanged(const QModelIndex& current) {
-    if (!current.isValid() || m_fileModel->isDir(current)) return;
+    if (!current.isValid() || m_fileModel->isDir(fileOf(current))) return;
     m_changedByPress = QGuiApplication::mouseButtons() != Qt::NoButton;
     emit fileChosen();
 }

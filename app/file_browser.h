@@ -11,6 +11,7 @@
 
 class QComboBox;
 class QFileSystemModel;
+class QSortFilterProxyModel;
 class QListView;
 class QSplitter;
 class QTreeView;
@@ -40,6 +41,8 @@ public:
     QTreeView* directoryList() const { return m_directories; }
     QListView* fileList() const { return m_files; }
     QSplitter* splitter() const { return m_splitter; }
+    // The files of every folder visited; the list shows them through a
+    // filter that keeps folders out.
     QFileSystemModel* fileModel() const { return m_fileModel; }
 
 signals:
@@ -55,6 +58,8 @@ private:
     void fileClicked(const QModelIndex& index);
     void showFilesOf(const QString& path);
     void keepDirectoryInView(const QString& loaded);
+    QModelIndex shown(const QModelIndex& file) const;
+    QModelIndex fileOf(const QModelIndex& shown) const;
 
     QComboBox* m_drives;
     QTreeView* m_directories;
@@ -62,6 +67,7 @@ private:
     QSplitter* m_splitter;
     QFileSystemModel* m_directoryModel;
     QFileSystemModel* m_fileModel;
+    QSortFilterProxyModel* m_filesOnly;
     bool m_changedByPress = false;
 };
 

@@ -76,6 +76,7 @@ TFormMain::TFormMain(const FormMainOptions& options, QWidget* parent)
     FormCreate();
     createEditDialogs();
     restoreLayout();
+    setUpDesktop();
 }
 
 TFormMain::~TFormMain() {
@@ -90,6 +91,7 @@ TFormMain::~TFormMain() {
     DrawGrid->setSelectCellHandler({});
     DrawGrid->setDrawCellHandler({});
     PanelDraw->onMouseDown = PanelDraw->onMouseMove = PanelDraw->onMouseUp = {};
+    PanelDraw->onExposed = {};
 }
 
 void TFormMain::FormCreate() {
@@ -142,6 +144,7 @@ void TFormMain::showException(const std::exception& error) {
 void TFormMain::OpenArchive(const QString& path, TWMImagesKind kind) {
     const std::string file = path.toStdString();
     if (!fileExists(file)) return;
+    m_lastArchivePath = path;
     OpenButton->setEnabled(true);
     LastOpenKind = kind;
     setCaption(QStringLiteral(" [") + path + QLatin1Char(']'));
@@ -165,7 +168,8 @@ void TFormMain::OpenArchive(const QString& path, TWMImagesKind kind) {
 }
 
 void TFormMain::OpenWithDialog(TWMImagesKind kind) {
-    const auto chosen = m_dialogs->openFile(this, {m_openDialogFilter, QString(), QString()});
+    const auto chosen =
+        m_dialogs->openFile(this, {m_openDialogFilter, QString(), QString(), openDialogFolder()});
     if (!chosen || chosen->isEmpty()) return;
     OpenButton->setEnabled(true);
     OpenArchive(*chosen, kind);

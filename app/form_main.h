@@ -11,12 +11,14 @@
 //   form_main_menus.cpp   menus, tool bar, shortcuts and their connections
 //   form_main_grid.cpp    grid, selection, navigation, auto play, frame tick
 //   form_main_view.cpp    the view's controls and the device hooks
+//   form_main_desktop.cpp dropped files, the clipboard, the Open dialog's folder
 //   form_main_edit.cpp    the editing dialogs, New and the pack password
 #pragma once
 
 #include <QImage>
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <exception>
@@ -35,6 +37,8 @@
 class QAction;
 class QActionGroup;
 class QComboBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QPainter;
 class QRect;
 class QMenu;
@@ -67,6 +71,9 @@ struct FormMainOptions {
     QString settingsFile;           // empty: the user's configuration folder
     QString startDirectory;         // the browser's; empty: the current directory
 };
+
+// The picture formats the view's background accepts, as the user reads them.
+QStringList backgroundPictureFormats();
 
 // "Vantoro " followed by the program's version, at most 24 characters of it.
 QString appTitleFor(const QString& version);
@@ -213,6 +220,16 @@ public slots:
 
 public:
     void DrawGridDrawCell(int column, int row, const QRect& rect, bool selected, QPainter& painter);
+    // Puts the selected image, as decoded into the view's texture with its
+    // alpha, on the clipboard; false when no image is selected.
+    bool copySelectedImage();
+    // The folder the Open dialog starts in: that of the open archive, or of
+    // the last one opened (in this run or, from the recent list, before).
+    QString openDialogFolder() const;
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void FormCreate();
@@ -251,6 +268,8 @@ private:
 
     // form_main_edit.cpp
     void createEditDialogs();
+    // form_main_desktop.cpp
+    void setUpDesktop();
 
     void openWithKindFilter(TWMImagesKind kind);
     void setCaption(const QString& suffix);
@@ -267,6 +286,7 @@ private:
     RecentFilesMenu* m_recentFiles = nullptr;
     std::unique_ptr<ThumbnailPainter> m_thumbnails;
     QActionGroup* m_placementGroup = nullptr;
+    QString m_lastArchivePath;  // the last file OpenArchive found
 };
 
 // Runs one command; an exception that escapes it ends the command and its

@@ -8,12 +8,12 @@
 #include <QComboBox>
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QScrollArea>
 #include <QSlider>
 #include <QTimer>
 #include <cstring>
 #include <span>
-#include <stdexcept>
 
 #include "app/color_button.h"
 #include "app/dialog_seam.h"
@@ -72,6 +72,19 @@ Result<Picture> loadPictureFile(const QString& path) {
 
 }  // namespace
 
+// The picture formats the background accepts: the program's own readers and
+// every format Qt reads here, upper case, JPG folded into JPEG.
+QStringList backgroundPictureFormats() {
+    QStringList formats = {QStringLiteral("BMP"), QStringLiteral("JPEG"), QStringLiteral("PNG")};
+    for (const QByteArray& format : QImageReader::supportedImageFormats()) {
+        const QString name = QString::fromLatin1(format).toUpper();
+        if (name != QStringLiteral("JPG")) formats << name;
+    }
+    formats.sort();
+    formats.removeDuplicates();
+    return formats;
+}
+
 // --- The device ------------------------------------------------------------------
 
 // PanelDraw is the device's window, sized to the device; the view's handlers
@@ -104,11 +117,12 @@ void TFormMain::syncViewControls() {
     View.alpha = Tool_Alpha->value();
 }
 
-// The scene into its target, the target onto the back buffer, present.
+// The scene into its target, the target onto the back buffer, present;
+// nothing while the frame would show what the screen already shows.
 void TFormMain::renderFrame() {
     if (!MyDevice || !MyDevice->Initialized()) return;
     syncViewControls();
-    View.renderFrame(*MyDevice);
+    View.renderFrameIfChanged(*MyDevice);
 }
 
 // --- The view's controls ---------------------------------------------------------
@@ -173,7 +187,12 @@ void TFormMain::MENU_OPTION_BACKIMAGEClick() {
 void TFormMain::loadBackImage(const QString& path) {
     const Result<Picture> picture = loadPictureFile(path);
     if (!picture) {
-        showException(std::runtime_error(picture.error()));
+        m_dialogs->message(this,
+                           {QString::fromUtf8(kMessageCaption),
+                            QStringLiteral("无法载入背景图片: %1\n可以载入的图片格式: %2\n(%3)")
+                                .arg(path, backgroundPictureFormats().join(QStringLiteral(", ")),
+                                     QString::fromStdString(picture.error())),
+                            MessageIcon::Warning});
         return;
     }
     View.loadBackground(*picture);

@@ -9,6 +9,7 @@
 #include "app/dialog_seam.h"
 #include "app/form_main.h"
 #include "app/program_resources.h"
+#include "app/translations.h"
 
 #ifndef VANTORO_VERSION
 #define VANTORO_VERSION "1.0.0.0"
@@ -46,16 +47,17 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Vantoro"));
     QApplication::setOrganizationName(QStringLiteral("Dovik"));
     QApplication::setApplicationVersion(QStringLiteral(VANTORO_VERSION));
+    const auto translators = vantoro::installQtChineseTranslations();
     vantoro::initProgramResources();
     QApplication::setWindowIcon(vantoro::applicationIcon());
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Browses game image archives and packs."));
+    parser.setApplicationDescription(QStringLiteral("游戏图像资源浏览与打包工具"));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("FILE"),
-                                 QStringLiteral("An archive to open (.wil .wzl .wis .sgl .521g "
-                                                ".pak .miz)."));
+                                 QStringLiteral("启动时打开的图像存储文件 (.wil .wzl .wis .sgl "
+                                                ".521g .pak .miz)"));
     parser.process(app);
 
     vantoro::FormMainOptions options;

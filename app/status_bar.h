@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <array>
 
 #include "shell/status_bar_text.h"
@@ -11,6 +12,11 @@ class QLabel;
 class QStatusBar;
 
 namespace vantoro {
+
+// The widest texts each panel can show (longest format names, the widest
+// numbers their fields hold), in panel order. A panel is never narrower than
+// its design width, nor than any of these in its current font.
+std::array<QStringList, kStatusPanelCount> widestStatusTexts();
 
 class StatusPanels {
 public:

@@ -377,23 +377,6 @@ int runBitmap(const Invocation& call, std::ostream&, std::ostream&) {
     return kExitOk;
 }
 
-// The image part of a drawn texture, read back through a read-only lock.
-Result<std::vector<std::uint8_t>> textureRgba(TDXImageTexture& texture) {
-    TDXLockedRect rect;
-    if (!texture.Lock(kLockRead, rect)) return fail("cannot lock the texture");
-    const std::uint64_t lockedBytes =
-        rect.Pitch > 0 && texture.FHeight > 0
-            ? static_cast<std::uint64_t>(rect.Pitch) * static_cast<std::uint64_t>(texture.FHeight)
-            : 0;
-    const LockedTexels texels{
-        std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(rect.Bits), lockedBytes),
-        rect.Pitch, texture.FFormat};
-    Result<std::vector<std::uint8_t>> rgba =
-        texelsToRgba(texels, texture.GetWidth(), texture.GetHeight());
-    texture.Unlock();
-    return rgba;
-}
-
 int runTexture(const Invocation& call, std::ostream&, std::ostream&) {
     const std::int32_t index = parseIndex(call);
     std::unique_ptr<TWMBaseImages> archive = openArchive(call);

@@ -4,6 +4,7 @@
 
 #include "d3d9/d3d9_formats.h"
 #include "io/byte_reader.h"
+#include "pixels/dx9_textures.h"
 
 namespace vantoro {
 namespace {
@@ -88,6 +89,22 @@ Result<std::vector<std::uint8_t>> texelsToRgba(const LockedTexels& texels, std::
         for (std::size_t x = 0; x < w; ++x)
             putRgba(out + x * 4, texelAt(texels.d3dFormat, row + x * texelBytes));
     }
+    return rgba;
+}
+
+Result<std::vector<std::uint8_t>> textureRgba(TDXTexture& texture) {
+    TDXLockedRect rect;
+    if (!texture.Lock(kLockRead, rect)) return fail("cannot lock the texture");
+    const std::uint64_t lockedBytes =
+        rect.Pitch > 0 && texture.FHeight > 0
+            ? static_cast<std::uint64_t>(rect.Pitch) * static_cast<std::uint64_t>(texture.FHeight)
+            : 0;
+    const LockedTexels texels{
+        std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(rect.Bits), lockedBytes),
+        rect.Pitch, texture.FFormat};
+    Result<std::vector<std::uint8_t>> rgba =
+        texelsToRgba(texels, texture.GetWidth(), texture.GetHeight());
+    texture.Unlock();
     return rgba;
 }
 

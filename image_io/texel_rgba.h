@@ -14,6 +14,8 @@
 
 namespace vantoro {
 
+class TDXTexture;
+
 struct Rgba8 {
     std::uint8_t r = 0;
     std::uint8_t g = 0;
@@ -52,5 +54,10 @@ struct LockedTexels {
 // the width, or rows that reach past `bytes`.
 Result<std::vector<std::uint8_t>> texelsToRgba(const LockedTexels& texels, std::int32_t width,
                                                std::int32_t height);
+
+// The image part of a texture (GetWidth x GetHeight texels) as RGBA rows,
+// read back through a read-only lock: what a reader drew, as pictures of it
+// are written and copied.
+Result<std::vector<std::uint8_t>> textureRgba(TDXTexture& texture);
 
 }  // namespace vantoro

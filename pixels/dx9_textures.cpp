@@ -94,6 +94,7 @@ void TDXTexture::SetMipmaps(bool mipmaps) {
 }
 
 void TDXTexture::SetImageSize(std::int32_t width, std::int32_t height) {
+    ++m_contentVersion;
     FImageWidth = std::min(width, FWidth);
     FImageHeight = std::min(height, FHeight);
 }
@@ -106,6 +107,7 @@ bool TDXTexture::SetActive(bool active) {
 // The state machine: inactive textures are created from their settings,
 // lost ones re-created; kind 0 keeps its storage across a device loss.
 void TDXTexture::requestState(std::uint8_t requested) {
+    ++m_contentVersion;
     switch (requested) {
         case kTextureActive:
             if (FState == kTextureInactive) {
@@ -154,6 +156,7 @@ void TDXTexture::ReleaseResource() {
 
 bool TDXTexture::Lock(std::uint8_t mode, TDXLockedRect& rect) {
     if (!m_storage) return false;
+    if (mode != kLockRead) ++m_contentVersion;
     const auto locked = m_storage->lock(mode == kLockRead);
     if (!locked) return false;
     rect.Bits = locked->bits;

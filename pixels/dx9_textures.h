@@ -81,6 +81,11 @@ public:
     // Zeroes every texel of an active texture.
     void ClearPixels();
 
+    // Grows with every change that may alter what drawing the texture shows:
+    // a lock for writing, a new image size, a state request. Equal numbers
+    // mean equal contents, so a frame that shows nothing new can be skipped.
+    std::uint64_t ContentVersion() const { return m_contentVersion; }
+
     virtual std::int32_t GetWidth() const { return FWidth; }
     virtual std::int32_t GetHeight() const { return FHeight; }
     // (0, 0, GetWidth(), GetHeight()).
@@ -122,6 +127,7 @@ private:
 
     TextureStorageFactory* m_factory = nullptr;  // null: device or plain memory, as available
     std::unique_ptr<TextureStorage> m_storage;
+    std::uint64_t m_contentVersion = 0;
 };
 
 // A texture holding an image in its top-left corner; everything that

@@ -320,6 +320,12 @@ HRESULT TDX9Device::resetAfterLoss() {
     return result;
 }
 
+bool TDX9Device::Presentable() const {
+    if (!FInitialized || FLost) return false;
+    IDirect3DDevice9* device = sharedDevice().device;
+    return device != nullptr && device->TestCooperativeLevel() == D3D_OK;
+}
+
 bool TDX9Device::Flip() {
     if (!FInitialized) return false;
     IDirect3DDevice9* device = sharedDevice().device;

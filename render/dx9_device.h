@@ -67,6 +67,9 @@ public:
                   const TNotifyEvent& handler);
     // Presents the back buffer; handles loss and reset.
     bool Flip();
+    // Initialised, and the device would present now: no loss pending, announced
+    // or not.
+    bool Presentable() const;
     // 0x102, new parameters, reset, 0x103 on success.
     bool ResetDevice();
 

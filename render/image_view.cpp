@@ -102,6 +102,7 @@ void ImageView::attachTo(TDX9Device& device) {
 // interface left, and textures made now would belong to nothing.
 void ImageView::MyDeviceInitialize(TDX9Device& sender, bool& /*success*/,
                                    std::string& /*errorMsg*/) {
+    ++m_deviceEvents;
     const SharedDevice& shared = sharedDevice();
     if (!sender.Initialized() || shared.device == nullptr) return;
     if (onTimerSwitch) onTimerSwitch(true);
@@ -117,6 +118,7 @@ void ImageView::MyDeviceInitialize(TDX9Device& sender, bool& /*success*/,
 }
 
 void ImageView::MyDeviceFinalize(TDX9Device& /*sender*/) {
+    ++m_deviceEvents;
     if (onTimerSwitch) onTimerSwitch(false);
     FSceneTarget.reset();
     ImageTexture.reset();
@@ -125,6 +127,7 @@ void ImageView::MyDeviceFinalize(TDX9Device& /*sender*/) {
 }
 
 void ImageView::MyDeviceNotifyEvent(TDX9Device& /*sender*/, std::uint32_t msg) {
+    if (msg == NotifyDeviceLost || msg == NotifyDeviceReset) ++m_deviceEvents;
     if (!FSceneTarget) return;
     if (msg == NotifyDeviceLost) FSceneTarget->MarkLost();
     if (msg == NotifyDeviceReset) FSceneTarget->Activate();
@@ -176,11 +179,55 @@ void ImageView::DrawScene(TDX9Device& device) {
     }
 }
 
-void ImageView::renderFrame(TDX9Device& device) {
+bool ImageView::renderFrame(TDX9Device& device) {
     device.RenderTo(FSceneTarget.get(), BackColor, true,
                     [this](TDX9Device& target) { DrawScene(target); });
     device.Render(BackColor, true);
-    device.Flip();
+    return device.Flip();
+}
+
+namespace {
+
+TextureFrameState textureFrameState(const TDXTexture* texture) {
+    if (!texture) return {};
+    return {texture, texture->ContentVersion(), texture->FState, texture->GetWidth(),
+            texture->GetHeight()};
+}
+
+}  // namespace
+
+ViewFrameState ImageView::frameState() const {
+    ViewFrameState state;
+    state.backColor = BackColor;
+    state.blendColor = BlendColor;
+    state.blendCode = FBlendCode;
+    state.imageOffsetX = FImageOffsetX;
+    state.imageOffsetY = FImageOffsetY;
+    state.userX = FUserX;
+    state.userY = FUserY;
+    state.zoom = FZoom;
+    state.placement = placement;
+    state.alignToOffsets = alignToOffsets;
+    state.flipHorizontal = flipHorizontal;
+    state.flipVertical = flipVertical;
+    state.alpha = alpha;
+    state.hasBackground = m_hasBackground;
+    state.background = textureFrameState(BackImageTexture.get());
+    state.image = textureFrameState(ImageTexture.get());
+    state.sceneTarget = textureFrameState(FSceneTarget.get());
+    state.deviceEvents = m_deviceEvents;
+    return state;
+}
+
+// The state is taken before drawing: a loss or reset during the present
+// changes it, so the frame is drawn again on the next tick. A frame that was
+// not presented is tried again too.
+bool ImageView::renderFrameIfChanged(TDX9Device& device) {
+    const ViewFrameState state = frameState();
+    if (m_presented && *m_presented == state && device.Presentable()) return false;
+    const bool presented = renderFrame(device);
+    m_presented = presented ? std::optional<ViewFrameState>(state) : std::nullopt;
+    return true;
 }
 
 // The picture's rows go to the texture as they are: B, G, R and a fourth

@@ -104,6 +104,32 @@ double customZoom(std::string_view text);
 // centred ("居中显示"), or, with neither button down, at the origin.
 enum class ViewPlacement : std::uint8_t { Origin, User, Centred };
 
+// What a texture contributes to a frame, short of its pixels: which texture,
+// its state and size, and how often it changed.
+struct TextureFrameState {
+    const void* texture = nullptr;
+    std::uint64_t version = 0;
+    std::uint8_t state = 0;
+    std::int32_t imageWidth = 0;
+    std::int32_t imageHeight = 0;
+    bool operator==(const TextureFrameState&) const = default;
+};
+
+// Everything a frame of the view is drawn from; equal states draw equal
+// frames.
+struct ViewFrameState {
+    std::uint32_t backColor = 0, blendColor = 0, blendCode = 0;
+    std::int32_t imageOffsetX = 0, imageOffsetY = 0, userX = 0, userY = 0;
+    double zoom = 0;
+    ViewPlacement placement = ViewPlacement::User;
+    bool alignToOffsets = false, flipHorizontal = false, flipVertical = false;
+    std::int32_t alpha = 0;
+    bool hasBackground = false;
+    TextureFrameState background, image, sceneTarget;
+    std::uint64_t deviceEvents = 0;
+    bool operator==(const ViewFrameState&) const = default;
+};
+
 class ImageView {
 public:
     ImageView();
@@ -130,8 +156,15 @@ public:
     // Draws the background picture and the image into the current target.
     void DrawScene(TDX9Device& device);
     // The drawing steps of one frame tick: the scene into its target, the
-    // target onto the back buffer, present.
-    void renderFrame(TDX9Device& device);
+    // target onto the back buffer, present. Answers whether it was presented.
+    bool renderFrame(TDX9Device& device);
+    // renderFrame unless the frame would show what the last presented one
+    // shows: same settings, textures and device, nothing exposed since, and
+    // a device that can present. Answers whether it drew.
+    bool renderFrameIfChanged(TDX9Device& device);
+    // The next renderFrameIfChanged draws (the window was exposed).
+    void invalidateFrame() { m_presented.reset(); }
+    ViewFrameState frameState() const;
 
     // Where the image of `width` x `height` goes this frame: (X, Y) and
     // (X + W', Y + H'), W' and H' the zoomed sides (rounded half to even).
@@ -182,6 +215,10 @@ private:
     // The background texture holds a picture (until then its one texel
     // would show as a black dot in the corner).
     bool m_hasBackground = false;
+    // Device starts, ends, losses and resets seen.
+    std::uint64_t m_deviceEvents = 0;
+    // What the last presented frame was drawn from; none: draw the next one.
+    std::optional<ViewFrameState> m_presented;
 };
 
 // A window for a device without a screen: keeps the last presented frame as

@@ -21,6 +21,10 @@ packages=(
     qt6-qpa-plugins
     libgl-dev
     fonts-wqy-microhei
+    qt6-translations-l10n
+    desktop-file-utils
+    shared-mime-info
+    file
     python3
     python3-pil
 )

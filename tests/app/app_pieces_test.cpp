@@ -54,10 +54,10 @@ TEST_F(CommandLineTest, NamedFileOpensAsItsExtensionSays) {
     EXPECT_EQ(className(), "TWMM2ZipImages");
     EXPECT_EQ(form().recentFiles().list().entries().front(), zip + " [7]");
     EXPECT_EQ(openCommandLineFile(form(), QStringLiteral("/no/such.wil")),
-              QStringLiteral("vantoro: /no/such.wil: no such file"));
+              QStringLiteral("vantoro: /no/such.wil: 文件不存在"));
     const std::string text = dir.file("notes.txt");
     writeFile(text, Bytes(3, 0));
-    EXPECT_TRUE(openCommandLineFile(form(), QString::fromStdString(text)).contains("unknown"));
+    EXPECT_TRUE(openCommandLineFile(form(), QString::fromStdString(text)).contains("不支持"));
     EXPECT_EQ(className(), "TWMM2ZipImages");
 }
 

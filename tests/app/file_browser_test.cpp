@@ -4,6 +4,8 @@
 #include <QFileSystemModel>
 #include <QListView>
 #include <QTest>
+#include <QTreeView>
+#include <filesystem>
 #include <functional>
 
 #include "tests/app/form_fixture.h"
@@ -22,9 +24,10 @@ protected:
     FileBrowser& browser() { return *form().pnl1; }
     QStringList listed() {
         QStringList names;
+        const QAbstractItemModel* shown = browser().fileList()->model();
         const QModelIndex root = browser().fileList()->rootIndex();
-        for (int row = 0; row < browser().fileModel()->rowCount(root); ++row) {
-            names << browser().fileModel()->index(row, 0, root).data().toString();
+        for (int row = 0; row < shown->rowCount(root); ++row) {
+            names << shown->index(row, 0, root).data().toString();
         }
         names.sort();
         return names;
@@ -41,6 +44,26 @@ TEST_F(BrowserTest, StartsInTheGivenFolderAndListsArchivesWhateverTheirCase) {
     EXPECT_EQ(browser().directory(), QString::fromStdString(dir.path().string()));
     ASSERT_TRUE(waitFor([&] { return listed().size() == 5; })) << listed().join(' ').toStdString();
     EXPECT_EQ(listed(), QStringList({"a.WIL", "b.wil", "c.Wzl", "d.miz", "e.PAK"}));
+}
+
+// A folder once shown stays known to the file system model; the file list
+// must still show files only, however the folder was left.
+TEST_F(BrowserTest, FileListNeverShowsFolders) {
+    writeFile(dir.file("a.wil"), Bytes(4, 0));
+    const QString top = QString::fromStdString(dir.path().string());
+    for (const char* name : {"sub", "folder.wil"}) {
+        std::filesystem::create_directory(dir.path() / name);
+        QTreeView* folders = browser().directoryList();
+        const auto* model = static_cast<const QFileSystemModel*>(folders->model());
+        ASSERT_TRUE(waitFor([&] { return model->index(top + "/" + name).isValid(); }));
+        folders->setCurrentIndex(model->index(top + "/" + name));  // as a click does
+        ASSERT_EQ(browser().directory(), top + "/" + name);
+        browser().setDirectory(top);  // as the drive box does
+        ASSERT_TRUE(waitFor([&] { return listed().contains("a.wil"); }));
+        QTest::qWait(50);
+        EXPECT_EQ(listed(), QStringList({"a.wil"})) << name;
+    }
+    EXPECT_FALSE(browser().selectFile(QStringLiteral("sub")));
 }
 
 TEST_F(BrowserTest, PickedWilOpensAsMir3OnlyWhenItsFirstWordIsOne) {
@@ -61,7 +84,7 @@ TEST_F(BrowserTest, ArrowKeysOpenEveryFilePassedOver) {
     ASSERT_TRUE(pick(QStringLiteral("a.wil")));
     const QModelIndex root = browser().fileList()->rootIndex();
     ASSERT_TRUE(waitFor([&] {  // sorted by name once the folder is read
-        return browser().fileModel()->index(0, 0, root).data().toString() == "a.wil";
+        return browser().fileList()->model()->index(0, 0, root).data().toString() == "a.wil";
     }));
     QTest::keyClick(browser().fileList(), Qt::Key_Down);
     EXPECT_EQ(className(), "TWMM2ZipImages");

@@ -160,11 +160,7 @@ TEST_F(CommandTest, StatusBarBeforeAndAfterASelection) {
     for (int i = 0; i < 8; ++i) EXPECT_EQ(panel(i), selected[i]);
     form().Tool_Alpha->setValue(100);
     EXPECT_EQ(panel(6), QStringLiteral("透明度: 100"));
-    const int widths[] = {130, 190, 110, 80, 80, 95, 90, 50};
-    const auto labels = form().StatusBar->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
-    ASSERT_EQ(labels.size(), 8);
-    for (int i = 0; i < 7; ++i) EXPECT_EQ(labels[i]->width(), widths[i]);
-    EXPECT_EQ(labels[7]->minimumWidth(), widths[7]);  // the last one reaches the end
+    EXPECT_EQ(form().StatusBar->findChildren<QLabel*>(Qt::FindDirectChildrenOnly).size(), 8);
 }
 
 TEST_F(CommandTest, BlendModeAndFactorListsSetTheBlendCode) {

@@ -20,7 +20,8 @@ std::optional<QString> ScriptedDialogs::nextFile() {
 }
 
 std::optional<QString> ScriptedDialogs::openFile(QWidget*, const FileDialogRequest& request) {
-    asked.push_back({QStringLiteral("openFile"), request.title, request.filter, request.fileName});
+    asked.push_back({QStringLiteral("openFile"), request.title, request.filter, request.fileName,
+                     request.directory});
     return nextFile();
 }
 

@@ -22,6 +22,8 @@ public:
         QString caption;  // dialog title or message caption
         QString text;     // filter, prompt or message text
         QString initial;  // input box's initial text
+        // The folder a file dialog starts in.
+        QString directory;
     };
 
     std::deque<std::optional<QString>>
