@@ -1,5 +1,6 @@
 #include "archive/decoded_image.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -121,7 +122,10 @@ bool drawDecodedImage(const DecodedImage& image, TDXTexture& texture) {
         if (src) {
             converter.convert(src, writer->row(y));
         } else {
-            std::memset(writer->row(y), 0, image.rowBytes());
+            // A missing row is cleared as the texture lays it out: 16-bit
+            // texels for 8-bit palette rows.
+            const int texelBytes = std::max(2, bytesPerPixel(image.format));
+            std::memset(writer->row(y), 0, static_cast<std::size_t>(image.info.Width) * texelBytes);
         }
     }
     return true;
