@@ -92,9 +92,9 @@ Status OutputFolder::writeFile(const std::string& name, std::span<const std::uin
     if (!isPlainName(name)) return fail("not a file name: " + path);
     // Not truncated on opening: the file is checked first. Without waiting,
     // so a named pipe planted under the name cannot block the export.
-    const int fd = ::openat(m_fd, name.c_str(),
-                            O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
-                            0666);
+    const int fd =
+        ::openat(m_fd, name.c_str(),
+                 O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd < 0) {
         const bool link = errno == ELOOP;
         return fail(link ? path + " is a link; nothing is written through it"

@@ -35,8 +35,8 @@ using Files = std::vector<std::pair<std::string, Bytes>>;
 
 // The fixture of that name, damaged, written into `dir`; answers the path
 // of its data file.
-std::function<std::string(const TempDir&)> damaged(const std::string& name,
-                                                   std::function<void(Files&, std::size_t)> damage) {
+std::function<std::string(const TempDir&)> damaged(
+    const std::string& name, std::function<void(Files&, std::size_t)> damage) {
     return [name, damage](const TempDir& dir) {
         for (FormatFixture& fixture : formatFixtures()) {
             if (fixture.name != name) continue;
@@ -66,7 +66,8 @@ std::function<std::string(const std::string&)> archiveReason(TWMImagesKind kind,
         archive->FPassword = password;
         try {
             if (!archive->Initialize() || archive->FImageCount == 0) return archive->lastError();
-            if (entry < 0) return "opened with " + std::to_string(archive->FImageCount) + " entries";
+            if (entry < 0)
+                return "opened with " + std::to_string(archive->FImageCount) + " entries";
             const bool read = archive->GetDataType(entry) == kDataTypeImage
                                   ? archive->GetBitmap(entry).has_value()
                                   : archive->GetDataStream(entry, 0).has_value();
@@ -79,14 +80,13 @@ std::function<std::string(const std::string&)> archiveReason(TWMImagesKind kind,
 
 // TGA pictures are read by the import alone.
 std::string pictureReason(const std::string& path) {
-    const Result<Picture> picture =
-        path.ends_with(".tga") ? LoadPicture(path) : readPicture(path);
+    const Result<Picture> picture = path.ends_with(".tga") ? LoadPicture(path) : readPicture(path);
     return picture ? "picture read" : picture.error();
 }
 
 // The file `name` of what `make` builds, built when the case runs.
 std::function<std::string(const TempDir&)> fileOf(const std::string& name,
-                                                 std::function<Bytes()> make) {
+                                                  std::function<Bytes()> make) {
     return [=](const TempDir& dir) {
         writeFile(dir.file(name), make());
         return dir.file(name);
@@ -188,9 +188,11 @@ void PrintTo(const HostileHeader& header, std::ostream* out) {
 }
 
 const HostileHeader kHostileHeaders[] = {
-    {"wilIndexCount", damaged("wil", [](Files& f, std::size_t) { setU32At(f[1].second, 44, kLargestCount); }),
+    {"wilIndexCount",
+     damaged("wil", [](Files& f, std::size_t) { setU32At(f[1].second, 44, kLargestCount); }),
      archiveReason(TWMImagesKind::M2Def), "index count 2147483647 is outside"},
-    {"wil16Sides", damaged("wil16", [](Files& f, std::size_t at) { largestSides(f[0].second, at); }),
+    {"wil16Sides",
+     damaged("wil16", [](Files& f, std::size_t at) { largestSides(f[0].second, at); }),
      archiveReason(TWMImagesKind::M2DefBit16, 0), "image pixels are cut short"},
     {"wzlIndexCount",
      damaged("wzl", [](Files& f, std::size_t) { setU32At(f[1].second, 44, kMaxIndexCount); }),
@@ -223,7 +225,8 @@ const HostileHeader kHostileHeaders[] = {
                  setU32At(f[0].second, at + 13, kLargestCount);
              }),
      archiveReason(TWMImagesKind::M3Def, 0), "image pixels are cut short"},
-    {"mir3OldSides", damaged("mir3old", [](Files& f, std::size_t at) { largestSides(f[0].second, at); }),
+    {"mir3OldSides",
+     damaged("mir3old", [](Files& f, std::size_t at) { largestSides(f[0].second, at); }),
      archiveReason(TWMImagesKind::M3Def, 0), "payload ends before row"},
     {"mizPayload",
      damaged("miz",
@@ -246,7 +249,8 @@ const HostileHeader kHostileHeaders[] = {
                  setU16At(f[0].second, at + 8, 0xFFFF);  // 255 x 255 tiles
              }),
      archiveReason(TWMImagesKind::WoolDef, 0), "tile"},
-    {"521gCount", damaged("521g", [](Files& f, std::size_t) { setU32At(f[0].second, 76, kLargestCount); }),
+    {"521gCount",
+     damaged("521g", [](Files& f, std::size_t) { setU32At(f[0].second, 76, kLargestCount); }),
      archiveReason(TWMImagesKind::W521gDef), "entry count 2147483647 does not fit the file"},
     {"521gDataSize",
      damaged("521g",
@@ -255,7 +259,8 @@ const HostileHeader kHostileHeaders[] = {
                  setU32At(f[0].second, at - 4, UINT32_MAX);
              }),
      archiveReason(TWMImagesKind::W521gDef, 0), "image data passes the end of the file"},
-    {"pakCount", damaged("pak", [](Files& f, std::size_t) { setU32At(f[0].second, 48, kLargestCount); }),
+    {"pakCount",
+     damaged("pak", [](Files& f, std::size_t) { setU32At(f[0].second, 48, kLargestCount); }),
      archiveReason(TWMImagesKind::MyImage), "cannot come from a packed index"},
     {"pakRawIndexCount",
      damaged("pak",
@@ -265,8 +270,7 @@ const HostileHeader kHostileHeaders[] = {
              }),
      archiveReason(TWMImagesKind::MyImage), "names more slots than the pack holds"},
     {"pakProtectedCount",
-     damaged("pakProtected",
-             [](Files& f, std::size_t) { setU32At(f[0].second, 24, 60'000'000); }),
+     damaged("pakProtected", [](Files& f, std::size_t) { setU32At(f[0].second, 24, 60'000'000); }),
      archiveReason(TWMImagesKind::MyImage, -1, "pass"), "cannot come from a packed index"},
     {"pakEntryLength",
      damaged("pak",
@@ -280,17 +284,20 @@ const HostileHeader kHostileHeaders[] = {
     // documented cap, and the buffer grows by half its size at a time.
     {"pakInflatedStream",
      fileOf("bomb.pak", [] { return packWithZlibBomb(kMaxPackInflatedSize + (1 << 20)); }),
-     archiveReason(TWMImagesKind::MyImage, 0), "stored stream does not inflate", 3 * kMaxPackInflatedSize},
-    {"bmpRows", fileOf("a.bmp", [] {
-         Bytes bmp = {'B', 'M'};
-         putZeros(bmp, 8);
-         putU32(bmp, 54);
-         for (const std::uint32_t v : {40u, 32768u, 2048u}) putU32(bmp, v);
-         putU16(bmp, 1);
-         putU16(bmp, 24);
-         putZeros(bmp, 24);
-         return bmp;
-     }),
+     archiveReason(TWMImagesKind::MyImage, 0), "stored stream does not inflate",
+     3 * kMaxPackInflatedSize},
+    {"bmpRows",
+     fileOf("a.bmp",
+            [] {
+                Bytes bmp = {'B', 'M'};
+                putZeros(bmp, 8);
+                putU32(bmp, 54);
+                for (const std::uint32_t v : {40u, 32768u, 2048u}) putU32(bmp, v);
+                putU16(bmp, 1);
+                putU16(bmp, 24);
+                putZeros(bmp, 24);
+                return bmp;
+            }),
      pictureReason, "bmp pixel rows reach past the end of the file"},
     {"pngData", fileOf("a.png", [] { return pngClaiming(8192, 8192); }), pictureReason,
      "png: too little image data"},
