@@ -80,11 +80,11 @@ ChildEnd runInChild(const std::function<std::string()>& body) {
     return end;
 }
 
-bool addressSpaceLimitsWork() {
+bool underAddressSanitizer() {
 #ifdef VANTORO_TEST_ASAN
-    return false;
-#else
     return true;
+#else
+    return false;
 #endif
 }
 

@@ -20,9 +20,10 @@ struct ChildEnd {
 // ends the child with code 2 and the exception's message as its text.
 ChildEnd runInChild(const std::function<std::string()>& body);
 
-// Whether this build reserves address space up front (AddressSanitizer):
-// then a limit on it says nothing about what a reader allocates.
-bool addressSpaceLimitsWork();
+// Whether this is an AddressSanitizer build. Its shadow memory and its
+// quarantine of freed blocks make address-space limits and resident sizes
+// say nothing about what the code under test allocates.
+bool underAddressSanitizer();
 
 // Limits this process's address space to `bytes`, so an allocation past it
 // fails instead of succeeding; false when the limit cannot be set.
