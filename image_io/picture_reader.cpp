@@ -282,6 +282,23 @@ void jpegProgress(j_common_ptr common) {
     }
 }
 
+// A progressive picture is decoded through a buffer of every block's
+// coefficients (128 bytes a block), made before any scan is read. Each block
+// of each component costs at least one bit of the file, so a file of n bytes
+// holds at most 8 n blocks; a header claiming more is refused before
+// libjpeg makes that buffer. A few thousand blocks are allowed for headers.
+constexpr std::uint64_t kJpegSpareBlocks = 4096;
+
+bool jpegDataCanFill(const jpeg_decompress_struct& info, std::size_t fileBytes) {
+    if (!info.progressive_mode) return true;
+    std::uint64_t blocks = 0;
+    for (int i = 0; i < info.num_components; ++i) {
+        blocks +=
+            std::uint64_t{info.comp_info[i].width_in_blocks} * info.comp_info[i].height_in_blocks;
+    }
+    return blocks <= 8 * std::uint64_t{fileBytes} + kJpegSpareBlocks;
+}
+
 // Header checks before any row is allocated; false with `failure` set.
 bool startJpeg(JpegDecode& decode) {
     jpeg_decompress_struct& info = decode.info;
@@ -294,6 +311,12 @@ bool startJpeg(JpegDecode& decode) {
     const Status size = checkPictureSize(info.image_width, info.image_height);
     if (!size) {
         decode.failure = "jpeg: " + size.error();
+        return false;
+    }
+    if (!jpegDataCanFill(info, decode.bytes.size())) {
+        decode.failure = "jpeg: too little image data for a progressive " +
+                         std::to_string(info.image_width) + " x " +
+                         std::to_string(info.image_height) + " picture";
         return false;
     }
     info.out_color_space = JCS_EXT_BGRX;  // fourth byte 0xFF
