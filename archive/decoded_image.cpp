@@ -1,5 +1,6 @@
 #include "archive/decoded_image.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 

@@ -9,6 +9,7 @@
 
 #include "io/byte_reader.h"
 #include "io/file_stream.h"
+#include "io/result.h"
 
 namespace vantoro {
 
@@ -47,10 +48,11 @@ struct OffsetTableLayout {
     std::uint32_t countAt = 0;     // position of the i32 count inside the header
 };
 
-// Reads the header and the offsets that follow it. Nothing when the header
-// is short, the count is negative or above kMaxIndexCount, or fewer than
-// 4 * count bytes follow.
-std::optional<std::vector<std::int32_t>> readOffsetTable(FileStream& file,
-                                                         const OffsetTableLayout& layout);
+// Reads the header and the offsets that follow it. Fails, saying why, when
+// the header is short, the count is negative or above kMaxIndexCount, or
+// fewer than 4 * count bytes follow: the count is checked against the file
+// before the table is allocated.
+Result<std::vector<std::int32_t>> readOffsetTable(FileStream& file,
+                                                  const OffsetTableLayout& layout);
 
 }  // namespace vantoro

@@ -89,7 +89,10 @@ void TWMM2DefImages::loadIndex() {
     m_indexHeader = parseIndexHeader(*header, prefixed);
 
     auto offsets = readOffsetTable(*file, layout);
-    if (!offsets) return;
+    if (!offsets) {
+        setLastError("index file " + FIndexFileName + ": " + offsets.error());
+        return;
+    }
     FIndexList = std::move(*offsets);
     FImageCount = static_cast<std::int32_t>(FIndexList.size());
 }

@@ -63,7 +63,10 @@ void TWMM2ZipImages::loadIndex() {
     m_indexHeader = parseIndexHeader(*header);
 
     auto offsets = readOffsetTable(*file, kIndexLayout);
-    if (!offsets) return;
+    if (!offsets) {
+        setLastError("index file " + FIndexFileName + ": " + offsets.error());
+        return;
+    }
     FIndexList = std::move(*offsets);
     FImageCount = static_cast<std::int32_t>(FIndexList.size());
 }

@@ -150,7 +150,7 @@ bool TWMM3DefImages::loadIndex() {
         (decodeU32(m_indexHeader.data() + kIndexVersionAt) & kNewLayoutMask) == kNewLayoutVersion;
     auto offsets = readOffsetTable(*file, {0, kIndexHeaderSize, kIndexCountAt});
     if (!offsets) {
-        setLastError("index file " + FIndexFileName + " does not hold the offsets its count names");
+        setLastError("index file " + FIndexFileName + ": " + offsets.error());
         return false;
     }
     FIndexList = std::move(*offsets);

@@ -59,7 +59,10 @@ void TWMM3ZipImages::loadIndex() {
     const auto index = FileStream::open(FIndexFileName, FileStream::Mode::ReadOnly);
     if (!index || !index->readExact(m_indexHeader)) return;
     auto offsets = readOffsetTable(*index, kIndexLayout);
-    if (!offsets) return;
+    if (!offsets) {
+        setLastError("index file " + FIndexFileName + ": " + offsets.error());
+        return;
+    }
     FIndexList = std::move(*offsets);
     FImageCount = static_cast<std::int32_t>(FIndexList.size());
 }

@@ -88,7 +88,11 @@ void TWMMyImageImages::readIndex() {
         return;
     }
     const std::int32_t packedSize = FHeader.packedIndexSize;
-    if (packedSize < 0 || packedSize > kMaxPackedIndexSize) return;
+    if (packedSize < 0 || packedSize > kMaxPackedIndexSize) {
+        setLastError("packed index size " + std::to_string(packedSize) + " is outside 0.." +
+                     std::to_string(kMaxPackedIndexSize));
+        return;
+    }
     if (FCipherActive) FHeader.count = FHeader.protectedCount;
     const std::int32_t count = FHeader.count;
     if (count <= 0) {
@@ -97,21 +101,41 @@ void TWMMyImageImages::readIndex() {
         m_indexUsable = FHeader.offsetSlot == kPackDataStart;
         return;
     }
-    if (!seekExact(FHeader.offsetSlot)) return;
+    if (!seekExact(FHeader.offsetSlot)) {
+        setLastError("index offset " + std::to_string(FHeader.indexOffset()) + " is out of range");
+        return;
+    }
     const std::uint64_t slotBytes = 4 * static_cast<std::uint64_t>(count);
+    const std::string slotCount = "index count " + std::to_string(count);
     std::vector<std::int32_t> slots;
     if (packedSize == 0) {
         const auto raw = FFileStream->readBytes(slotBytes);
-        if (!raw) return;
+        if (!raw) {
+            setLastError(slotCount + " names more slots than the pack holds");
+            return;
+        }
         slots = decodeSlots(*raw);
     } else {
+        // The count is checked against what the packed bytes can inflate to
+        // before the buffer for them is made.
         const std::uint64_t inflatedSize = kPackIndexFillerSize + slotBytes;
-        if (inflatedSize > kMaxInflatedSize) return;
+        if (inflatedSize > kMaxInflatedSize ||
+            inflatedSize > maxInflatedSizeOf(static_cast<std::uint64_t>(packedSize))) {
+            setLastError(slotCount + " cannot come from a packed index of " +
+                         std::to_string(packedSize) + " bytes");
+            return;
+        }
         const auto packed = FFileStream->readBytes(static_cast<std::uint64_t>(packedSize));
-        if (!packed) return;
+        if (!packed) {
+            setLastError("packed index passes the end of the pack");
+            return;
+        }
         // One byte more than expected tells a stream that inflates too far.
         const auto inflated = inflateBounded(*packed, inflatedSize + 1);
-        if (!inflated || inflated->size() != inflatedSize) return;
+        if (!inflated || inflated->size() != inflatedSize) {
+            setLastError("packed index does not inflate to " + std::to_string(count) + " slots");
+            return;
+        }
         slots = decodeSlots(std::span(*inflated).subspan(kPackIndexFillerSize));
     }
     FIndexList = std::move(slots);

@@ -60,22 +60,22 @@ std::uint32_t tileCount(const FrameHeader& frame) {
     return static_cast<std::uint32_t>(frame.columns) * frame.rows;
 }
 
-// The group offsets at T, or nothing when the count is negative or the file
-// is too short for it.
-std::optional<std::vector<std::uint32_t>> readGroupTable(FileStream& file, std::uint32_t tableAt) {
+// The group offsets at T. Fails when the count is negative or the file is
+// too short for it: checked before the table is allocated.
+Result<std::vector<std::uint32_t>> readGroupTable(FileStream& file, std::uint32_t tableAt) {
     const std::int64_t fileSize = file.size();
     if (fileSize < 0 || file.seek(tableAt) != static_cast<std::int64_t>(tableAt))
-        return std::nullopt;
+        return fail("group table cannot be reached");
     std::array<std::uint8_t, 4> countBytes{};
-    if (!file.readExact(countBytes)) return std::nullopt;
+    if (!file.readExact(countBytes))
+        return fail("group table at " + std::to_string(tableAt) + " passes the end of the file");
     const std::int32_t count = decodeI32(countBytes.data());
-    if (count < 0) return std::nullopt;
-    if (static_cast<std::uint64_t>(fileSize) <
-        tableAt + kFileBytesPerGroup * static_cast<std::uint64_t>(count)) {
-        return std::nullopt;
+    if (count < 0 || static_cast<std::uint64_t>(fileSize) <
+                         tableAt + kFileBytesPerGroup * static_cast<std::uint64_t>(count)) {
+        return fail("group count " + std::to_string(count) + " does not fit the file");
     }
     const auto table = file.readBytes(4 * static_cast<std::uint64_t>(count));
-    if (!table) return std::nullopt;
+    if (!table) return fail("group table is cut short");
     std::vector<std::uint32_t> offsets(static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < offsets.size(); ++i) offsets[i] = decodeU32(table->data() + 4 * i);
     return offsets;
@@ -266,7 +266,10 @@ bool TWMWoolDefImages::Initialize() {
 
 void TWMWoolDefImages::buildEntryList() {
     const auto groups = readGroupTable(*FFileStream, decodeU32(m_header.data() + kGroupTableAt));
-    if (!groups) return;
+    if (!groups) {
+        setLastError(groups.error());
+        return;
+    }
     // In a well-formed file the groups and frames occupy different bytes, so what
     // is listed never needs more bytes than the file holds. A damaged table
     // whose groups overlap (or all point at one group) is cut off there,

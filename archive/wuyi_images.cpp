@@ -63,9 +63,16 @@ void TWM521gDefImages::loadTable() {
     if (FFileStream->seek(0) != 0 || !FFileStream->readExact(m_header)) return;
     const std::uint64_t tableAt = decodeU32(m_header.data() + kTableBaseAt) + kTableBias;
     const std::int32_t count = decodeI32(m_header.data() + kEntryCountAt);
-    if (count < 0 || !seekExact(static_cast<std::int64_t>(tableAt))) return;
+    if (count < 0 || !seekExact(static_cast<std::int64_t>(tableAt))) {
+        setLastError("entry count " + std::to_string(count) + " or table offset " +
+                     std::to_string(tableAt) + " is out of range");
+        return;
+    }
     const auto table = FFileStream->readBytes(kEntrySize * static_cast<std::uint64_t>(count));
-    if (!table) return;
+    if (!table) {
+        setLastError("entry count " + std::to_string(count) + " does not fit the file");
+        return;
+    }
     FEntries.reserve(static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
         FEntries.push_back(parseEntry(table->data() + kEntrySize * i));

@@ -302,7 +302,7 @@ Invocation parseWords(const CommandEntry& entry, std::span<const std::string> wo
 
 // ---- Commands -----------------------------------------------------------------
 
-int runInfo(const Invocation& call, std::ostream& out, std::ostream&) {
+int runInfo(const Invocation& call, std::ostream& out, std::ostream& err) {
     const TWMImagesKind kind = kindOf(call);
     std::unique_ptr<TWMBaseImages> archive = createArchive(call, kind);
     out << "file: " << call.operands[0] << '\n'
@@ -316,6 +316,10 @@ int runInfo(const Invocation& call, std::ostream& out, std::ostream&) {
     }
     out << "entries: " << archive->FImageCount << '\n';
     if (failed) throw *failed;
+    // An index or table the reader refused opens the archive empty: say why.
+    if (archive->FImageCount == 0 && !archive->lastError().empty()) {
+        err << kPrefix << archive->lastError() << '\n';
+    }
     return kExitOk;
 }
 

@@ -188,11 +188,12 @@ ImportSettings settingsOf(const Invocation& call) {
     return settings;
 }
 
-std::vector<ImportListLine> linesOf(const std::string& source, bool recursive) {
+std::vector<ImportListLine> linesOf(const std::string& source, bool recursive,
+                                    PromptSeam& prompts) {
     std::error_code error;
     if (std::filesystem::is_directory(source, error)) {
         Result<std::vector<ImportListLine>> lines =
-            recursive ? listFolderTree(source) : listFolder(source);
+            recursive ? listFolderTree(source, &prompts) : listFolder(source);
         if (!lines) failure(lines.error());
         return std::move(*lines);
     }
@@ -268,9 +269,10 @@ std::span<const OptionEntry> importOptions() {
 
 int runImport(const Invocation& call, std::ostream&, std::ostream& err) {
     const ImportSettings settings = settingsOf(call);
+    ConsolePrompts prompts(err, "import", call.progressOnError, settings.yes);
     ImportFileList list;
     for (std::size_t i = 1; i < call.operands.size(); ++i) {
-        list.add(linesOf(call.operands[i], settings.recursive));
+        list.add(linesOf(call.operands[i], settings.recursive, prompts));
     }
     std::optional<ScratchFolder> scratch;
     if (settings.from) list.add(linesFromArchive(call, *settings.from, scratch.emplace()));
@@ -279,7 +281,6 @@ int runImport(const Invocation& call, std::ostream&, std::ostream& err) {
     for (const ImportListLine& line : list.lines()) files.push_back(line.item);
 
     std::unique_ptr<TWMBaseImages> pack = openPack(call);
-    ConsolePrompts prompts(err, "import", call.progressOnError, settings.yes);
     const EditResult result =
         importEntries(*pack, settings.request, files, prompts, prompts.progress());
     switch (result.outcome) {

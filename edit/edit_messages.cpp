@@ -95,6 +95,11 @@ Prompt outOfMemoryPrompt(const std::string& path, std::int64_t size) {
         std::string(kCaption), kOk, PromptIcon::Error, kAnswerOk};
 }
 
+Prompt folderSkippedPrompt(const std::string& path, const std::string& reason) {
+    return Prompt{path + std::string(kLineBreak) + "无法读取该文件夹，已跳过：" + reason,
+                  std::string(kCaption), kOk, Warning, kAnswerOk};
+}
+
 Prompt packLockedPrompt(PackEditBlock block) {
     std::string_view text = "数据文件无法修改！";
     switch (block) {

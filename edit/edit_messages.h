@@ -46,6 +46,10 @@ Prompt compressFailedPrompt(const std::string& path);
 // An entry too large for a staging batch; the run ends.
 Prompt outOfMemoryPrompt(const std::string& path, std::int64_t size);
 
+// A folder of a tree walk that cannot be read, and why; the walk goes on
+// without it.
+Prompt folderSkippedPrompt(const std::string& path, const std::string& reason);
+
 // Why import and delete leave a pack alone: it is not open for writing, it
 // is protected and was opened without its password, or its index could not
 // be read (a new index would drop the entries it lists).

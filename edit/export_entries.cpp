@@ -2,8 +2,6 @@
 
 #include <cstdio>
 #include <exception>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 #include <span>
 #include <vector>
@@ -12,11 +10,12 @@
 #include "edit/edit_messages.h"
 #include "edit/entry_range.h"
 #include "edit/export_pictures.h"
+#include "io/output_folder.h"
 
 namespace vantoro {
 namespace {
 
-constexpr std::string_view kPlacementsFolder = "Placements/";
+constexpr std::string_view kPlacementsFolder = "Placements";
 constexpr std::string_view kLineEnd = "\r\n";
 // Data streams: 2 gives raw data entries, 1 sounds, as they were imported.
 constexpr std::uint8_t kRawDataMode = 2;
@@ -35,39 +34,19 @@ int progressOf(std::int32_t n, std::int32_t first, std::int32_t last) {
     return static_cast<int>((200 * done + span) / (2 * span));
 }
 
-Status writeBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) return fail("cannot create " + path);
-    file.write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    if (!file.flush()) return fail("cannot write " + path);
-    return Status::success();
-}
-
-Status writeText(const std::string& path, std::string_view text) {
-    return writeBytes(path, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
-}
-
 // One export run over first..last.
 class ExportRun {
 public:
-    ExportRun(TWMBaseImages& archive, const ExportRequest& request, std::string folder)
+    ExportRun(TWMBaseImages& archive, const ExportRequest& request, OutputFolder folder,
+              std::optional<OutputFolder> placements)
         : m_archive(archive),
           m_request(request),
           m_folder(std::move(folder)),
-          m_placements(m_folder + std::string(kPlacementsFolder)),
+          m_placements(std::move(placements)),
           m_pictureType(request.png ? PictureFileType::Png : PictureFileType::Bmp),
           m_pictureExtension(request.png ? ".png" : ".bmp"),
           m_texture(request.texture ? request.texture : &m_ownTexture),
           m_formatLine(request.offsets && request.format && isOwnPack(archive)) {}
-
-    Status createFolder() const {
-        const std::string& path = m_request.offsets ? m_placements : m_folder;
-        std::error_code error;
-        std::filesystem::create_directories(path, error);
-        if (error) return fail("cannot create folder " + path + ": " + error.message());
-        return Status::success();
-    }
 
     Status exportEntry(std::int32_t n) {
         switch (m_archive.GetDataType(n)) {
@@ -106,34 +85,35 @@ private:
 
     Status exportImage(std::int32_t n) {
         std::optional<Image> image = takeImage(n);
-        const Status saved =
-            image ? savePicture(image->picture, m_pictureType, pictureName(n)) : savePlaceholder(n);
-        if (!saved || !m_request.offsets) return saved;
+        const Status saved = image ? savePicture(n, image->picture) : savePlaceholder(n);
+        if (!saved || !m_placements) return saved;
         std::string text = std::to_string(image ? image->px : 0) + std::string(kLineEnd) +
                            std::to_string(image ? image->py : 0) + std::string(kLineEnd);
         if (m_formatLine)
             text += std::to_string(m_archive.FLastImageFormat) + std::string(kLineEnd);
-        return writeText(numberedFileName(m_placements, n, ".txt"), text);
+        return m_placements->writeFile(
+            numberedFileName({}, n, ".txt"),
+            {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
     }
 
     Status exportStream(std::int32_t n, std::uint8_t mode, std::string_view extension) {
         const std::optional<std::vector<std::uint8_t>> stream = m_archive.GetDataStream(n, mode);
         if (!stream) return savePlaceholder(n);
-        return writeBytes(numberedFileName(m_folder, n, extension), *stream);
+        return m_folder.writeFile(numberedFileName({}, n, extension), *stream);
     }
 
-    Status savePlaceholder(std::int32_t n) {
-        return savePicture(placeholderPicture(), m_pictureType, pictureName(n));
+    Status savePicture(std::int32_t n, const ExportPicture& picture) {
+        const Result<std::vector<std::uint8_t>> bytes = encodePicture(picture, m_pictureType);
+        if (!bytes) return fail(bytes.error());
+        return m_folder.writeFile(numberedFileName({}, n, m_pictureExtension), *bytes);
     }
 
-    std::string pictureName(std::int32_t n) const {
-        return numberedFileName(m_folder, n, m_pictureExtension);
-    }
+    Status savePlaceholder(std::int32_t n) { return savePicture(n, placeholderPicture()); }
 
     TWMBaseImages& m_archive;
     const ExportRequest& m_request;
-    std::string m_folder;
-    std::string m_placements;
+    OutputFolder m_folder;
+    std::optional<OutputFolder> m_placements;  // with offsets
     PictureFileType m_pictureType;
     std::string_view m_pictureExtension;
     TDXImageTexture m_ownTexture;
@@ -147,8 +127,15 @@ EditResult failed(std::string error) {
 
 EditResult runExport(TWMBaseImages& archive, const ExportRequest& request,
                      const std::string& folder, const ProgressSink& progress) {
-    ExportRun run(archive, request, folder);
-    if (const Status created = run.createFolder(); !created) return failed(created.error());
+    Result<OutputFolder> target = OutputFolder::create(folder);
+    if (!target) return failed(target.error());
+    std::optional<OutputFolder> placements;
+    if (request.offsets) {
+        Result<OutputFolder> sub = target->subfolder(std::string(kPlacementsFolder));
+        if (!sub) return failed(sub.error());
+        placements = std::move(*sub);
+    }
+    ExportRun run(archive, request, std::move(*target), std::move(placements));
     try {
         for (std::int32_t n = request.first; n <= request.last; ++n) {
             const Status written = run.exportEntry(n);

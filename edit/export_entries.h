@@ -18,9 +18,11 @@
 // so the texture's alpha is kept; an archive that cannot draw into a
 // texture then gives placeholders. 32-bit entries keep all four bytes.
 //
-// Existing files of the same names are overwritten. A file that cannot be
-// written, or a decoder's named failure, ends the export with an error; the
-// files written so far stay.
+// Existing files of the same names are overwritten. Files are written only
+// inside the chosen folder and its Placements folder: a link planted under
+// one of the names (or as the Placements folder) is never written through.
+// Such a name, a file that cannot be written, or a decoder's named failure
+// ends the export with an error; the files written so far stay.
 #pragma once
 
 #include <cstdint>

@@ -128,17 +128,17 @@ ExportPicture placeholderPicture() {
     return ExportPicture{*DibBitmap::create(32, 1, 1), 0};
 }
 
-Status savePicture(const ExportPicture& picture, PictureFileType type, const std::string& path) {
+Result<std::vector<std::uint8_t>> encodePicture(const ExportPicture& picture,
+                                                PictureFileType type) {
     if (type == PictureFileType::Png) {
         const Result<std::vector<std::uint8_t>> rgba = pictureRgba(picture);
         if (!rgba) return fail(rgba.error());
-        return savePng(
-            PngRows{*rgba, static_cast<std::uint32_t>(picture.bitmap.width()),
-                    static_cast<std::uint32_t>(picture.bitmap.height()), PngLayout::Rgba8, 0},
-            path);
+        return encodePng(PngRows{*rgba, static_cast<std::uint32_t>(picture.bitmap.width()),
+                                 static_cast<std::uint32_t>(picture.bitmap.height()),
+                                 PngLayout::Rgba8, 0});
     }
-    if (picture.textureFormat == 0) return saveBmp(picture.bitmap, path);
-    return saveBmpWithMasks(picture.bitmap, textureLayout(picture.textureFormat)->masks, path);
+    if (picture.textureFormat == 0) return encodeBmp(picture.bitmap);
+    return encodeBmpWithMasks(picture.bitmap, textureLayout(picture.textureFormat)->masks);
 }
 
 }  // namespace vantoro

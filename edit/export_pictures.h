@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "io/result.h"
 #include "pixels/dib_bitmap.h"
@@ -42,7 +43,7 @@ ExportPicture placeholderPicture();
 
 enum class PictureFileType : std::uint8_t { Bmp, Png };
 
-// The picture as a file of that type; fails when the file cannot be written.
-Status savePicture(const ExportPicture& picture, PictureFileType type, const std::string& path);
+// The picture as the bytes of a file of that type.
+Result<std::vector<std::uint8_t>> encodePicture(const ExportPicture& picture, PictureFileType type);
 
 }  // namespace vantoro

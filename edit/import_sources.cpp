@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "edit/edit_messages.h"
 #include "edit/import_text.h"
 #include "io/file_names.h"
 
@@ -115,7 +116,7 @@ Result<std::vector<ImportListLine>> listFolder(const std::string& folder) {
     return lines;
 }
 
-Result<std::vector<ImportListLine>> listFolderTree(const std::string& folder) {
+Result<std::vector<ImportListLine>> listFolderTree(const std::string& folder, PromptSeam* prompts) {
     const std::string root = withSlash(folder);
     const Result<FolderContents> top = readFolder(root);
     if (!top) return top.failure();
@@ -136,7 +137,11 @@ Result<std::vector<ImportListLine>> listFolderTree(const std::string& folder) {
         const Queued next = std::move(queue.front());
         queue.pop_front();
         const Result<FolderContents> contents = readFolder(next.path);
-        if (contents) take(next, *contents);
+        if (contents) {
+            take(next, *contents);
+        } else if (prompts) {
+            prompts->ask(folderSkippedPrompt(next.path, contents.error()));
+        }
     }
     return lines;
 }

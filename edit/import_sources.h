@@ -27,6 +27,7 @@
 #include <string_view>
 #include <vector>
 
+#include "edit/edit_prompts.h"
 #include "io/result.h"
 
 namespace vantoro {
@@ -56,8 +57,10 @@ std::vector<ImportListLine> listChosenFiles(std::span<const std::string> paths);
 Result<std::vector<ImportListLine>> listFolder(const std::string& folder);
 // "目录ALL": the files of the folder and every folder below it, except
 // folders whose name begins with ".". Fails when the folder cannot be read;
-// a sub-folder that cannot be read adds nothing.
-Result<std::vector<ImportListLine>> listFolderTree(const std::string& folder);
+// a sub-folder that cannot be read adds nothing, and `prompts` (when given)
+// is told which one and why.
+Result<std::vector<ImportListLine>> listFolderTree(const std::string& folder,
+                                                   PromptSeam* prompts = nullptr);
 
 // Whether display name a stands before b.
 bool displayNameBefore(std::string_view a, std::string_view b);

@@ -1,6 +1,7 @@
 #include "image_io/load_picture.h"
 
 #include <algorithm>
+#include <new>
 #include <utility>
 
 #include "image_io/tga_reader.h"
@@ -39,6 +40,17 @@ Result<Picture> decodeImport(std::span<const std::uint8_t> bytes, const std::str
     return fail("not a bmp, png or tga picture");
 }
 
+// The file decoded; its bytes are let go on return, before the picture is
+// widened, so the file, the picture and its wider copy are never held at once.
+Result<Picture> decodeFile(const std::string& fileName) {
+    const Result<FileBytes> bytes = readPictureFile(fileName);
+    if (!bytes) return fail(bytes.error());
+    Result<Picture> picture =
+        decodeImport(std::span<const std::uint8_t>(bytes->data(), bytes->size()), fileName);
+    if (!picture) return fail(fileName + ": " + picture.error());
+    return picture;
+}
+
 }  // namespace
 
 bool LoadPngWithAlpha(std::span<const std::uint8_t> bytes, Picture& picture) {
@@ -49,13 +61,13 @@ bool LoadPngWithAlpha(std::span<const std::uint8_t> bytes, Picture& picture) {
 }
 
 Result<Picture> LoadPicture(const std::string& fileName) {
-    const Result<FileBytes> bytes = readPictureFile(fileName);
-    if (!bytes) return fail(bytes.error());
-    Result<Picture> picture =
-        decodeImport(std::span<const std::uint8_t>(bytes->data(), bytes->size()), fileName);
-    if (!picture) return fail(fileName + ": " + picture.error());
-    widenToEvenWidth(*picture);
-    return picture;
+    try {
+        Result<Picture> picture = decodeFile(fileName);
+        if (picture) widenToEvenWidth(*picture);
+        return picture;
+    } catch (const std::bad_alloc&) {
+        return fail(fileName + ": " + std::string(kPictureNoMemory));
+    }
 }
 
 }  // namespace vantoro

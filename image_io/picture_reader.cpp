@@ -10,11 +10,14 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "io/byte_reader.h"
 #include "io/file_stream.h"
+#include "io/zlib_buffers.h"
 
 namespace vantoro {
 
@@ -195,6 +198,44 @@ constexpr std::size_t kPngColorTypeAt = 8 + 4 + 4 + 4 + 4 + 1;
 constexpr std::uint8_t kPngGreyAlpha = 4;
 constexpr std::uint8_t kPngColorAlpha = 6;
 
+constexpr std::size_t kPngBitDepthAt = kPngColorTypeAt - 1;
+constexpr std::size_t kPngSignatureSize = 8;
+constexpr std::size_t kPngChunkOverhead = 12;  // length, type and CRC
+
+std::uint32_t decodeBigEndianU32(const std::uint8_t* p) {
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
+           p[3];
+}
+
+// Bytes of image data the file holds: the IDAT chunks' lengths, a chunk cut
+// off by the end of the file counted as far as it goes.
+std::uint64_t pngDataBytes(std::span<const std::uint8_t> bytes) {
+    std::uint64_t total = 0;
+    std::uint64_t at = kPngSignatureSize;
+    while (at + 8 <= bytes.size()) {
+        const std::uint64_t length = decodeBigEndianU32(&bytes[at]);
+        const std::string_view type(reinterpret_cast<const char*>(&bytes[at + 4]), 4);
+        if (type == "IDAT") total += std::min<std::uint64_t>(length, bytes.size() - at - 8);
+        if (type == "IEND") break;
+        at += kPngChunkOverhead + length;
+    }
+    return total;
+}
+
+// Whether the file's image data can inflate to the rows the header claims;
+// the checked header says the colour type and depth are valid.
+bool pngDataCanFill(std::span<const std::uint8_t> bytes, std::uint32_t width,
+                    std::uint32_t height) {
+    static constexpr std::array<std::uint8_t, 7> kChannels = {1, 0, 3, 1, 2, 0, 4};
+    const std::uint8_t colorType = bytes[kPngColorTypeAt];
+    const std::uint64_t bits = std::uint64_t{bytes[kPngBitDepthAt]} *
+                               (colorType < kChannels.size() ? kChannels[colorType] : 1);
+    // The pixels' bits alone, without the filter bytes: a bound for
+    // interlaced pictures too.
+    const std::uint64_t pixelBytes = std::uint64_t{height} * width * bits / 8;
+    return maxInflatedSizeOf(pngDataBytes(bytes)) >= pixelBytes;
+}
+
 Status pngFailure(png_image& image) {
     const std::string message = std::string("png: ") + image.message;
     png_image_free(&image);
@@ -241,6 +282,23 @@ void jpegProgress(j_common_ptr common) {
     }
 }
 
+// A progressive picture is decoded through a buffer of every block's
+// coefficients (128 bytes a block), made before any scan is read. Each block
+// of each component costs at least one bit of the file, so a file of n bytes
+// holds at most 8 n blocks; a header claiming more is refused before
+// libjpeg makes that buffer. A few thousand blocks are allowed for headers.
+constexpr std::uint64_t kJpegSpareBlocks = 4096;
+
+bool jpegDataCanFill(const jpeg_decompress_struct& info, std::size_t fileBytes) {
+    if (!info.progressive_mode) return true;
+    std::uint64_t blocks = 0;
+    for (int i = 0; i < info.num_components; ++i) {
+        blocks +=
+            std::uint64_t{info.comp_info[i].width_in_blocks} * info.comp_info[i].height_in_blocks;
+    }
+    return blocks <= 8 * std::uint64_t{fileBytes} + kJpegSpareBlocks;
+}
+
 // Header checks before any row is allocated; false with `failure` set.
 bool startJpeg(JpegDecode& decode) {
     jpeg_decompress_struct& info = decode.info;
@@ -253,6 +311,12 @@ bool startJpeg(JpegDecode& decode) {
     const Status size = checkPictureSize(info.image_width, info.image_height);
     if (!size) {
         decode.failure = "jpeg: " + size.error();
+        return false;
+    }
+    if (!jpegDataCanFill(info, decode.bytes.size())) {
+        decode.failure = "jpeg: too little image data for a progressive " +
+                         std::to_string(info.image_width) + " x " +
+                         std::to_string(info.image_height) + " picture";
         return false;
     }
     info.out_color_space = JCS_EXT_BGRX;  // fourth byte 0xFF
@@ -332,6 +396,11 @@ Result<Picture> decodePng(std::span<const std::uint8_t> bytes) {
         png_image_free(&image);
         return fail("png: " + size.error());
     }
+    if (!pngDataCanFill(bytes, image.width, image.height)) {
+        png_image_free(&image);
+        return fail("png: too little image data for " + std::to_string(image.width) + " x " +
+                    std::to_string(image.height));
+    }
     // Only grey and colour with an alpha channel carry alpha into the picture.
     const std::uint8_t colorType = bytes.size() > kPngColorTypeAt ? bytes[kPngColorTypeAt] : 0;
     const bool hasAlpha = colorType == kPngGreyAlpha || colorType == kPngColorAlpha;
@@ -382,11 +451,16 @@ Result<FileBytes> readPictureFile(const std::string& path) {
 }
 
 Result<Picture> readPicture(const std::string& path) {
-    const Result<FileBytes> bytes = readPictureFile(path);
-    if (!bytes) return fail(bytes.error());
-    Result<Picture> picture =
-        decodePicture(std::span<const std::uint8_t>(bytes->data(), bytes->size()));
-    if (!picture) return fail(path + ": " + picture.error());
+    // Sizes are checked before anything is allocated; what still fails is
+    // the machine running out, told in our own words.
+    Result<Picture> picture = fail(path + ": " + std::string(kPictureNoMemory));
+    try {
+        const Result<FileBytes> bytes = readPictureFile(path);
+        if (!bytes) return fail(bytes.error());
+        picture = decodePicture(std::span<const std::uint8_t>(bytes->data(), bytes->size()));
+        if (!picture) return fail(path + ": " + picture.error());
+    } catch (const std::bad_alloc&) {
+    }
     return picture;
 }
 

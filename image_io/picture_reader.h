@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "io/file_stream.h"
@@ -64,6 +65,10 @@ Result<Picture> decodePicture(std::span<const std::uint8_t> bytes);
 // The whole file's bytes, refused above kMaxPictureFileBytes; errors name
 // the file.
 Result<FileBytes> readPictureFile(const std::string& path);
+
+// The reason given when a picture that passed the checks above still does
+// not fit in memory.
+inline constexpr std::string_view kPictureNoMemory = "not enough memory for the picture";
 
 // The whole file, decoded; errors name the file.
 Result<Picture> readPicture(const std::string& path);

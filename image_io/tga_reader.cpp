@@ -63,6 +63,12 @@ Result<TgaLayout> parseTgaHeader(std::span<const std::uint8_t> bytes) {
     const std::uint64_t pixelsAt = kHeaderSize + std::uint64_t{bytes[kIdLengthAt]} + mapBytes;
     if (pixelsAt > bytes.size()) return fail("tga image id or colour map cut short");
     layout.pixelsAt = static_cast<std::size_t>(pixelsAt);
+    // The fewest bytes the pixels can take: all of them stored, or one
+    // packet of 128 repeats (a header byte and one pixel) for every 128.
+    const std::uint64_t pixels = std::uint64_t{layout.width} * layout.height;
+    const std::uint64_t fewest = layout.runLength ? (pixels + 127) / 128 * (1 + layout.pixelBytes)
+                                                  : pixels * layout.pixelBytes;
+    if (bytes.size() - layout.pixelsAt < fewest) return fail("tga pixels cut short");
     return layout;
 }
 

@@ -49,6 +49,14 @@ constexpr std::uint64_t usefulStreamBytes(std::uint64_t inflated) {
     return 2 * inflated + 65536;
 }
 
+// The most a zlib stream of `streamBytes` can inflate to: a deflate code
+// gives at most 258 bytes for 2 bits, so no stream inflates to more than
+// 1032 times its length. A size claimed beside a stream is checked against
+// this before a buffer is made for it.
+constexpr std::uint64_t maxInflatedSizeOf(std::uint64_t streamBytes) {
+    return 1032 * streamBytes;
+}
+
 // Fast: libdeflate where it can, zlib otherwise; ZlibOnly: zlib alone. Both
 // give the same answer for every input; ZlibOnly is there to prove it.
 enum class InflatePath { Fast, ZlibOnly };

@@ -1,8 +1,10 @@
 #include "edit/export_entries.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "archive/archive_kind.h"
@@ -210,6 +212,42 @@ TEST_F(ExportTest, FolderTextAndFileNames) {
 
     EXPECT_EQ(numberedFileName("d/", 1234567, ".bmp"), "d/1234567.bmp");
     EXPECT_EQ(numberedFileName("d/", 7, ".txt"), "d/000007.txt");
+}
+
+// Links and other names planted in the folder before the export: each ends
+// it with an error, and nothing outside the folder changes.
+TEST_F(ExportTest, NamesPlantedInTheFolderAreNeverWrittenThrough) {
+    const auto archive = packOfEveryKind();
+    const std::string victim = dir.file("victim");
+    const std::string elsewhere = dir.file("elsewhere");
+    fs::create_directory(elsewhere);
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& folder)> plant;
+    };
+    const Case cases[] = {
+        {"file link", [&](const std::string& f) { fs::create_symlink(victim, f + "000000.bmp"); }},
+        {"dangling link",
+         [&](const std::string& f) { fs::create_symlink(elsewhere + "/new", f + "000001.dat"); }},
+        {"folder link",
+         [&](const std::string& f) { fs::create_directory_symlink(elsewhere, f + "Placements"); }},
+        {"hard link",
+         [&](const std::string& f) { fs::create_hard_link(victim, f + "000001.dat"); }},
+        {"pipe", [&](const std::string& f) { ::mkfifo((f + "000001.dat").c_str(), 0600); }},
+    };
+    for (const Case& c : cases) {
+        testing::writeFile(victim, {1, 2, 3});
+        const std::string folder = dir.file(std::string("out ") + c.name) + "/";
+        fs::create_directory(folder);
+        c.plant(folder);
+        ExportRequest request;
+        request.folder = folder;
+        const EditResult result = run(*archive, 0, 1, request);
+        EXPECT_EQ(result.outcome, EditOutcome::Failed) << c.name;
+        EXPECT_FALSE(result.error.empty()) << c.name;
+        EXPECT_EQ(readFile(victim), (Bytes{1, 2, 3})) << c.name;
+        EXPECT_TRUE(fs::is_empty(elsewhere)) << c.name;
+    }
 }
 
 }  // namespace

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
 #include "edit/staging_batch.h"
+#include "tests/edit/scripted_prompts.h"
+#include "tests/support/child_process.h"
 #include "tests/support/test_files.h"
 
 namespace vantoro {
@@ -61,6 +64,30 @@ TEST_F(ImportSourcesTest, TreeListsFilesByDisplayNameWithTheirOffsets) {
     const TImportFileItem& x = item(list, "a_b_x.bmp");
     EXPECT_EQ(std::tuple(x.X, x.Y, x.Format), std::tuple(-5, 6, 0));
     EXPECT_EQ(item(list, "10.bmp").X, 0);
+}
+
+// A sub-folder the walk may not read is skipped with a message, the rest
+// listed. Root reads every folder, so the walk then runs as nobody.
+TEST_F(ImportSourcesTest, TreeSkipsAFolderItCannotReadWithAMessage) {
+    writeText(root + "a/locked/z.bmp", "");
+    fs::permissions(root + "a/locked", fs::perms::none);
+    const testing::ChildEnd end = testing::runInChild([&] {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            return std::string();
+        testing::ScriptedPrompts prompts;
+        ImportFileList list;
+        list.add(listFolderTree(root, &prompts).value());
+        std::string seen;
+        for (const std::string& name : namesOf(list)) seen += name + "|";
+        for (const Prompt& prompt : prompts.shown) seen += prompt.text;
+        return seen;
+    });
+    fs::permissions(root + "a/locked", fs::perms::owner_all);
+    ASSERT_EQ(end.code, 0) << end.text;
+    EXPECT_EQ(end.text.find("10.bmp|9.bmp|a_b_placements_x.txt|a_b_x.bmp|Placements_9.txt|" + root +
+                            "a/locked/\r\n无法读取该文件夹，已跳过"),
+              0u)
+        << end.text;
 }
 
 TEST_F(ImportSourcesTest, FolderAndChosenFilesAndListEditing) {

@@ -98,7 +98,8 @@ Bytes greyAlphaPng() {
 
 // A JPEG at best quality: the left half of each row one colour, the right
 // half another.
-Bytes jpegFile(int width, int height, int components, Bgra left, Bgra right) {
+Bytes jpegFile(int width, int height, int components, Bgra left, Bgra right,
+               bool progressive = false) {
     jpeg_compress_struct info;
     jpeg_error_mgr errors;
     info.err = jpeg_std_error(&errors);
@@ -112,6 +113,7 @@ Bytes jpegFile(int width, int height, int components, Bgra left, Bgra right) {
     info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, 100, TRUE);
+    if (progressive) jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
     std::vector<JSAMPLE> row(static_cast<std::size_t>(width * components));
     for (int x = 0; x < width; ++x) {
@@ -291,6 +293,10 @@ TEST(PictureReaderTest, JpegColourAndGreyDecodeToOpaqueRows) {
     picture = decodeOk(jpegFile(16, 8, 1, dark, light));
     EXPECT_TRUE(near(pixelAt(picture, 1, 1), dark, 2));
     EXPECT_TRUE(near(pixelAt(picture, 14, 6), light, 2));
+
+    // Progressive and flat: as few bytes a block as a whole picture can take.
+    picture = decodeOk(jpegFile(2048, 1024, 3, red, red, true));
+    EXPECT_TRUE(near(pixelAt(picture, 2047, 1023), red, 4));
 }
 
 // Start-of-frame height and width (SOF0: FF C0, length, precision, height,
