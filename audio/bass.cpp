@@ -89,8 +89,8 @@ bool openOutput(Library& lib, int device, DWORD freq) {
     wanted.userdata = lib.mixer.get();
     SDL_AudioSpec obtained{};
     // No changes allowed: SDL converts to whatever the hardware takes.
-    lib.device = SDL_OpenAudioDevice(name->empty() ? nullptr : name->c_str(), 0, &wanted,
-                                     &obtained, 0);
+    lib.device =
+        SDL_OpenAudioDevice(name->empty() ? nullptr : name->c_str(), 0, &wanted, &obtained, 0);
     if (lib.device == 0) {
         failed(std::string("cannot open the audio device: ") + SDL_GetError());
         SDL_QuitSubSystem(SDL_INIT_AUDIO);

@@ -87,9 +87,8 @@ Result<DecodedSound> decodeSound(std::span<const std::uint8_t> file) {
     // it is trusted only as far as the memory limit.
     const std::uint64_t claimed = info.frames > 0 ? static_cast<std::uint64_t>(info.frames) : 0;
     const std::uint64_t limitFrames = kMaxDecodedBytes / decoded.bytesPerFrame();
-    decoded.samples.reserve(static_cast<std::size_t>(std::min(claimed, limitFrames)) *
-                                decoded.channels +
-                            chunkSamples);
+    decoded.samples.reserve(
+        static_cast<std::size_t>(std::min(claimed, limitFrames)) * decoded.channels + chunkSamples);
     for (;;) {
         const std::size_t filled = decoded.samples.size();
         if ((filled + chunkSamples) * sizeof(std::int16_t) > kMaxDecodedBytes) {

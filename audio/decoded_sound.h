@@ -12,8 +12,8 @@
 namespace vantoro::audio {
 
 struct DecodedSound {
-    std::uint32_t rate = 0;      // frames per second
-    std::uint32_t channels = 0;  // samples per frame
+    std::uint32_t rate = 0;             // frames per second
+    std::uint32_t channels = 0;         // samples per frame
     std::vector<std::int16_t> samples;  // interleaved, frame after frame
 
     std::uint64_t frames() const { return channels == 0 ? 0 : samples.size() / channels; }

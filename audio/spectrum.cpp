@@ -3,8 +3,8 @@
 #include <fftw3.h>
 
 #include <cmath>
-#include <numbers>
 #include <new>
+#include <numbers>
 
 namespace vantoro::audio {
 
