@@ -70,6 +70,9 @@ std::optional<std::string> deviceName(int device) {
 }
 
 bool openOutput(Library& lib, int device, DWORD freq) {
+    // SDL would otherwise take over Ctrl+C and SIGTERM to post quit events
+    // that nobody here reads, and the program could no longer be stopped.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         failed(std::string("no audio output: ") + SDL_GetError());
         return false;

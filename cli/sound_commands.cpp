@@ -54,8 +54,7 @@ SoundEntry readSoundEntry(const Invocation& call) {
 }
 
 HSTREAM createStream(const SoundEntry& entry, const Invocation& call) {
-    const HSTREAM stream =
-        BASS_StreamCreateFile(1, entry.bytes.data(), 0, entry.bytes.size(), 0);
+    const HSTREAM stream = BASS_StreamCreateFile(1, entry.bytes.data(), 0, entry.bytes.size(), 0);
     if (!stream) failure("entry " + call.operands[1] + ": " + audioLastError());
     return stream;
 }
@@ -69,8 +68,8 @@ std::string fixed(double value, int decimals) {
 double parseSeconds(const Invocation& call) {
     const std::string& text = call.operands[2];
     double seconds = -1;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds,
-                                              std::chars_format::fixed);
+    const auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), seconds, std::chars_format::fixed);
     if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(seconds) ||
         seconds < 0) {
         usageError("bad position in seconds '" + text + "'", call.command);
