@@ -10,9 +10,9 @@ namespace {
 constexpr DWORD kOutputRate = 44100;
 constexpr std::uint32_t kBlack = 0xFF000000;
 constexpr std::uint32_t kGreen = 0xFF00FF00;
-constexpr std::int32_t kPitch = 4;      // pixels from one level to the next
-constexpr std::int32_t kBarWidth = 3;   // pixels
-constexpr std::int32_t kPeakFall = 1;   // pixels a tick
+constexpr std::int32_t kPitch = 4;     // pixels from one level to the next
+constexpr std::int32_t kBarWidth = 3;  // pixels
+constexpr std::int32_t kPeakFall = 1;  // pixels a tick
 constexpr std::int32_t kBarFall = 3;
 
 // Seconds as whole milliseconds for the position bar. A failed length
