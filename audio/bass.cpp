@@ -29,6 +29,12 @@ struct Library {
     std::unique_ptr<SoundMixer> mixer;
     std::unique_ptr<SpectrumAnalyzer> analyzer;
     std::string error;
+
+    // A program that ends without BASS_Free must not leave the output
+    // thread mixing channels that are being destroyed.
+    ~Library() {
+        if (device != 0) SDL_CloseAudioDevice(device);
+    }
 };
 
 Library& library() {
