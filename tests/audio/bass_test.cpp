@@ -92,8 +92,8 @@ TEST_F(BassTest, Mp3LengthsAndPositionsCountFramesTimesChannelsTimesTwo) {
 }
 
 // The spectrum as defined, computed the slow way from the same samples.
-std::vector<double> directSpectrum(const std::vector<std::int16_t>& samples,
-                                   std::uint32_t channels, std::size_t first) {
+std::vector<double> directSpectrum(const std::vector<std::int16_t>& samples, std::uint32_t channels,
+                                   std::size_t first) {
     constexpr std::size_t kN = 4096;
     std::vector<double> x(kN, 0.0);
     const std::size_t frames = samples.size() / channels;
@@ -118,10 +118,13 @@ TEST_F(BassTest, SpectrumMatchesADirectDftOfTheWindowedMeanOfTheChannels) {
     const struct {
         const char* name;
         SineSound sound;
-        double seconds;        // where the spectrum is read
-        std::size_t peakBin;   // 0: no full-scale check
+        double seconds;       // where the spectrum is read
+        std::size_t peakBin;  // 0: no full-scale check
     } cases[] = {
-        {"bin-centred, full scale", {44100, 1, 8192, 64 * 44100.0 / 4096, 32767.0 / 32767}, 0.0, 64},
+        {"bin-centred, full scale",
+         {44100, 1, 8192, 64 * 44100.0 / 4096, 32767.0 / 32767},
+         0.0,
+         64},
         {"off-bin stereo", {44100, 2, 8192, 1000, 0.5}, 0.05, 0},
         {"off-bin near the end", {22050, 2, 6000, 3001.5, 0.7}, 0.2, 0},
     };
@@ -152,7 +155,8 @@ TEST_F(BassTest, SoundDataThatDoesNotDecodeMakesNoStream) {
     Bytes noChannels = wav;
     testing::setU16At(noChannels, 22, 0);
     Bytes noise(3000);
-    for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    for (std::size_t i = 0; i < noise.size(); ++i)
+        noise[i] = static_cast<std::uint8_t>(i * 37 + 11);
     Bytes headerOnly = wav;
     testing::truncateTo(headerOnly, 44);
     for (const Bytes& bad : {noChannels, noise, headerOnly, Bytes(1, 0)}) {

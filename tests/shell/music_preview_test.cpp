@@ -40,8 +40,8 @@ protected:
         preview.createChannel(file);
     }
     double seconds() const {
-        return BASS_ChannelBytes2Seconds(
-            preview.channel(), BASS_ChannelGetPosition(preview.channel(), BASS_POS_BYTE));
+        return BASS_ChannelBytes2Seconds(preview.channel(),
+                                         BASS_ChannelGetPosition(preview.channel(), BASS_POS_BYTE));
     }
     // Ticks every 26 ms until the sound has played past `until` seconds or
     // stopped; false when neither happened within two seconds.
@@ -114,18 +114,16 @@ TEST_F(MusicPreviewTest, ASoundThatDoesNotDecodeLeavesButtonsThatPlayNothing) {
 TEST(SpectrumLevelsTest, PeaksFallOnePixelAndBarsThreeATickFromTheLoudestValue) {
     SpectrumLevels levels;
     std::array<float, SpectrumLevels::kCount> spectrum{};
-    spectrum[0] = 0.0205f;  // 10.25: 10 pixels
+    spectrum[0] = 0.0205f;   // 10.25: 10 pixels
     spectrum[1] = -0.0105f;  // magnitude: 5 pixels
-    spectrum[2] = 1.0f;    // 500, cut to the height
+    spectrum[2] = 1.0f;      // 500, cut to the height
     levels.update(spectrum, 40);
     spectrum.fill(0);
     spectrum[1] = 0.0045f;  // 2 pixels: below both falling levels
     const int expected[][3][2] = {
         {{10, 10}, {5, 5}, {40, 40}},  // {peak, bar} of levels 0, 1, 2
-        {{9, 7}, {4, 2}, {39, 37}},
-        {{8, 4}, {3, 2}, {38, 34}},
-        {{7, 1}, {2, 2}, {37, 31}},
-        {{6, 0}, {2, 2}, {36, 28}},
+        {{9, 7}, {4, 2}, {39, 37}},   {{8, 4}, {3, 2}, {38, 34}},
+        {{7, 1}, {2, 2}, {37, 31}},   {{6, 0}, {2, 2}, {36, 28}},
     };
     for (int tick = 0; tick < 5; ++tick) {
         if (tick > 0) levels.update(spectrum, 40);

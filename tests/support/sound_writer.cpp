@@ -19,7 +19,8 @@ std::vector<std::int16_t> sineSamples(const SineSound& sound) {
     return samples;
 }
 
-Bytes wavFile(std::uint32_t rate, std::uint32_t channels, const std::vector<std::int16_t>& samples) {
+Bytes wavFile(std::uint32_t rate, std::uint32_t channels,
+              const std::vector<std::int16_t>& samples) {
     const auto dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
     Bytes out;
     putBytes(out, {'R', 'I', 'F', 'F'});
