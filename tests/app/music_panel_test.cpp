@@ -3,13 +3,12 @@
 // First: the pack writer names a field "slots", which Qt's keyword macro eats.
 #include "tests/support/pack_writer.h"
 // Then the window and its fixtures.
-#include "app/music_panel.h"
-
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
 #include <cstdlib>
 
+#include "app/music_panel.h"
 #include "tests/app/form_fixture.h"
 #include "tests/support/sound_writer.h"
 
