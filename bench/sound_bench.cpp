@@ -146,8 +146,12 @@ void BM_SoundStart(benchmark::State& state, const char* /*what*/) {
 }
 
 BENCHMARK(BM_SpectrumTick)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_DecodeSound, mp3_10mb, "mp3_10mb")->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK_CAPTURE(BM_SoundStart, mp3_10mb, "mp3_10mb")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(BM_DecodeSound, mp3_10mb, "mp3_10mb")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(BM_SoundStart, mp3_10mb, "mp3_10mb")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 }  // namespace
 }  // namespace vantoro::bench

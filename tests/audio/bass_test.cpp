@@ -5,9 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <complex>
+#include <cstring>
 #include <numbers>
+#include <thread>
 #include <vector>
 
 #include "tests/support/sound_writer.h"
@@ -146,7 +150,9 @@ TEST_F(BassTest, SpectrumMatchesADirectDftOfTheWindowedMeanOfTheChannels) {
             worst = std::max(worst, std::abs(expected[k] - values[k]));
         }
         EXPECT_LT(worst, 1e-6);
-        if (c.peakBin != 0) EXPECT_NEAR(values[c.peakBin], 1.0, 1e-4);
+        if (c.peakBin != 0) {
+            EXPECT_NEAR(values[c.peakBin], 1.0, 1e-4);
+        }
     }
 }
 
@@ -174,6 +180,54 @@ TEST_F(BassTest, SoundDataThatDoesNotDecodeMakesNoStream) {
     EXPECT_TRUE(BASS_StreamFree(stream));
     EXPECT_EQ(BASS_ChannelGetLength(stream, BASS_POS_BYTE), kBassFailed);
     EXPECT_LT(BASS_ChannelBytes2Seconds(stream, 0), 0);
+}
+
+// SDL's disk output writes what it is given to a file: a sound at the
+// output's rate comes out sample for sample, a mono one on both sides, and
+// one at half the rate with a midpoint between every two samples.
+TEST(BassOutputTest, TheOutputCarriesTheSoundAtTheOutputRate) {
+    const struct { std::uint32_t rate, channels; } cases[] = {{44100, 2}, {44100, 1}, {22050, 1}};
+    testing::TempDir dir;
+    const std::string output = dir.file("out.raw");
+    const char* driver = std::getenv("SDL_AUDIODRIVER");
+    const std::string saved = driver ? driver : "";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "1", 1);  // milliseconds a buffer
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.rate << " Hz, " << c.channels << " channels");
+        std::vector<std::int16_t> samples(3000 * c.channels);
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            samples[i] = static_cast<std::int16_t>(1000 + (i * 7919) % 20000);
+        }
+        ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr)) << audioLastError();
+        const Bytes wav = testing::wavFile(c.rate, c.channels, samples);
+        const HSTREAM stream = BASS_StreamCreateFile(1, wav.data(), 0, wav.size(), 0);
+        ASSERT_TRUE(BASS_ChannelPlay(stream, 0));
+        while (BASS_ChannelIsActive(stream) == BASS_ACTIVE_PLAYING)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        BASS_Free();
+
+        const Bytes raw = testing::readFile(output);
+        std::vector<std::int16_t> out(raw.size() / 2);
+        std::memcpy(out.data(), raw.data(), out.size() * 2);
+        const auto first = std::find_if(out.begin(), out.end(), [](auto v) { return v != 0; });
+        ASSERT_EQ((first - out.begin()) % 2, 0);
+        const std::size_t frames = samples.size() / c.channels;
+        const std::size_t step = 44100 / c.rate;
+        ASSERT_GE(out.end() - first, std::ptrdiff_t(frames * step * 2));
+        for (std::size_t f = 0; f + 1 < frames; ++f) {
+            for (std::uint32_t side = 0; side < 2; ++side) {
+                const std::int16_t* now = &samples[f * c.channels + (c.channels > 1 ? side : 0)];
+                const int expected[] = {now[0], (now[0] + now[c.channels]) / 2};
+                for (std::size_t k = 0; k < step; ++k) {
+                    ASSERT_NEAR(first[(f * step + k) * 2 + side], expected[k], 1)
+                        << "frame " << f << " side " << side;
+                }
+            }
+        }
+    }
+    driver ? setenv("SDL_AUDIODRIVER", saved.c_str(), 1) : unsetenv("SDL_AUDIODRIVER");
 }
 
 }  // namespace
