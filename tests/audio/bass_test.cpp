@@ -11,6 +11,7 @@
 #include <complex>
 #include <cstring>
 #include <numbers>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -180,6 +181,28 @@ TEST_F(BassTest, SoundDataThatDoesNotDecodeMakesNoStream) {
     EXPECT_TRUE(BASS_StreamFree(stream));
     EXPECT_EQ(BASS_ChannelGetLength(stream, BASS_POS_BYTE), kBassFailed);
     EXPECT_LT(BASS_ChannelBytes2Seconds(stream, 0), 0);
+}
+
+// Damaged sounds decode or fail, never crash: about 1 % of the bytes of a
+// WAV and an MP3 changed, 150 times each, seeded by the case number.
+TEST_F(BassTest, DamagedSoundsDecodeOrFailCleanly) {
+    std::vector<Bytes> files{testing::sineWav({22050, 2, 2000, 440, 0.5})};
+    if (auto mp3 = testing::mp3FromWav(files[0], dir)) files.push_back(*mp3);
+    for (std::size_t f = 0; f < files.size(); ++f) {
+        for (std::uint32_t seed = 1; seed <= 150; ++seed) {
+            SCOPED_TRACE(::testing::Message() << "file " << f << " seed " << seed);
+            std::mt19937 random(seed);
+            Bytes damaged = files[f];
+            for (std::size_t i = 0; i < damaged.size() / 100 + 1; ++i) {
+                damaged[random() % damaged.size()] = static_cast<std::uint8_t>(random());
+            }
+            const HSTREAM stream = create(damaged);
+            if (stream == 0) continue;
+            std::vector<float> values(2048);
+            EXPECT_NE(BASS_ChannelGetData(stream, values.data(), BASS_DATA_FFT4096), DWORD(-1));
+            EXPECT_TRUE(BASS_StreamFree(stream));
+        }
+    }
 }
 
 // SDL's disk output writes what it is given to a file: a sound at the
