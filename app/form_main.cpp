@@ -16,6 +16,7 @@
 #include "app/draw_grid.h"
 #include "app/draw_panel.h"
 #include "app/file_browser.h"
+#include "app/music_panel.h"
 #include "app/program_resources.h"
 #include "app/recent_files_menu.h"
 #include "app/status_bar.h"
@@ -128,6 +129,7 @@ void TFormMain::FormDestroy() {
     CurrentArchive.reset();
     DataFileIcon = WaveFileIcon = Mp3FileIcon = QImage();
     releaseSound();
+    Music->shutdown();
 }
 
 void TFormMain::setCaption(const QString& suffix) {

@@ -58,6 +58,7 @@ class TDX9Device;
 class DialogSeam;
 class DrawGrid;
 class FileBrowser;
+class MusicPanel;
 class RecentFilesMenu;
 class StatusPanels;
 class TFormAdd;
@@ -133,6 +134,7 @@ public:
     QSplitter* GridSplitter = nullptr;
     QWidget* Panel1 = nullptr;
     QWidget* PanelMusic = nullptr;
+    MusicPanel* Music = nullptr;  // PanelMusic's controls and the sound they play
     QScrollArea* ScrollBox = nullptr;
     DrawPanel* PanelDraw = nullptr;  // the device's window
     QStatusBar* StatusBar = nullptr;

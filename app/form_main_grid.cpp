@@ -6,6 +6,7 @@
 #include "app/dialog_seam.h"
 #include "app/draw_grid.h"
 #include "app/form_main.h"
+#include "app/music_panel.h"
 #include "app/program_resources.h"
 #include "app/thumbnail_painter.h"
 
@@ -67,6 +68,7 @@ void TFormMain::DrawGridSelectCell(int column, int row) {
             PanelMusic->setVisible(chosen->soundPanel == SoundPanel::Shown);
         }
         SoundStream = std::move(chosen->soundStream);
+        if (SoundStream) Music->createChannel(*SoundStream);
         UpdateStatusBar();
     });
 }

@@ -15,6 +15,7 @@
 #include "app/draw_panel.h"
 #include "app/file_browser.h"
 #include "app/form_main.h"
+#include "app/music_panel.h"
 #include "app/status_bar.h"
 #include "app/thumbnail_painter.h"
 
@@ -79,6 +80,7 @@ void TFormMain::createLayout() {
     Timer->setInterval(kFrameTickMs);
     TimerMusic = new QTimer(this);
     TimerMusic->setInterval(kSoundTickMs);
+    Music = new MusicPanel(PanelMusic, TimerMusic, this);
 }
 
 void TFormMain::createGrid() {

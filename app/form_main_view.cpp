@@ -19,6 +19,7 @@
 #include "app/dialog_seam.h"
 #include "app/draw_panel.h"
 #include "app/form_main.h"
+#include "app/music_panel.h"
 #include "image_io/picture_reader.h"
 #include "render/dx9_device.h"
 
@@ -218,12 +219,15 @@ void TFormMain::PanelDrawMouseUp(const QPoint& /*point*/) {
 // --- Sound hooks -------------------------------------------------------------------
 
 bool TFormMain::initializeAudio() {
-    return true;
+    return Music->initializeAudio();
 }
 
-void TFormMain::stopSound() {}
+void TFormMain::stopSound() {
+    Music->bt_Music_StopClick();
+}
 
 void TFormMain::releaseSound() {
+    Music->releaseChannel();
     SoundStream.reset();
 }
 

@@ -20,6 +20,7 @@
 #include "cli/import_command.h"
 #include "cli/pack_commands.h"
 #include "cli/render_command.h"
+#include "cli/sound_commands.h"
 #include "image_io/bmp_file.h"
 #include "image_io/png_file.h"
 #include "image_io/texel_rgba.h"
@@ -428,6 +429,11 @@ const CommandEntry kCommands[] = {
     {"new", "FILE", 1, "create an empty pack", kNewSummary, runNew, newOptions()},
     {"delete", "PACK FIRST LAST", 3, "delete a range of a pack's entries", kDeleteSummary,
      runDelete, deleteOptions()},
+    {"sound", "ARCHIVE INDEX", 2, "TYPE RATE CHANNELS LENGTH SECONDS of a sound entry",
+     kSoundSummary, runSound},
+    {"spectrum", "ARCHIVE INDEX SECONDS", 3, "the 2048 spectrum values at a position",
+     kSpectrumSummary, runSpectrum},
+    {"play", "ARCHIVE INDEX", 2, "play a sound entry to its end", kPlaySummary, runPlay},
 };
 
 // ---- Help and dispatch -----------------------------------------------------------

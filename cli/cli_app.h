@@ -6,6 +6,8 @@
 //   vantoro-cli texture [--kind N] FILE INDEX OUT.png
 //   vantoro-cli render  [--kind N] FILE INDEX OUT.png [options]
 //   vantoro-cli export  [--kind N] ARCHIVE FIRST LAST FOLDER [options]
+//   vantoro-cli sound | play [--kind N] ARCHIVE INDEX
+//   vantoro-cli spectrum [--kind N] ARCHIVE INDEX SECONDS
 //
 // Exit codes: 0 success, 1 the archive or entry failed, 2 usage error or
 // missing file. Messages on the error stream start with "vantoro-cli: ".

@@ -1,6 +1,6 @@
-# The program is built in layers, lowest first: io, d3d9, pixels, image_io,
-# archive, render, edit, shell, then the window program (app) and the command
-# line (cli). A layer links only to layers below it, and it sees only their
+# The program is built in layers, lowest first: io, audio, d3d9, pixels,
+# image_io, archive, render, edit, shell, then the window program (app) and
+# the command line (cli). A layer links only to layers below it, and it sees only their
 # headers: each layer's include root holds a link to its own folder and
 # nothing else, so an #include of a higher layer fails the build.
 

@@ -17,6 +17,10 @@ packages=(
     libgtest-dev
     libgmock-dev
     libbenchmark-dev
+    libsdl2-dev
+    libsndfile1-dev
+    libfftw3-dev
+    lame
     qt6-base-dev
     qt6-qpa-plugins
     libgl-dev
