@@ -99,8 +99,8 @@ void TFormAdd::buildList(Listing&& listing) {
 }
 
 void TFormAdd::File_AddClick() {
-    const auto chosen =
-        m_main.dialogs().openFiles(this, {fromView(kImportFileFilter), QString(), QString()});
+    const auto chosen = m_main.dialogs().openFiles(
+        this, {fromView(kImportFileFilter), QString(), QString(), QString()});
     if (!chosen || chosen->isEmpty()) return;
     buildList([&]() -> Result<std::vector<ImportListLine>> {
         std::vector<ImportListLine> lines;

@@ -39,9 +39,9 @@ void TFormMain::MEMU_WORK_DELIMAGEClick() {
 // A new empty pack under the chosen name, opened when the person says so.
 // A file that cannot be made ends the command quietly.
 void TFormMain::Tool_NewClick() {
-    const auto chosen = m_dialogs->saveFile(
-        this,
-        {QString::fromUtf8(kNewPackFilter.data(), kNewPackFilter.size()), QString(), QString()});
+    const auto chosen =
+        m_dialogs->saveFile(this, {QString::fromUtf8(kNewPackFilter.data(), kNewPackFilter.size()),
+                                   QString(), QString(), QString()});
     if (!chosen || chosen->isEmpty()) return;
     WindowPrompts prompts(*m_dialogs, this);
     const NewPackResult made = createNewPack(chosen->toStdString(), prompts);

@@ -26,29 +26,31 @@ std::optional<QString> ScriptedDialogs::openFile(QWidget*, const FileDialogReque
 }
 
 std::optional<QStringList> ScriptedDialogs::openFiles(QWidget*, const FileDialogRequest& request) {
-    asked.push_back({QStringLiteral("openFiles"), request.title, request.filter, request.fileName});
+    asked.push_back({QStringLiteral("openFiles"), request.title, request.filter, request.fileName,
+                     request.directory});
     const auto answer = nextFile();
     if (!answer) return std::nullopt;
     return QStringList{*answer};
 }
 
 std::optional<QString> ScriptedDialogs::saveFile(QWidget*, const FileDialogRequest& request) {
-    asked.push_back({QStringLiteral("saveFile"), request.title, request.filter, request.fileName});
+    asked.push_back({QStringLiteral("saveFile"), request.title, request.filter, request.fileName,
+                     request.directory});
     return nextFile();
 }
 
 std::optional<QString> ScriptedDialogs::openPicture(QWidget*) {
-    asked.push_back({QStringLiteral("openPicture"), {}, {}, {}});
+    asked.push_back({QStringLiteral("openPicture"), {}, {}, {}, {}});
     return nextFile();
 }
 
 std::optional<QString> ScriptedDialogs::chooseFolder(QWidget*, const QString& caption) {
-    asked.push_back({QStringLiteral("chooseFolder"), caption, {}, {}});
+    asked.push_back({QStringLiteral("chooseFolder"), caption, {}, {}, {}});
     return nextFile();
 }
 
 std::optional<QColor> ScriptedDialogs::chooseColor(QWidget*, const QColor& initial) {
-    asked.push_back({QStringLiteral("chooseColor"), {}, {}, initial.name()});
+    asked.push_back({QStringLiteral("chooseColor"), {}, {}, initial.name(), {}});
     if (colorAnswers.empty()) return std::nullopt;
     auto answer = colorAnswers.front();
     colorAnswers.pop_front();
@@ -57,7 +59,7 @@ std::optional<QColor> ScriptedDialogs::chooseColor(QWidget*, const QColor& initi
 
 std::optional<QString> ScriptedDialogs::inputText(QWidget*, const QString& caption,
                                                   const QString& prompt, const QString& initial) {
-    asked.push_back({QStringLiteral("inputText"), caption, prompt, initial});
+    asked.push_back({QStringLiteral("inputText"), caption, prompt, initial, {}});
     if (inputAnswers.empty()) return std::nullopt;
     auto answer = inputAnswers.front();
     inputAnswers.pop_front();
@@ -65,7 +67,7 @@ std::optional<QString> ScriptedDialogs::inputText(QWidget*, const QString& capti
 }
 
 MessageAnswer ScriptedDialogs::message(QWidget*, const MessageRequest& request) {
-    asked.push_back({QStringLiteral("message"), request.caption, request.text, {}});
+    asked.push_back({QStringLiteral("message"), request.caption, request.text, {}, {}});
     if (messageAnswers.empty()) return request.defaultAnswer;
     const MessageAnswer answer = messageAnswers.front();
     messageAnswers.pop_front();
@@ -73,7 +75,7 @@ MessageAnswer ScriptedDialogs::message(QWidget*, const MessageRequest& request) 
 }
 
 void ScriptedDialogs::about(QWidget*, const QString& title, const QString& text) {
-    asked.push_back({QStringLiteral("about"), title, text, {}});
+    asked.push_back({QStringLiteral("about"), title, text, {}, {}});
 }
 
 int ScriptedDialogs::showModal(QDialog& dialog) {
