@@ -1,0 +1,346 @@
+#include "io/edit_journal.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+#include "io/byte_reader.h"
+#include "io/file_range.h"
+#include "io/file_writes.h"
+
+namespace vantoro {
+namespace {
+
+// Journal layout, little-endian:
+//   0  64  header: magic "VNTJRNL1"; move from, to, count (int64); size to
+//          cut to (int64, -1 none); write count (uint32); piece bytes
+//          (uint32); saved-piece mode (byte) and 3 zero bytes; journal size
+//          (int64); CRC-32 of bytes 0..59 followed by the writes
+//  64  32  progress: bytes of the move done (int64); length of the piece
+//          saved (uint32); its area (int32, -1 none); CRC-32 of those 16
+//          bytes; zero
+//  96      two save areas of piece bytes each (saved-piece mode only)
+//  then    the writes: position (int64), length (int64), the bytes
+constexpr std::array<std::uint8_t, 8> kMagic = {'V', 'N', 'T', 'J', 'R', 'N', 'L', '1'};
+constexpr std::int64_t kHeaderSize = 64;
+constexpr std::int64_t kProgressAt = 64;
+constexpr std::int64_t kProgressSize = 32;
+constexpr std::int64_t kAreasAt = kProgressAt + kProgressSize;
+// A journal larger than this is not one of ours: the largest edit writes a
+// 50 MiB batch and an index.
+constexpr std::int64_t kMaxJournalSize = std::int64_t{1} << 30;
+
+void putI64(std::uint8_t* at, std::int64_t value) {
+    encodeU32(at, static_cast<std::uint32_t>(value));
+    encodeU32(at + 4, static_cast<std::uint32_t>(static_cast<std::uint64_t>(value) >> 32));
+}
+std::int64_t getI64(const std::uint8_t* at) {
+    return static_cast<std::int64_t>(decodeU32(at) |
+                                     (static_cast<std::uint64_t>(decodeU32(at + 4)) << 32));
+}
+
+std::uint32_t crcOf(std::uint32_t crc, const std::uint8_t* bytes, std::size_t size) {
+    return static_cast<std::uint32_t>(::crc32(crc, bytes, static_cast<uInt>(size)));
+}
+
+std::string pendingPath(const std::string& file) {
+    return journalPath(file) + "-new";
+}
+
+// How far a move has got.
+struct Progress {
+    std::int64_t done = 0;
+    std::uint32_t savedLength = 0;
+    std::int32_t area = -1;  // the save area holding the piece at `done`, or -1
+};
+
+std::array<std::uint8_t, kProgressSize> encodeProgress(const Progress& p) {
+    std::array<std::uint8_t, kProgressSize> bytes{};
+    putI64(bytes.data(), p.done);
+    encodeU32(bytes.data() + 8, p.savedLength);
+    encodeU32(bytes.data() + 12, static_cast<std::uint32_t>(p.area));
+    encodeU32(bytes.data() + 16, crcOf(0, bytes.data(), 16));
+    return bytes;
+}
+
+struct Journal {
+    EditPlan plan;
+    std::uint32_t pieceBytes = 0;
+    bool savedPieces = false;
+    Progress progress;
+};
+
+std::int64_t areasSize(const Journal& j) {
+    return j.savedPieces ? 2 * std::int64_t{j.pieceBytes} : 0;
+}
+
+std::int64_t areaAt(const Journal& j, std::int32_t area) {
+    return kAreasAt + area * std::int64_t{j.pieceBytes};
+}
+
+// Where the piece that starts `done` bytes into the move lies.
+struct Piece {
+    std::int64_t source = 0;
+    std::int64_t target = 0;
+    std::int64_t length = 0;
+};
+
+Piece pieceAt(const FileMove& move, std::int64_t done, std::uint32_t pieceBytes) {
+    const std::int64_t length = std::min<std::int64_t>(pieceBytes, move.count - done);
+    // Downward moves walk front to back, upward moves back to front.
+    const std::int64_t offset = move.to < move.from ? done : move.count - done - length;
+    return {move.from + offset, move.to + offset, length};
+}
+
+class OpenJournal {
+public:
+    explicit OpenJournal(int fd) : m_fd(fd) {}
+    OpenJournal(const OpenJournal&) = delete;
+    OpenJournal& operator=(const OpenJournal&) = delete;
+    ~OpenJournal() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+Status recordProgress(int journal, const Progress& progress) {
+    return writeFully(journal, encodeProgress(progress), kProgressAt);
+}
+
+// Carries the move on from `j.progress`, recording each piece.
+Status continueMove(int fd, int journal, Journal& j) {
+    const FileMove& move = *j.plan.move;
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(
+        std::min<std::int64_t>(j.pieceBytes, std::max<std::int64_t>(move.count, 1))));
+    Progress& p = j.progress;
+    std::int32_t nextArea = 0;
+    if (p.area >= 0) {
+        // The piece at `done` may be half written over its own source: redo
+        // it from its copy.
+        const Piece piece = pieceAt(move, p.done, j.pieceBytes);
+        if (p.area > 1 || piece.length != p.savedLength) return fail("journal progress is damaged");
+        const std::span bytes(buffer.data(), static_cast<std::size_t>(piece.length));
+        if (Status s = readFully(journal, bytes, areaAt(j, p.area)); !s) return s;
+        if (Status s = writeFully(fd, bytes, piece.target); !s) return s;
+        nextArea = p.area ^ 1;
+        p.done += piece.length;
+    }
+    while (p.done < move.count) {
+        const Piece piece = pieceAt(move, p.done, j.pieceBytes);
+        const std::span bytes(buffer.data(), static_cast<std::size_t>(piece.length));
+        if (Status s = readFully(fd, bytes, piece.source); !s) return s;
+        if (j.savedPieces) {
+            if (Status s = writeFully(journal, bytes, areaAt(j, nextArea)); !s) return s;
+            p.area = nextArea;
+            p.savedLength = static_cast<std::uint32_t>(piece.length);
+            if (Status s = recordProgress(journal, p); !s) return s;
+            nextArea ^= 1;
+        }
+        if (Status s = writeFully(fd, bytes, piece.target); !s) return s;
+        p = Progress{p.done + piece.length};
+        if (!j.savedPieces) {
+            if (Status s = recordProgress(journal, p); !s) return s;
+        }
+    }
+    if (j.savedPieces && p.area != -1) return recordProgress(journal, p);
+    return Status::success();
+}
+
+// The move, the writes and the cut, from the recorded progress on.
+Status carryOut(int fd, int journal, Journal& j) {
+    if (j.plan.move && j.plan.move->count > 0 && j.plan.move->from != j.plan.move->to) {
+        if (Status s = continueMove(fd, journal, j); !s) return s;
+    }
+    for (const FileWrite& w : j.plan.writes) {
+        if (Status s = writeFully(fd, w.bytes, w.position); !s) return s;
+    }
+    if (j.plan.truncateTo >= 0) {
+        if (Status s = truncateFile(fd, j.plan.truncateTo); !s) return s;
+    }
+    // Without a move the file's changes are small: put them on the disk
+    // before the journal that would repeat them goes.
+    if (!j.plan.move) return syncFile(fd);
+    return Status::success();
+}
+
+Journal journalOf(const EditPlan& plan, std::size_t pieceBytes) {
+    Journal j{plan, 0, false, Progress{}};
+    std::int64_t piece = pieceBytes == 0 ? static_cast<std::int64_t>(kFileMoveChunk)
+                                         : static_cast<std::int64_t>(pieceBytes);
+    if (plan.move) {
+        const std::int64_t distance =
+            plan.move->to > plan.move->from ? plan.move->to - plan.move->from
+                                            : plan.move->from - plan.move->to;
+        piece = std::min(piece, std::max<std::int64_t>(plan.move->count, 1));
+        if (distance >= std::min(kMinDirectShift, piece)) {
+            piece = std::min(piece, distance);
+        } else {
+            j.savedPieces = true;
+        }
+    }
+    j.pieceBytes = static_cast<std::uint32_t>(piece);
+    return j;
+}
+
+std::vector<std::uint8_t> encodeWrites(const EditPlan& plan) {
+    std::vector<std::uint8_t> bytes;
+    for (const FileWrite& w : plan.writes) {
+        const std::size_t at = bytes.size();
+        bytes.resize(at + 16 + w.bytes.size());
+        putI64(&bytes[at], w.position);
+        putI64(&bytes[at + 8], static_cast<std::int64_t>(w.bytes.size()));
+        std::copy(w.bytes.begin(), w.bytes.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at) + 16);
+    }
+    return bytes;
+}
+
+std::array<std::uint8_t, kHeaderSize> encodeHeader(const Journal& j,
+                                                   std::span<const std::uint8_t> writes) {
+    std::array<std::uint8_t, kHeaderSize> h{};
+    std::copy(kMagic.begin(), kMagic.end(), h.begin());
+    const FileMove move = j.plan.move.value_or(FileMove{});
+    putI64(&h[8], move.from);
+    putI64(&h[16], move.to);
+    putI64(&h[24], j.plan.move ? move.count : -1);
+    putI64(&h[32], j.plan.truncateTo);
+    encodeU32(&h[40], static_cast<std::uint32_t>(j.plan.writes.size()));
+    encodeU32(&h[44], j.pieceBytes);
+    h[48] = j.savedPieces ? 1 : 0;
+    putI64(&h[52], kAreasAt + areasSize(j) + static_cast<std::int64_t>(writes.size()));
+    // Bytes 52..59 hold the size; the CRC covers them too.
+    encodeU32(&h[60], crcOf(crcOf(0, h.data(), 60), writes.data(), writes.size()));
+    return h;
+}
+
+// Writes the journal under a temporary name, syncs it and renames it into
+// place; answers the open journal.
+Result<int> publish(const std::string& path, const Journal& j) {
+    const std::string pending = pendingPath(path);
+    const int fd = ::open(pending.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return fail("cannot create " + pending + ": " + std::strerror(errno));
+    auto journal = std::make_unique<OpenJournal>(fd);
+    const std::vector<std::uint8_t> writes = encodeWrites(j.plan);
+    const auto header = encodeHeader(j, writes);
+    Status s = writeFully(fd, header, 0);
+    if (s) s = recordProgress(fd, Progress{});
+    // The save areas are written out now so that filling them later needs no
+    // new space.
+    if (s && j.savedPieces) s = writeFully(fd, std::vector<std::uint8_t>(2 * j.pieceBytes), kAreasAt);
+    if (s) s = writeFully(fd, writes, kAreasAt + areasSize(j));
+    if (s) s = syncFile(fd);
+    if (s) s = renameFile(pending, journalPath(path));
+    if (!s) {
+        ::unlink(pending.c_str());
+        return Error{"cannot write the edit journal: " + s.error()};
+    }
+    const int kept = ::dup(fd);
+    if (kept < 0) return fail("cannot keep the edit journal open");
+    return kept;
+}
+
+Result<Journal> readJournal(int journal) {
+    struct stat info {};
+    if (::fstat(journal, &info) != 0) return fail("cannot measure the edit journal");
+    const std::int64_t size = info.st_size;
+    std::array<std::uint8_t, kHeaderSize + kProgressSize> head{};
+    if (size < kAreasAt || size > kMaxJournalSize || !readFully(journal, head, 0) ||
+        !std::equal(kMagic.begin(), kMagic.end(), head.begin()) || getI64(&head[52]) != size) {
+        return fail("the edit journal is damaged");
+    }
+    Journal j;
+    const std::int64_t count = getI64(&head[24]);
+    if (count >= 0) j.plan.move = FileMove{getI64(&head[8]), getI64(&head[16]), count};
+    j.plan.truncateTo = getI64(&head[32]);
+    j.pieceBytes = decodeU32(&head[44]);
+    j.savedPieces = head[48] == 1;
+    const std::int64_t writesAt = kAreasAt + areasSize(j);
+    if (j.pieceBytes == 0 || writesAt > size) return fail("the edit journal is damaged");
+    std::vector<std::uint8_t> writes(static_cast<std::size_t>(size - writesAt));
+    if (!readFully(journal, writes, writesAt) ||
+        crcOf(crcOf(0, head.data(), 60), writes.data(), writes.size()) != decodeU32(&head[60])) {
+        return fail("the edit journal is damaged");
+    }
+    ByteReader reader(writes);
+    for (std::uint32_t n = decodeU32(&head[40]); n > 0; --n) {
+        const auto fields = reader.readBytes(16);
+        if (!fields) return fail("the edit journal is damaged");
+        const std::int64_t position = getI64(fields->data());
+        const std::int64_t length = getI64(fields->data() + 8);
+        const auto bytes = length >= 0 && static_cast<std::uint64_t>(length) <= reader.remaining()
+                               ? reader.readBytes(static_cast<std::size_t>(length))
+                               : std::nullopt;
+        if (position < 0 || !bytes) return fail("the edit journal is damaged");
+        j.plan.writes.push_back({position, std::vector<std::uint8_t>(bytes->begin(), bytes->end())});
+    }
+    const std::uint8_t* p = &head[kProgressAt];
+    if (crcOf(0, p, 16) != decodeU32(p + 16)) return fail("the edit journal's progress is damaged");
+    j.progress = {getI64(p), decodeU32(p + 8), static_cast<std::int32_t>(decodeU32(p + 12))};
+    const bool moveSane = !j.plan.move || (j.plan.move->from >= 0 && j.plan.move->to >= 0 &&
+                                           j.progress.done >= 0 && j.progress.done <= count);
+    if (!moveSane) return fail("the edit journal is damaged");
+    return j;
+}
+
+}  // namespace
+
+std::string journalPath(const std::string& file) {
+    return file + ".journal";
+}
+
+bool hasJournal(const std::string& file) {
+    struct stat info {};
+    return ::lstat(journalPath(file).c_str(), &info) == 0 ||
+           ::lstat(pendingPath(file).c_str(), &info) == 0;
+}
+
+Status writeJournal(const std::string& path, const EditPlan& plan) {
+    const Result<int> journal = publish(path, journalOf(plan, 0));
+    if (!journal) return Error{journal.error()};
+    ::close(*journal);
+    return Status::success();
+}
+
+JournaledEdit runJournaled(int fd, const std::string& path, const EditPlan& plan,
+                           std::size_t pieceBytes) {
+    if (Status s = reserveFile(fd, plan.reserveTo); !s) return {Error{s.error()}};
+    Journal j = journalOf(plan, pieceBytes);
+    const Result<int> published = publish(path, j);
+    if (!published) return {Error{published.error()}};
+    const OpenJournal journal(*published);
+    Status s = carryOut(fd, journal.fd(), j);
+    if (s) {
+        ::unlink(journalPath(path).c_str());
+        return {};
+    }
+    // One more try from what the journal recorded, as the next opening would.
+    if (completeJournal(fd, path)) return {};
+    return {Error{s.error()}, true};
+}
+
+Status completeJournal(int fd, const std::string& path) {
+    ::unlink(pendingPath(path).c_str());
+    const int raw = ::open(journalPath(path).c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (raw < 0) {
+        if (errno == ENOENT) return Status::success();
+        return fail("cannot open the edit journal: " + std::string(std::strerror(errno)));
+    }
+    const OpenJournal journal(raw);
+    Result<Journal> j = readJournal(journal.fd());
+    if (!j) return Error{j.error()};
+    if (Status s = carryOut(fd, journal.fd(), *j); !s) return s;
+    ::unlink(journalPath(path).c_str());
+    return Status::success();
+}
+
+}  // namespace vantoro
