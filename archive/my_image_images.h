@@ -250,7 +250,7 @@ private:
     // The in-memory state an edit changes, kept to put back when the edit
     // fails before the file is touched.
     struct MemoryState {
-        std::vector<std::int32_t> slots;
+        std::vector<std::int32_t> indexList;
         std::int32_t count = 0;
         TPackHeader header;
     };

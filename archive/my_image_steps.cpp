@@ -48,7 +48,8 @@ void TWMMyImageImages::completeUnfinishedEdit() {
     if (!FFileStream->tryLockForEditing()) return;
     if (Status s = completeJournal(FFileStream->descriptor(), FFileName); !s) {
         m_editUnfinished = true;
-        setLastError("an interrupted edit of " + FFileName + " could not be completed: " + s.error());
+        setLastError("an interrupted edit of " + FFileName +
+                     " could not be completed: " + s.error());
     }
     FFileStream->unlockForEditing();
 }
@@ -79,7 +80,7 @@ void TWMMyImageImages::reopen() {
 }
 
 void TWMMyImageImages::restore(MemoryState state) {
-    FIndexList = std::move(state.slots);
+    FIndexList = std::move(state.indexList);
     FImageCount = state.count;
     FHeader = state.header;
 }
@@ -268,7 +269,8 @@ Status TWMMyImageImages::guardAppends() {
     if (m_appendsGuarded) return Status::success();
     // The header and index as on disk, put back if the appends are cut short.
     PackHeaderBytes header{};
-    if (!seekExact(0) || !FFileStream->readExact(header)) return fail("cannot read the pack header");
+    if (!seekExact(0) || !FFileStream->readExact(header))
+        return fail("cannot read the pack header");
     const TPackHeader onDisk = parsePackHeader(header);
     const std::int64_t size = FFileStream->size();
     EditPlan plan;
@@ -277,11 +279,12 @@ Status TWMMyImageImages::guardAppends() {
     if (at >= kPackDataStart && at < size) {
         const std::int64_t slots =
             std::max(onDisk.isProtected() ? onDisk.protectedCount : onDisk.count, 0);
-        const std::int64_t stored = std::min(
-            onDisk.packedIndexSize > 0 ? std::int64_t{onDisk.packedIndexSize} : 4 * slots,
-            size - at);
-        const auto index =
-            seekExact(at) ? FFileStream->readBytes(static_cast<std::uint64_t>(stored)) : std::nullopt;
+        const std::int64_t stored =
+            std::min(onDisk.packedIndexSize > 0 ? std::int64_t{onDisk.packedIndexSize} : 4 * slots,
+                     size - at);
+        const auto index = seekExact(at)
+                               ? FFileStream->readBytes(static_cast<std::uint64_t>(stored))
+                               : std::nullopt;
         if (!index) return fail("cannot read the pack's index");
         plan.writes.push_back({at, std::vector<std::uint8_t>(index->begin(), index->end())});
     }

@@ -407,8 +407,9 @@ EditResult importEntries(TWMBaseImages& archive, const ImportRequest& request,
             return {EditOutcome::Failed,
                     pack->FFileName + ": the pack's index cannot be read; it cannot be changed"};
         case PackEditBlock::EditedElsewhere:
-            return {EditOutcome::Failed,
-                    pack->FFileName + ": another program is editing the pack; it cannot be changed"};
+            return {
+                EditOutcome::Failed,
+                pack->FFileName + ": another program is editing the pack; it cannot be changed"};
         case PackEditBlock::UnfinishedEdit:
             return {EditOutcome::Failed, pack->FFileName +
                                              ": an interrupted edit of the pack could not be "

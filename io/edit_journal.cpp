@@ -1,6 +1,7 @@
 #include "io/edit_journal.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -24,15 +25,17 @@ namespace {
 //          cut to (int64, -1 none); write count (uint32); piece bytes
 //          (uint32); saved-piece mode (byte) and 3 zero bytes; journal size
 //          (int64); CRC-32 of bytes 0..59 followed by the writes
-//  64  32  progress: bytes of the move done (int64); length of the piece
-//          saved (uint32); its area (int32, -1 none); CRC-32 of those 16
-//          bytes; zero
-//  96      two save areas of piece bytes each (saved-piece mode only)
+//  64  64  progress, two slots of 32 bytes written in turn (a record cut
+//          short leaves the other): sequence number (uint64); bytes of the
+//          move done (int64); length of the piece saved (uint32); its area
+//          (int32, -1 none); CRC-32 of those 24 bytes; zero
+//  128     two save areas of piece bytes each (saved-piece mode only)
 //  then    the writes: position (int64), length (int64), the bytes
 constexpr std::array<std::uint8_t, 8> kMagic = {'V', 'N', 'T', 'J', 'R', 'N', 'L', '1'};
 constexpr std::int64_t kHeaderSize = 64;
 constexpr std::int64_t kProgressAt = 64;
-constexpr std::int64_t kProgressSize = 32;
+constexpr std::int64_t kSlotSize = 32;
+constexpr std::int64_t kProgressSize = 2 * kSlotSize;
 constexpr std::int64_t kAreasAt = kProgressAt + kProgressSize;
 // A journal larger than this is not one of ours: the largest edit writes a
 // 50 MiB batch and an index.
@@ -62,20 +65,70 @@ struct Progress {
     std::int32_t area = -1;  // the save area holding the piece at `done`, or -1
 };
 
-std::array<std::uint8_t, kProgressSize> encodeProgress(const Progress& p) {
-    std::array<std::uint8_t, kProgressSize> bytes{};
-    putI64(bytes.data(), p.done);
-    encodeU32(bytes.data() + 8, p.savedLength);
-    encodeU32(bytes.data() + 12, static_cast<std::uint32_t>(p.area));
-    encodeU32(bytes.data() + 16, crcOf(0, bytes.data(), 16));
+std::array<std::uint8_t, kSlotSize> encodeSlot(std::uint64_t sequence, const Progress& p) {
+    std::array<std::uint8_t, kSlotSize> bytes{};
+    putI64(bytes.data(), static_cast<std::int64_t>(sequence));
+    putI64(bytes.data() + 8, p.done);
+    encodeU32(bytes.data() + 16, p.savedLength);
+    encodeU32(bytes.data() + 20, static_cast<std::uint32_t>(p.area));
+    encodeU32(bytes.data() + 24, crcOf(0, bytes.data(), 24));
     return bytes;
 }
+
+// The latest whole record of the two slots, with its sequence number.
+std::optional<std::pair<std::uint64_t, Progress>> decodeProgress(const std::uint8_t* slots) {
+    std::optional<std::pair<std::uint64_t, Progress>> latest;
+    for (int n = 0; n < 2; ++n) {
+        const std::uint8_t* slot = slots + n * kSlotSize;
+        if (crcOf(0, slot, 24) != decodeU32(slot + 24)) continue;
+        const auto sequence = static_cast<std::uint64_t>(getI64(slot));
+        if (latest && latest->first >= sequence) continue;
+        latest = {sequence, Progress{getI64(slot + 8), decodeU32(slot + 16),
+                                     static_cast<std::int32_t>(decodeU32(slot + 20))}};
+    }
+    return latest;
+}
+
+// Records progress in the journal's slots in turn. A move records once per
+// piece, so the slots are written through a shared mapping of the journal
+// rather than a system call each.
+class ProgressLog {
+public:
+    ProgressLog(int journal, std::uint64_t sequence) : m_fd(journal), m_sequence(sequence) {
+        void* map = ::mmap(nullptr, kMapped, PROT_READ | PROT_WRITE, MAP_SHARED, journal, 0);
+        if (map != MAP_FAILED) m_map = static_cast<std::uint8_t*>(map);
+    }
+    ProgressLog(const ProgressLog&) = delete;
+    ProgressLog& operator=(const ProgressLog&) = delete;
+    ~ProgressLog() {
+        if (m_map != nullptr) ::munmap(m_map, kMapped);
+    }
+
+    Status record(const Progress& progress) {
+        ++m_sequence;
+        const std::int64_t at = kProgressAt + static_cast<std::int64_t>(m_sequence % 2) * kSlotSize;
+        const auto bytes = encodeSlot(m_sequence, progress);
+        if (m_map == nullptr) return writeFully(m_fd, bytes, at);
+        if (const int code = fileFault(FileOp::Write, m_fd, at, kSlotSize)) {
+            return fail(std::string("write failed: ") + std::strerror(code));
+        }
+        std::memcpy(m_map + at, bytes.data(), bytes.size());
+        return Status::success();
+    }
+
+private:
+    static constexpr std::size_t kMapped = kProgressAt + kProgressSize;
+    int m_fd;
+    std::uint64_t m_sequence;
+    std::uint8_t* m_map = nullptr;
+};
 
 struct Journal {
     EditPlan plan;
     std::uint32_t pieceBytes = 0;
     bool savedPieces = false;
     Progress progress;
+    std::uint64_t sequence = 0;  // of the progress record read
 };
 
 std::int64_t areasSize(const Journal& j) {
@@ -114,15 +167,16 @@ private:
     int m_fd;
 };
 
-Status recordProgress(int journal, const Progress& progress) {
-    return writeFully(journal, encodeProgress(progress), kProgressAt);
-}
-
 // Carries the move on from `j.progress`, recording each piece.
 Status continueMove(int fd, int journal, Journal& j) {
     const FileMove& move = *j.plan.move;
+    ProgressLog log(journal, j.sequence);
+    // Direct pieces are read a block of several at a time: the bytes still
+    // to move stay intact in the file whichever piece the move stops at.
+    const std::int64_t blockPieces =
+        j.savedPieces ? 1 : std::max<std::int64_t>(1, kFileMoveChunk / j.pieceBytes);
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(
-        std::min<std::int64_t>(j.pieceBytes, std::max<std::int64_t>(move.count, 1))));
+        std::min(blockPieces * j.pieceBytes, std::max<std::int64_t>(move.count, 1))));
     Progress& p = j.progress;
     std::int32_t nextArea = 0;
     if (p.area >= 0) {
@@ -134,26 +188,35 @@ Status continueMove(int fd, int journal, Journal& j) {
         if (Status s = readFully(journal, bytes, areaAt(j, p.area)); !s) return s;
         if (Status s = writeFully(fd, bytes, piece.target); !s) return s;
         nextArea = p.area ^ 1;
-        p.done += piece.length;
+        p = Progress{p.done + piece.length};
     }
     while (p.done < move.count) {
-        const Piece piece = pieceAt(move, p.done, j.pieceBytes);
-        const std::span bytes(buffer.data(), static_cast<std::size_t>(piece.length));
-        if (Status s = readFully(fd, bytes, piece.source); !s) return s;
-        if (j.savedPieces) {
-            if (Status s = writeFully(journal, bytes, areaAt(j, nextArea)); !s) return s;
-            p.area = nextArea;
-            p.savedLength = static_cast<std::uint32_t>(piece.length);
-            if (Status s = recordProgress(journal, p); !s) return s;
-            nextArea ^= 1;
+        const std::int64_t block = std::min(blockPieces * j.pieceBytes, move.count - p.done);
+        const std::int64_t blockStart =
+            move.to < move.from ? move.from + p.done : move.from + move.count - p.done - block;
+        if (Status s = readFully(fd, std::span(buffer.data(), static_cast<std::size_t>(block)),
+                                 blockStart);
+            !s) {
+            return s;
         }
-        if (Status s = writeFully(fd, bytes, piece.target); !s) return s;
-        p = Progress{p.done + piece.length};
-        if (!j.savedPieces) {
-            if (Status s = recordProgress(journal, p); !s) return s;
+        for (const std::int64_t blockEnd = p.done + block; p.done < blockEnd;) {
+            const Piece piece = pieceAt(move, p.done, j.pieceBytes);
+            const std::span bytes(buffer.data() + (piece.source - blockStart),
+                                  static_cast<std::size_t>(piece.length));
+            if (j.savedPieces) {
+                if (Status s = writeFully(journal, bytes, areaAt(j, nextArea)); !s) return s;
+                const Progress saved{p.done, static_cast<std::uint32_t>(piece.length), nextArea};
+                if (Status s = log.record(saved); !s) return s;
+                nextArea ^= 1;
+            }
+            if (Status s = writeFully(fd, bytes, piece.target); !s) return s;
+            p = Progress{p.done + piece.length};
+            if (!j.savedPieces) {
+                if (Status s = log.record(p); !s) return s;
+            }
         }
     }
-    if (j.savedPieces && p.area != -1) return recordProgress(journal, p);
+    if (j.savedPieces) return log.record(p);
     return Status::success();
 }
 
@@ -179,9 +242,9 @@ Journal journalOf(const EditPlan& plan, std::size_t pieceBytes) {
     std::int64_t piece = pieceBytes == 0 ? static_cast<std::int64_t>(kFileMoveChunk)
                                          : static_cast<std::int64_t>(pieceBytes);
     if (plan.move) {
-        const std::int64_t distance =
-            plan.move->to > plan.move->from ? plan.move->to - plan.move->from
-                                            : plan.move->from - plan.move->to;
+        const std::int64_t distance = plan.move->to > plan.move->from
+                                          ? plan.move->to - plan.move->from
+                                          : plan.move->from - plan.move->to;
         piece = std::min(piece, std::max<std::int64_t>(plan.move->count, 1));
         if (distance >= std::min(kMinDirectShift, piece)) {
             piece = std::min(piece, distance);
@@ -200,7 +263,8 @@ std::vector<std::uint8_t> encodeWrites(const EditPlan& plan) {
         bytes.resize(at + 16 + w.bytes.size());
         putI64(&bytes[at], w.position);
         putI64(&bytes[at + 8], static_cast<std::int64_t>(w.bytes.size()));
-        std::copy(w.bytes.begin(), w.bytes.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at) + 16);
+        std::copy(w.bytes.begin(), w.bytes.end(),
+                  bytes.begin() + static_cast<std::ptrdiff_t>(at) + 16);
     }
     return bytes;
 }
@@ -233,10 +297,12 @@ Result<int> publish(const std::string& path, const Journal& j) {
     const std::vector<std::uint8_t> writes = encodeWrites(j.plan);
     const auto header = encodeHeader(j, writes);
     Status s = writeFully(fd, header, 0);
-    if (s) s = recordProgress(fd, Progress{});
+    // Slot 0 starts the move; slot 1 holds no record yet.
+    if (s) s = writeFully(fd, encodeSlot(0, Progress{}), kProgressAt);
+    if (s) s = writeFully(fd, std::array<std::uint8_t, kSlotSize>{}, kProgressAt + kSlotSize);
     // The save areas are written out now so that filling them later needs no
     // new space.
-    if (s && j.savedPieces) s = writeFully(fd, std::vector<std::uint8_t>(2 * j.pieceBytes), kAreasAt);
+    if (s && j.savedPieces) s = reserveFile(fd, kAreasAt + areasSize(j));
     if (s) s = writeFully(fd, writes, kAreasAt + areasSize(j));
     if (s) s = syncFile(fd);
     if (s) s = renameFile(pending, journalPath(path));
@@ -281,11 +347,13 @@ Result<Journal> readJournal(int journal) {
                                ? reader.readBytes(static_cast<std::size_t>(length))
                                : std::nullopt;
         if (position < 0 || !bytes) return fail("the edit journal is damaged");
-        j.plan.writes.push_back({position, std::vector<std::uint8_t>(bytes->begin(), bytes->end())});
+        j.plan.writes.push_back(
+            {position, std::vector<std::uint8_t>(bytes->begin(), bytes->end())});
     }
-    const std::uint8_t* p = &head[kProgressAt];
-    if (crcOf(0, p, 16) != decodeU32(p + 16)) return fail("the edit journal's progress is damaged");
-    j.progress = {getI64(p), decodeU32(p + 8), static_cast<std::int32_t>(decodeU32(p + 12))};
+    const auto progress = decodeProgress(&head[kProgressAt]);
+    if (!progress) return fail("the edit journal's progress is damaged");
+    j.sequence = progress->first;
+    j.progress = progress->second;
     const bool moveSane = !j.plan.move || (j.plan.move->from >= 0 && j.plan.move->to >= 0 &&
                                            j.progress.done >= 0 && j.progress.done <= count);
     if (!moveSane) return fail("the edit journal is damaged");

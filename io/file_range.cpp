@@ -1,7 +1,5 @@
 #include "io/file_range.h"
 
-#include "io/file_writes.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +10,8 @@
 #include <limits>
 #include <utility>
 #include <vector>
+
+#include "io/file_writes.h"
 
 namespace vantoro {
 namespace {

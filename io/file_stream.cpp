@@ -1,10 +1,9 @@
 #include "io/file_stream.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <sys/file.h>
 
 #include <cerrno>
 

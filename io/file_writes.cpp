@@ -41,7 +41,8 @@ Status readFully(int fd, std::span<std::uint8_t> buffer, std::int64_t at) {
 }
 
 Status writeFully(int fd, std::span<const std::uint8_t> bytes, std::int64_t at) {
-    if (const int code = fileFault(FileOp::Write, fd, at, static_cast<std::int64_t>(bytes.size()))) {
+    if (const int code =
+            fileFault(FileOp::Write, fd, at, static_cast<std::int64_t>(bytes.size()))) {
         return systemError("write failed", code);
     }
     std::size_t done = 0;
