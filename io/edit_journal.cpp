@@ -381,10 +381,16 @@ Status writeJournal(const std::string& path, const EditPlan& plan) {
 
 JournaledEdit runJournaled(int fd, const std::string& path, const EditPlan& plan,
                            std::size_t pieceBytes) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return {fail("cannot measure " + path)};
     if (Status s = reserveFile(fd, plan.reserveTo); !s) return {Error{s.error()}};
     Journal j = journalOf(plan, pieceBytes);
     const Result<int> published = publish(path, j);
-    if (!published) return {Error{published.error()}};
+    if (!published) {
+        // Give back the space reserved for the edit that does not happen.
+        if (info.st_size < plan.reserveTo) (void)truncateFile(fd, info.st_size);
+        return {Error{published.error()}};
+    }
     const OpenJournal journal(*published);
     Status s = carryOut(fd, journal.fd(), j);
     if (s) {
