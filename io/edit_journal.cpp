@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <utility>
 
 #include "io/byte_reader.h"
@@ -89,19 +90,21 @@ std::optional<std::pair<std::uint64_t, Progress>> decodeProgress(const std::uint
     return latest;
 }
 
-// Records progress in the journal's slots in turn. A move records once per
-// piece, so the slots are written through a shared mapping of the journal
-// rather than a system call each.
+// Records progress in the journal's slots in turn, and holds the save
+// areas. A move records once per piece, so the journal's head is written
+// through a shared mapping rather than a system call each; a saved piece is
+// read straight into its mapped area, so saving it costs no extra copy.
 class ProgressLog {
 public:
-    ProgressLog(int journal, std::uint64_t sequence) : m_fd(journal), m_sequence(sequence) {
-        void* map = ::mmap(nullptr, kMapped, PROT_READ | PROT_WRITE, MAP_SHARED, journal, 0);
+    ProgressLog(int journal, std::uint64_t sequence, std::int64_t mapped)
+        : m_fd(journal), m_sequence(sequence), m_mapped(static_cast<std::size_t>(mapped)) {
+        void* map = ::mmap(nullptr, m_mapped, PROT_READ | PROT_WRITE, MAP_SHARED, journal, 0);
         if (map != MAP_FAILED) m_map = static_cast<std::uint8_t*>(map);
     }
     ProgressLog(const ProgressLog&) = delete;
     ProgressLog& operator=(const ProgressLog&) = delete;
     ~ProgressLog() {
-        if (m_map != nullptr) ::munmap(m_map, kMapped);
+        if (m_map != nullptr) ::munmap(m_map, m_mapped);
     }
 
     Status record(const Progress& progress) {
@@ -115,11 +118,16 @@ public:
         std::memcpy(m_map + at, bytes.data(), bytes.size());
         return Status::success();
     }
+    // The mapped bytes of the journal at `at`; empty when not mapped.
+    std::span<std::uint8_t> mapped(std::int64_t at, std::int64_t length) {
+        if (m_map == nullptr) return {};
+        return {m_map + at, static_cast<std::size_t>(length)};
+    }
 
 private:
-    static constexpr std::size_t kMapped = kProgressAt + kProgressSize;
     int m_fd;
     std::uint64_t m_sequence;
+    std::size_t m_mapped;
     std::uint8_t* m_map = nullptr;
 };
 
@@ -170,7 +178,7 @@ private:
 // Carries the move on from `j.progress`, recording each piece.
 Status continueMove(int fd, int journal, Journal& j) {
     const FileMove& move = *j.plan.move;
-    ProgressLog log(journal, j.sequence);
+    ProgressLog log(journal, j.sequence, kAreasAt + areasSize(j));
     // Direct pieces are read a block of several at a time: the bytes still
     // to move stay intact in the file whichever piece the move stops at.
     const std::int64_t blockPieces =
@@ -190,6 +198,24 @@ Status continueMove(int fd, int journal, Journal& j) {
         nextArea = p.area ^ 1;
         p = Progress{p.done + piece.length};
     }
+    while (j.savedPieces && p.done < move.count) {
+        // The piece's source goes into a save area first, and from there to
+        // its place.
+        const Piece piece = pieceAt(move, p.done, j.pieceBytes);
+        std::span<std::uint8_t> bytes = log.mapped(areaAt(j, nextArea), piece.length);
+        if (!bytes.empty()) {
+            if (Status s = readFully(fd, bytes, piece.source); !s) return s;
+        } else {
+            bytes = std::span(buffer.data(), static_cast<std::size_t>(piece.length));
+            if (Status s = readFully(fd, bytes, piece.source); !s) return s;
+            if (Status s = writeFully(journal, bytes, areaAt(j, nextArea)); !s) return s;
+        }
+        const Progress saved{p.done, static_cast<std::uint32_t>(piece.length), nextArea};
+        if (Status s = log.record(saved); !s) return s;
+        nextArea ^= 1;
+        if (Status s = writeFully(fd, bytes, piece.target); !s) return s;
+        p = Progress{p.done + piece.length};
+    }
     while (p.done < move.count) {
         const std::int64_t block = std::min(blockPieces * j.pieceBytes, move.count - p.done);
         const std::int64_t blockStart =
@@ -203,17 +229,9 @@ Status continueMove(int fd, int journal, Journal& j) {
             const Piece piece = pieceAt(move, p.done, j.pieceBytes);
             const std::span bytes(buffer.data() + (piece.source - blockStart),
                                   static_cast<std::size_t>(piece.length));
-            if (j.savedPieces) {
-                if (Status s = writeFully(journal, bytes, areaAt(j, nextArea)); !s) return s;
-                const Progress saved{p.done, static_cast<std::uint32_t>(piece.length), nextArea};
-                if (Status s = log.record(saved); !s) return s;
-                nextArea ^= 1;
-            }
             if (Status s = writeFully(fd, bytes, piece.target); !s) return s;
             p = Progress{p.done + piece.length};
-            if (!j.savedPieces) {
-                if (Status s = log.record(p); !s) return s;
-            }
+            if (Status s = log.record(p); !s) return s;
         }
     }
     if (j.savedPieces) return log.record(p);
@@ -246,11 +264,7 @@ Journal journalOf(const EditPlan& plan, std::size_t pieceBytes) {
                                           ? plan.move->to - plan.move->from
                                           : plan.move->from - plan.move->to;
         piece = std::min(piece, std::max<std::int64_t>(plan.move->count, 1));
-        if (distance >= std::min(kMinDirectShift, piece)) {
-            piece = std::min(piece, distance);
-        } else {
-            j.savedPieces = true;
-        }
+        j.savedPieces = distance < piece;
     }
     j.pieceBytes = static_cast<std::uint32_t>(piece);
     return j;

@@ -12,13 +12,13 @@
 // exactly the edited file. The journal is removed once the edit is complete.
 //
 // Progress of a move. The move walks in the direction that never overwrites
-// bytes not yet moved, in pieces, and records each piece once written. A
-// piece no longer than the distance moved never writes over its own source,
-// so the bytes still to move are intact even while a piece is half written,
-// and redoing that piece is harmless. A move by less than kMinDirectShift
-// would need too many small pieces; it copies each piece's source into one of
-// two areas of the journal before writing it, and a half-written piece is
-// redone from that copy.
+// bytes not yet moved, in pieces, and records each piece once written. When
+// the distance moved is at least a piece, a piece never writes over its own
+// source, so the bytes still to move are intact even while a piece is half
+// written, and redoing that piece is harmless. A shorter move reads each
+// piece into one of two save areas of the journal (through a mapping of the
+// journal, so the save costs no extra copy) and records it before writing
+// it; a half-written piece is redone from that copy.
 //
 // Space. The file is made as long as the edit needs (reserveTo) before the
 // journal is written, so a full disk fails before anything changes, and the
@@ -40,9 +40,6 @@
 #include "io/result.h"
 
 namespace vantoro {
-
-// Moves closer than this copy each piece into the journal before writing it.
-inline constexpr std::int64_t kMinDirectShift = std::int64_t{32} << 10;
 
 // `count` bytes at `from` go to `to`, as memmove would move them.
 struct FileMove {
