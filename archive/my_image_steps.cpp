@@ -122,14 +122,17 @@ Result<std::vector<FileWrite>> TWMMyImageImages::indexWrites(std::int32_t end) {
 
 Status TWMMyImageImages::runStep(EditPlan plan, MemoryState before) {
     plan.reserveTo = std::max(plan.reserveTo, endOfWrites(plan.writes));
-    const JournaledEdit edit = runJournaled(FFileStream->descriptor(), FFileName, plan);
+    std::optional<PackHeaderBytes> header;
+    for (const FileWrite& w : plan.writes) {
+        if (w.position == 0 && w.bytes.size() == kPackHeaderSize) {
+            header.emplace();
+            std::copy(w.bytes.begin(), w.bytes.end(), header->begin());
+        }
+    }
+    const JournaledEdit edit = runJournaled(FFileStream->descriptor(), FFileName, std::move(plan));
     if (edit.status) {
         m_appendsGuarded = false;
-        for (const FileWrite& w : plan.writes) {
-            if (w.position == 0 && w.bytes.size() == m_diskHeader.size()) {
-                std::copy(w.bytes.begin(), w.bytes.end(), m_diskHeader.begin());
-            }
-        }
+        if (header) m_diskHeader = *header;
         return Status::success();
     }
     if (edit.pending || m_appendsGuarded) {
@@ -289,7 +292,7 @@ Status TWMMyImageImages::guardAppends() {
         plan.writes.push_back({at, std::vector<std::uint8_t>(index->begin(), index->end())});
     }
     plan.writes.push_back({0, std::vector<std::uint8_t>(header.begin(), header.end())});
-    if (Status s = writeJournal(FFileName, plan); !s) return s;
+    if (Status s = writeJournal(FFileName, std::move(plan)); !s) return s;
     m_appendsGuarded = true;
     return Status::success();
 }

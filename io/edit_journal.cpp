@@ -255,36 +255,30 @@ Status carryOut(int fd, int journal, Journal& j) {
     return Status::success();
 }
 
-Journal journalOf(const EditPlan& plan, std::size_t pieceBytes) {
-    Journal j{plan, 0, false, Progress{}};
+Journal journalOf(EditPlan plan, std::size_t pieceBytes) {
+    Journal j{std::move(plan), 0, false, Progress{}};
     std::int64_t piece = pieceBytes == 0 ? static_cast<std::int64_t>(kFileMoveChunk)
                                          : static_cast<std::int64_t>(pieceBytes);
-    if (plan.move) {
-        const std::int64_t distance = plan.move->to > plan.move->from
-                                          ? plan.move->to - plan.move->from
-                                          : plan.move->from - plan.move->to;
-        piece = std::min(piece, std::max<std::int64_t>(plan.move->count, 1));
-        j.savedPieces = distance < piece;
+    if (const auto& move = j.plan.move) {
+        const std::int64_t distance =
+            move->to > move->from ? move->to - move->from : move->from - move->to;
+        piece = std::min(piece, std::max<std::int64_t>(move->count, 1));
+        // A move that moves nothing needs no save areas.
+        j.savedPieces = distance > 0 && move->count > 0 && distance < piece;
     }
     j.pieceBytes = static_cast<std::uint32_t>(piece);
     return j;
 }
 
-std::vector<std::uint8_t> encodeWrites(const EditPlan& plan) {
-    std::vector<std::uint8_t> bytes;
-    for (const FileWrite& w : plan.writes) {
-        const std::size_t at = bytes.size();
-        bytes.resize(at + 16 + w.bytes.size());
-        putI64(&bytes[at], w.position);
-        putI64(&bytes[at + 8], static_cast<std::int64_t>(w.bytes.size()));
-        std::copy(w.bytes.begin(), w.bytes.end(),
-                  bytes.begin() + static_cast<std::ptrdiff_t>(at) + 16);
-    }
-    return bytes;
+// Each write as stored: its position and length, then its bytes.
+std::array<std::uint8_t, 16> writePrefix(const FileWrite& w) {
+    std::array<std::uint8_t, 16> prefix{};
+    putI64(prefix.data(), w.position);
+    putI64(prefix.data() + 8, static_cast<std::int64_t>(w.bytes.size()));
+    return prefix;
 }
 
-std::array<std::uint8_t, kHeaderSize> encodeHeader(const Journal& j,
-                                                   std::span<const std::uint8_t> writes) {
+std::array<std::uint8_t, kHeaderSize> encodeHeader(const Journal& j) {
     std::array<std::uint8_t, kHeaderSize> h{};
     std::copy(kMagic.begin(), kMagic.end(), h.begin());
     const FileMove move = j.plan.move.value_or(FileMove{});
@@ -295,9 +289,16 @@ std::array<std::uint8_t, kHeaderSize> encodeHeader(const Journal& j,
     encodeU32(&h[40], static_cast<std::uint32_t>(j.plan.writes.size()));
     encodeU32(&h[44], j.pieceBytes);
     h[48] = j.savedPieces ? 1 : 0;
-    putI64(&h[52], kAreasAt + areasSize(j) + static_cast<std::int64_t>(writes.size()));
+    std::int64_t size = kAreasAt + areasSize(j);
+    for (const FileWrite& w : j.plan.writes) size += 16 + static_cast<std::int64_t>(w.bytes.size());
+    putI64(&h[52], size);
     // Bytes 52..59 hold the size; the CRC covers them too.
-    encodeU32(&h[60], crcOf(crcOf(0, h.data(), 60), writes.data(), writes.size()));
+    std::uint32_t crc = crcOf(0, h.data(), 60);
+    for (const FileWrite& w : j.plan.writes) {
+        const auto prefix = writePrefix(w);
+        crc = crcOf(crcOf(crc, prefix.data(), prefix.size()), w.bytes.data(), w.bytes.size());
+    }
+    encodeU32(&h[60], crc);
     return h;
 }
 
@@ -308,16 +309,19 @@ Result<int> publish(const std::string& path, const Journal& j) {
     const int fd = ::open(pending.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return fail("cannot create " + pending + ": " + std::strerror(errno));
     auto journal = std::make_unique<OpenJournal>(fd);
-    const std::vector<std::uint8_t> writes = encodeWrites(j.plan);
-    const auto header = encodeHeader(j, writes);
-    Status s = writeFully(fd, header, 0);
+    Status s = writeFully(fd, encodeHeader(j), 0);
     // Slot 0 starts the move; slot 1 holds no record yet.
     if (s) s = writeFully(fd, encodeSlot(0, Progress{}), kProgressAt);
     if (s) s = writeFully(fd, std::array<std::uint8_t, kSlotSize>{}, kProgressAt + kSlotSize);
     // The save areas are written out now so that filling them later needs no
     // new space.
     if (s && j.savedPieces) s = reserveFile(fd, kAreasAt + areasSize(j));
-    if (s) s = writeFully(fd, writes, kAreasAt + areasSize(j));
+    std::int64_t at = kAreasAt + areasSize(j);
+    for (auto w = j.plan.writes.begin(); s && w != j.plan.writes.end(); ++w) {
+        s = writeFully(fd, writePrefix(*w), at);
+        if (s) s = writeFully(fd, w->bytes, at + 16);
+        at += 16 + static_cast<std::int64_t>(w->bytes.size());
+    }
     if (s) s = syncFile(fd);
     if (s) s = renameFile(pending, journalPath(path));
     if (!s) {
@@ -386,23 +390,23 @@ bool hasJournal(const std::string& file) {
            ::lstat(pendingPath(file).c_str(), &info) == 0;
 }
 
-Status writeJournal(const std::string& path, const EditPlan& plan) {
-    const Result<int> journal = publish(path, journalOf(plan, 0));
+Status writeJournal(const std::string& path, EditPlan plan) {
+    const Result<int> journal = publish(path, journalOf(std::move(plan), 0));
     if (!journal) return Error{journal.error()};
     ::close(*journal);
     return Status::success();
 }
 
-JournaledEdit runJournaled(int fd, const std::string& path, const EditPlan& plan,
-                           std::size_t pieceBytes) {
+JournaledEdit runJournaled(int fd, const std::string& path, EditPlan plan, std::size_t pieceBytes) {
     struct stat info {};
     if (::fstat(fd, &info) != 0) return {fail("cannot measure " + path)};
-    if (Status s = reserveFile(fd, plan.reserveTo); !s) return {Error{s.error()}};
-    Journal j = journalOf(plan, pieceBytes);
+    const std::int64_t reserveTo = plan.reserveTo;
+    if (Status s = reserveFile(fd, reserveTo); !s) return {Error{s.error()}};
+    Journal j = journalOf(std::move(plan), pieceBytes);
     const Result<int> published = publish(path, j);
     if (!published) {
         // Give back the space reserved for the edit that does not happen.
-        if (info.st_size < plan.reserveTo) (void)truncateFile(fd, info.st_size);
+        if (info.st_size < reserveTo) (void)truncateFile(fd, info.st_size);
         return {Error{published.error()}};
     }
     const OpenJournal journal(*published);

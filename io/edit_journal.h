@@ -77,13 +77,13 @@ bool hasJournal(const std::string& file);
 // writing, with a journal. A failure before the journal is published leaves
 // the file's contents as they were; a failure after it is retried once from
 // the journal before it is reported as pending.
-JournaledEdit runJournaled(int fd, const std::string& path, const EditPlan& plan,
+JournaledEdit runJournaled(int fd, const std::string& path, EditPlan plan,
                            std::size_t pieceBytes = 0);
 
 // Publishes the journal of `plan` without carrying it out: an edit that is
 // then done without a journal of its own (appending entries, say) ends, if
 // interrupted, in the state this plan makes (the state before it began).
-Status writeJournal(const std::string& path, const EditPlan& plan);
+Status writeJournal(const std::string& path, EditPlan plan);
 
 // Completes the edit whose journal lies beside `path`, if there is one, and
 // removes the journal; also drops a journal that was never published.
