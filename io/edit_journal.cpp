@@ -322,7 +322,9 @@ Result<int> publish(const std::string& path, const Journal& j) {
         if (s) s = writeFully(fd, w->bytes, at + 16);
         at += 16 + static_cast<std::int64_t>(w->bytes.size());
     }
-    if (s) s = syncFile(fd);
+    // Only an edit without a move is made to survive a power failure (see
+    // the header): the journal of a move need not reach the disk first.
+    if (s && !j.plan.move) s = syncFile(fd);
     if (s) s = renameFile(pending, journalPath(path));
     if (!s) {
         ::unlink(pending.c_str());

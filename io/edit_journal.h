@@ -24,11 +24,13 @@
 // journal is written, so a full disk fails before anything changes, and the
 // writes that follow only overwrite space already allocated.
 //
-// Power loss. The journal is on the disk before the file is touched, and
-// edits without a move sync the file before the journal goes. A move is
-// carried out in the page cache without syncing the file (that would write
-// the whole moved tail to the disk within the edit): for moves the guarantee
-// covers the program stopping, failing writes and a full disk.
+// Power loss. An edit without a move (an index saved, offsets changed,
+// appends undone) syncs its journal before touching the file and the file
+// before removing the journal, so it survives a power failure too. A move
+// is carried out in the page cache without syncing (that would write the
+// whole moved tail to the disk within the edit, several times the cost of
+// the move), so for moves the guarantee covers the program stopping, failing
+// writes and a full disk.
 #pragma once
 
 #include <cstddef>
