@@ -143,6 +143,15 @@ void TFormMain::showException(const std::exception& error) {
 
 // --- Opening and closing -------------------------------------------------------
 
+// A pack whose interrupted edit could not be completed opens without entries.
+void TFormMain::warnOfUnfinishedEdit() {
+    const auto* pack = dynamic_cast<const TWMMyImageImages*>(CurrentArchive.get());
+    if (pack == nullptr || pack->editBlock() != PackEditBlock::UnfinishedEdit) return;
+    m_dialogs->message(
+        this, {QString::fromUtf8(kMessageCaption),
+               QStringLiteral("数据文件上次的修改未能完成，无法修改！"), MessageIcon::Warning});
+}
+
 void TFormMain::OpenArchive(const QString& path, TWMImagesKind kind) {
     const std::string file = path.toStdString();
     if (!fileExists(file)) return;
@@ -158,6 +167,7 @@ void TFormMain::OpenArchive(const QString& path, TWMImagesKind kind) {
         CurrentArchive->FUseTextureCache = false;
         CurrentArchive->FPassword = PackPassword;
         CurrentArchive->Initialize();  // a failure leaves an empty archive open
+        warnOfUnfinishedEdit();
         RefreshGridRows();
         const auto created = packCreationTime(*CurrentArchive);
         if (kind == TWMImagesKind::MyImage && CurrentArchive->FInitialized && created) {

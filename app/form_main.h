@@ -108,6 +108,7 @@ public:
     std::unique_ptr<TDX9Device> MyDevice;
 
     // --- Operations. ------------------------------------------------------
+    void warnOfUnfinishedEdit();
     void OpenArchive(const QString& path, TWMImagesKind kind);
     void OpenWithDialog(TWMImagesKind kind);
     void UpdateCommandState();

@@ -49,20 +49,13 @@ std::optional<std::vector<std::int32_t>> batchSlots(std::span<const std::int32_t
     return slots;
 }
 
-// The index as stored: 40 zero filler bytes, then the slots.
-std::vector<std::uint8_t> indexBytes(std::span<const std::int32_t> slots) {
-    std::vector<std::uint8_t> bytes(kPackIndexFillerSize + 4 * slots.size(), 0);
-    for (std::size_t i = 0; i < slots.size(); ++i) {
-        encodeU32(&bytes[kPackIndexFillerSize + 4 * i], static_cast<std::uint32_t>(slots[i]));
-    }
-    return bytes;
-}
-
 }  // namespace
 
 PackEditBlock TWMMyImageImages::editBlock() const {
     if (!FInitialized || !FFileStream || FReadOnly) return PackEditBlock::NotOpen;
     if (FHeader.isProtected() && !FCipherActive) return PackEditBlock::PasswordNotVerified;
+    if (FFileStream->lockHeldElsewhere()) return PackEditBlock::EditedElsewhere;
+    if (m_editUnfinished) return PackEditBlock::UnfinishedEdit;
     if (!m_indexUsable) return PackEditBlock::IndexUnreadable;
     return PackEditBlock::None;
 }
@@ -77,6 +70,10 @@ Status TWMMyImageImages::refusal() const {
             return fail("the pack is protected and was opened without its password");
         case PackEditBlock::IndexUnreadable:
             return fail("the pack's index could not be read");
+        case PackEditBlock::EditedElsewhere:
+            return fail("another program is editing the pack");
+        case PackEditBlock::UnfinishedEdit:
+            return fail("an interrupted edit of the pack could not be completed");
     }
     return fail("the pack cannot be edited");
 }
@@ -94,10 +91,6 @@ bool TWMMyImageImages::writeExact(std::int64_t position, std::span<const std::ui
     return seekExact(position) && FFileStream->write(bytes) == bytes.size();
 }
 
-bool TWMMyImageImages::writeHeader() {
-    return writeExact(0, serializePackHeader(FHeader));
-}
-
 void TWMMyImageImages::InsertIndex(std::int32_t position, std::int32_t offset) {
     if (const Status refused = refusal(); !refused) {
         setLastError(refused.error());
@@ -106,68 +99,13 @@ void TWMMyImageImages::InsertIndex(std::int32_t position, std::int32_t offset) {
     TWMBaseImages::InsertIndex(position, offset);
 }
 
-std::int32_t TWMMyImageImages::SaveIndex() {
-    if (const Status refused = refusal(); !refused) {
-        setLastError(refused.error());
-        return 0;
-    }
-    setCount(FIndexList.size());
-    std::copy(kPackSignature.begin() + 4, kPackSignature.end(), FHeader.signature.begin() + 4);
-    const auto end = computeDataEnd();
-    if (!end) {
-        setLastError("cannot save the index: " + end.error());
-        return 0;
-    }
-    FHeader.offsetSlot = *end;
-    std::uint32_t indexOffset = 0;  // no index: the pack reads back empty
-    if (FIndexList.empty()) {
-        if (FHeader.indexOffset() == 0) return 0;  // the header already says so
-        FHeader.packedIndexSize = 0;
-    } else {
-        const std::vector<std::uint8_t> index = indexBytes(FIndexList);
-        std::vector<std::uint8_t> packed;
-        // The reader takes a compressed index only up to these sizes.
-        if (index.size() <= kMaxInflatedSize) ZCompressBuf(index, 9, packed);
-        const bool compressed = !packed.empty() && packed.size() <= kMaxPackedIndexSize;
-        const auto stored = compressed ? std::span<const std::uint8_t>(packed)
-                                       : std::span(index).subspan(kPackIndexFillerSize);
-        if (!writeExact(*end, stored)) {
-            setLastError("cannot write the index");
-            return 0;
-        }
-        FHeader.packedIndexSize = compressed ? static_cast<std::int32_t>(packed.size()) : 0;
-        indexOffset = static_cast<std::uint32_t>(*end);
-    }
-    FHeader.setIndexOffset(indexOffset, RandomSource::program());
-    FHeader.offsetSlot = 0;
-    if (FCipherActive) {
-        FHeader.protectedCount = FHeader.count;
-        FHeader.count = 0;
-    }
-    const bool written = writeHeader();
-    FHeader.offsetSlot = *end;
-    if (!written) setLastError("cannot write the pack header");
-    return written ? 1 : 0;
-}
-
-bool TWMMyImageImages::SetEntryOffsets(std::int32_t index, std::int16_t x, std::int16_t y) {
-    if (!canEdit()) return false;
-    const auto offset = entryOffset(index);
-    if (!offset || *offset == 0) return false;
-    auto header = readHeaderAt(*offset);
-    if (!header) return false;
-    header->x = x;
-    header->y = y;
-    const auto bytes = PackEntryHeader(*header, RandomSource::program());
-    return bytes && writeExact(*offset, *bytes);
-}
-
 bool TWMMyImageImages::AppendEntry(const TPackEntryHeader& header,
                                    std::span<const std::uint8_t> data) {
-    if (const Status refused = refusal(); !refused) {
+    if (const Status refused = beginEdit(); !refused) {
         setLastError(refused.error());
         return false;
     }
+    const EditScope scope{*this};
     const auto size = static_cast<std::int64_t>(data.size());
     if (header.dataLength != size) {
         setLastError("the entry header's data length is not the data's");
@@ -182,6 +120,10 @@ bool TWMMyImageImages::AppendEntry(const TPackEntryHeader& header,
         setLastError(bytes.error());
         return false;
     }
+    if (Status guarded = guardAppends(); !guarded) {
+        setLastError(guarded.error());
+        return false;
+    }
     const std::int32_t at = dataEnd();
     // The caller's bytes stay plain: the enciphered head goes from a copy.
     const std::size_t head =
@@ -190,7 +132,9 @@ bool TWMMyImageImages::AppendEntry(const TPackEntryHeader& header,
     CipherEntryData(FCipherActive, FPassword, m_cipherScratch, true);
     if (!writeExact(at, *bytes) || FFileStream->write(m_cipherScratch) != head ||
         FFileStream->write(data.subspan(head)) != data.size() - head) {
-        setLastError("cannot write the entry");
+        // Undo the run's appends with the journal guarding them.
+        reopen();
+        setLastError("cannot write the entry; the pack is as it was before the appends");
         return false;
     }
     FIndexList.push_back(at);

@@ -55,8 +55,11 @@ bool TWMMyImageImages::Initialize() {
     FIndexList.clear();
     FImageCount = 0;
     m_indexUsable = false;
+    m_diskHeader = {};
+    completeUnfinishedEdit();
     PackHeaderBytes bytes{};
-    if (seekExact(0) && FFileStream->readExact(bytes)) {
+    if (!m_editUnfinished && seekExact(0) && FFileStream->readExact(bytes)) {
+        m_diskHeader = bytes;
         FHeader = parsePackHeader(bytes);
         FEncrypted = FHeader.isProtected();
         FCipherActive = CheckPackPassword(bytes, FPassword);

@@ -23,6 +23,20 @@
 // pack may not be edited. Offsets in a pack are 32-bit signed: growth that
 // would carry the data end past 2^31 - 1 is refused before anything is
 // written (ask canGrowBy before moving the file's tail).
+//
+// Edits survive being interrupted. Every change of the file is one
+// journaled edit (io/edit_journal.h) that ends with the index and header
+// written: a batch inserted or overwritten, a range removed, a set of
+// offsets changed, an index saved. Appends are the exception, written
+// without a journal of their own: the first append after a save publishes a
+// journal that puts the old index and header back, and the next SaveIndex
+// replaces it with its own. Stopped at any moment, the pack reopens with its
+// entries as they were before the edit or as they are after it; opening a
+// pack with a journal beside it completes the edit first. Each edit holds
+// the file's advisory editing lock (appends from the first to the save): a
+// second pack object on the same file, in this process or another, is
+// refused while it is held, and also afterwards, when the file is no longer
+// the one it read. Readers take no lock.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +48,7 @@
 #include "archive/pack_entry_header.h"
 #include "archive/pack_header.h"
 #include "archive/wil.h"
+#include "io/edit_journal.h"
 #include "io/zlib_buffers.h"
 
 namespace vantoro {
@@ -59,6 +74,16 @@ enum class PackEditBlock {
     PasswordNotVerified,  // protected, and opened without the right password
     IndexUnreadable,      // header or index could not be read: editing would
                           // put a new index over entries it cannot see
+    EditedElsewhere,      // another open pack object holds the editing lock
+    UnfinishedEdit,       // an interrupted edit could not be completed; the
+                          // pack shows no entries until it can be
+};
+
+// One entry's new drawing offsets.
+struct PackOffsetsChange {
+    std::int32_t index = 0;
+    std::int16_t x = 0;
+    std::int16_t y = 0;
 };
 
 struct PackOffsets {
@@ -69,6 +94,7 @@ struct PackOffsets {
 class TWMMyImageImages : public TWMBaseImages {
 public:
     TWMMyImageImages();
+    ~TWMMyImageImages() override;
 
     std::string_view className() const override { return "TWMMyImageImages"; }
 
@@ -138,6 +164,27 @@ public:
     // nibbles); the data are not touched. False when refused, for an index
     // outside the pack, an empty slot or an unreadable header.
     bool SetEntryOffsets(std::int32_t index, std::int16_t x, std::int16_t y);
+    // The same for many entries as one edit; indexes outside the pack and
+    // empty slots are passed over.
+    Status setOffsetsOf(std::span<const PackOffsetsChange> changes);
+
+    // ---- Whole steps of an import or delete, each one journaled edit ---------
+    // Each checks its arguments, moves the tail, writes, updates the index as
+    // the operation of the same name below does, and saves the index. On a
+    // failure the list is as the file now holds it (read again when the file
+    // had been touched).
+
+    // Insert mode: `bytes` (entries back to back, enciphered where the pack
+    // asks for it) go in front of entry `first`; `batch` as for
+    // InsertIndexBatch.
+    Status insertBatch(std::int32_t first, std::span<const std::uint8_t> bytes,
+                       std::span<const std::int32_t> batch);
+    // Overwrite mode: entries first .. first + batch.size() - 1 replaced.
+    Status overwriteBatch(std::int32_t first, std::span<const std::uint8_t> bytes,
+                          std::span<const std::int32_t> batch);
+    // Delete: the bytes of entries first .. last cut out of the file, the
+    // slots removed or left empty.
+    Status removeEntries(std::int32_t first, std::int32_t last, bool removeSlots);
     // Writes `header` and `data` at the data end, over the index (SaveIndex
     // must follow), enciphering a copy of the first 128 data bytes when the
     // cipher is active; the caller's bytes are not changed. Adds the entry's
@@ -197,11 +244,51 @@ private:
     Result<std::span<std::uint8_t>> readEntryData(const TPackEntryHeader& header);
     Result<std::int32_t> computeDataEnd();
     bool writeExact(std::int64_t position, std::span<const std::uint8_t> bytes);
-    bool writeHeader();
     Status refusal() const;
     void setCount(std::size_t slots);
 
+    // The in-memory state an edit changes, kept to put back when the edit
+    // fails before the file is touched.
+    struct MemoryState {
+        std::vector<std::int32_t> indexList;
+        std::int32_t count = 0;
+        TPackHeader header;
+    };
+    MemoryState memoryState() const { return {FIndexList, FImageCount, FHeader}; }
+    void restore(MemoryState state);
+    // Completes an edit left by an earlier run; runs while opening.
+    void completeUnfinishedEdit();
+    // The index (at `end`, the new data end) and header writes that make the
+    // file match the list, FHeader updated as written; no writes when there
+    // is nothing to save.
+    Result<std::vector<FileWrite>> indexWrites(std::int32_t end);
+    // Carries out a step whose in-memory result is already in place; on a
+    // failure puts `before` back, or reads the pack again when the file was
+    // touched.
+    Status runStep(EditPlan plan, MemoryState before);
+    Status moveStep(std::int64_t from, std::int64_t to, std::int64_t oldEnd,
+                    std::vector<FileWrite> writes, MemoryState before);
+    // Takes the editing lock for an edit of the file (kept from the first
+    // append to the save); refuses when another editor holds it or has
+    // changed the file since this object read it.
+    Status beginEdit();
+    void endEdit();
+    struct EditScope {
+        TWMMyImageImages& pack;
+        ~EditScope() { pack.endEdit(); }
+    };
+    // Publishes the journal that undoes appends, before the first one.
+    Status guardAppends();
+    // Closes and opens the file again, completing or undoing an edit left
+    // half done.
+    void reopen();
+
     bool m_indexUsable = false;
+    bool m_editUnfinished = false;
+    bool m_appendsGuarded = false;  // a journal undoing the appends is published
+    // The header as this object last read or wrote it: another editor's save
+    // changes its random halves.
+    PackHeaderBytes m_diskHeader{};
     // The data type GetBitmap reports, once the decode has read a header.
     std::optional<std::uint8_t> m_headerDataType;
     std::vector<std::uint8_t> m_cipherScratch;

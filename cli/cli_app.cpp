@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <exception>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <new>
 #include <optional>
@@ -100,6 +101,12 @@ void initialize(TWMBaseImages& archive) {
             archive.FFileName + ": cannot open as " + std::string(archive.className());
         if (!archive.lastError().empty()) message += ": " + archive.lastError();
         failure(message);
+    }
+    // A pack whose interrupted edit could not be completed opens without
+    // entries: say why.
+    const auto* pack = dynamic_cast<const TWMMyImageImages*>(&archive);
+    if (pack != nullptr && pack->editBlock() == PackEditBlock::UnfinishedEdit) {
+        std::cerr << "warning: " << pack->lastError() << '\n';
     }
 }
 

@@ -112,6 +112,12 @@ Prompt packLockedPrompt(PackEditBlock block) {
         case PackEditBlock::IndexUnreadable:
             text = "数据文件索引无法读取，无法修改！";
             break;
+        case PackEditBlock::EditedElsewhere:
+            text = "数据文件正由另一个程序修改，无法修改！";
+            break;
+        case PackEditBlock::UnfinishedEdit:
+            text = "数据文件上次的修改未能完成，无法修改！";
+            break;
         case PackEditBlock::None:
             break;
     }

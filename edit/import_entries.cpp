@@ -12,7 +12,6 @@
 #include "edit/source_files.h"
 #include "edit/staging_batch.h"
 #include "image_io/load_picture.h"
-#include "io/file_range.h"
 #include "io/random_source.h"
 
 namespace vantoro {
@@ -68,6 +67,8 @@ public:
         if (m_progress) m_progress(0);
         for (std::size_t i = 0; i < m_files.size() && !m_ended; ++i) runLine(i);
         if (!m_batch.empty() && !flush()) m_ended = true;
+        // All offsets of the run change in one edit.
+        if (Status s = m_pack.setOffsetsOf(m_offsetChanges); !s) endWith(s.error());
         if (m_pack.SaveIndex() == 0 && m_failure.empty()) {
             m_failure = "cannot save the index: " + m_pack.lastError();
         }
@@ -83,9 +84,9 @@ private:
             m_request.part == ImageImportPart::OffsetsOnly) {
             const Result<FixedOffsets> read = readFirstLineOffsets(item.FileName);
             const FixedOffsets offsets = read ? *read : FixedOffsets{};
-            m_pack.SetEntryOffsets(m_request.start + static_cast<std::int32_t>(i),
-                                   static_cast<std::int16_t>(offsets.x),
-                                   static_cast<std::int16_t>(offsets.y));
+            m_offsetChanges.push_back({m_request.start + static_cast<std::int32_t>(i),
+                                       static_cast<std::int16_t>(offsets.x),
+                                       static_cast<std::int16_t>(offsets.y)});
             showProgress(i);
             return;
         }
@@ -250,16 +251,12 @@ private:
         if (!m_pack.canGrowBy(staged - old)) {
             return endWith("the pack would grow past the 2 GiB its offsets can address");
         }
-        Result<std::int64_t> moved = std::int64_t{0};
-        if (old < staged) moved = InsertFileRange(m_pack.FFileName, staged - old, p);
-        if (old > staged) moved = DeleteFileRange(m_pack.FFileName, old - staged, p);
-        if (!moved) return endWith(moved.error());
-        const bool written =
-            m_pack.WriteAt(p, m_batch.bytes()) &&
-            (m_request.mode == ImportMode::Overwrite
-                 ? m_pack.OverwriteIndexBatch(m_batch.offsets(), m_target, staged - old, p)
-                 : m_pack.InsertIndexBatch(m_batch.offsets(), m_target, staged, p));
-        if (!written) return endWith("cannot write a batch: " + m_pack.lastError());
+        // One journaled step: moving the tail, writing the batch, saving the index.
+        const Status written =
+            m_request.mode == ImportMode::Overwrite
+                ? m_pack.overwriteBatch(m_target, m_batch.bytes(), m_batch.offsets())
+                : m_pack.insertBatch(m_target, m_batch.bytes(), m_batch.offsets());
+        if (!written) return endWith("cannot write a batch: " + written.error());
         m_target += m_batch.count();
         m_batch.clear();
         return true;
@@ -292,6 +289,7 @@ private:
     PromptSeam& m_prompts;
     const ProgressSink& m_progress;
     StagingBatch m_batch;
+    std::vector<PackOffsetsChange> m_offsetChanges;
     std::int32_t m_target;  // where the next batch goes
     bool m_ended = false;
     std::string m_failure;
@@ -308,10 +306,13 @@ EditResult changeOffsets(TWMMyImageImages& pack, const ImportRequest& request,
                          PromptSeam& prompts) {
     const std::optional<OffsetsEdit> edit = parseOffsetsEdit(request.offsetsText);
     if (!edit) return refused(prompts, EditMessage::ImportOffsetsTextWrong);
+    std::vector<PackOffsetsChange> changes;
     for (std::int32_t i = request.start; i <= request.end; ++i) {
         const PackOffsets now = edit->setsBoth() ? PackOffsets{} : pack.GetEntryOffsets(i);
-        pack.SetEntryOffsets(i, edit->x.applyTo(now.x), edit->y.applyTo(now.y));
+        changes.push_back({i, edit->x.applyTo(now.x), edit->y.applyTo(now.y)});
     }
+    // One edit for the whole range.
+    if (Status s = pack.setOffsetsOf(changes); !s) return {EditOutcome::Failed, s.error()};
     prompts.ask(editPrompt(EditMessage::ImportDoneLeave));
     return {};
 }
@@ -405,6 +406,14 @@ EditResult importEntries(TWMBaseImages& archive, const ImportRequest& request,
         case PackEditBlock::IndexUnreadable:
             return {EditOutcome::Failed,
                     pack->FFileName + ": the pack's index cannot be read; it cannot be changed"};
+        case PackEditBlock::EditedElsewhere:
+            return {
+                EditOutcome::Failed,
+                pack->FFileName + ": another program is editing the pack; it cannot be changed"};
+        case PackEditBlock::UnfinishedEdit:
+            return {EditOutcome::Failed, pack->FFileName +
+                                             ": an interrupted edit of the pack could not be "
+                                             "completed; it cannot be changed"};
         case PackEditBlock::None:
         case PackEditBlock::NotOpen:
             break;

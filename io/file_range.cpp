@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "io/file_writes.h"
+
 namespace vantoro {
 namespace {
 
@@ -50,28 +52,11 @@ private:
 };
 
 Status readAll(int fd, std::uint8_t* buffer, std::size_t count, std::int64_t at) {
-    while (count > 0) {
-        const ssize_t got = ::pread(fd, buffer, count, static_cast<off_t>(at));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return systemError("read failed", errno);
-        if (got == 0) return fail("file ended during move at offset " + std::to_string(at));
-        buffer += got;
-        count -= static_cast<std::size_t>(got);
-        at += got;
-    }
-    return Status::success();
+    return readFully(fd, std::span(buffer, count), at);
 }
 
 Status writeAll(int fd, const std::uint8_t* buffer, std::size_t count, std::int64_t at) {
-    while (count > 0) {
-        const ssize_t put = ::pwrite(fd, buffer, count, static_cast<off_t>(at));
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return systemError("write failed", put < 0 ? errno : EIO);
-        buffer += put;
-        count -= static_cast<std::size_t>(put);
-        at += put;
-    }
-    return Status::success();
+    return writeFully(fd, std::span(buffer, count), at);
 }
 
 // Moves `count` bytes from `from` to `to` like memmove: downward moves walk
@@ -120,8 +105,8 @@ Result<std::int64_t> DeleteFileRange(const std::string& fileName, std::int64_t l
     if (Status s = moveBytes(file->fd(), position + length, position, tail, chunkBytes); !s) {
         return Error{s.error()};
     }
-    if (::ftruncate(file->fd(), static_cast<off_t>(size - length)) != 0) {
-        return systemError("cannot shorten " + fileName, errno);
+    if (Status s = truncateFile(file->fd(), size - length); !s) {
+        return fail(fileName + ": " + s.error());
     }
     return length;
 }
@@ -140,12 +125,8 @@ Result<std::int64_t> InsertFileRange(const std::string& fileName, std::int64_t l
 
     // Reserve the new space first, so a full disk fails here and not halfway
     // through the move.
-    if (const int code =
-            ::posix_fallocate(file->fd(), static_cast<off_t>(size), static_cast<off_t>(length));
-        code != 0) {
-        // Space reserved before the failure would lengthen the file: undo it.
-        (void)::ftruncate(file->fd(), static_cast<off_t>(size));
-        return systemError("cannot lengthen " + fileName, code);
+    if (Status s = reserveFile(file->fd(), size + length); !s) {
+        return fail(fileName + ": " + s.error());
     }
     if (Status s = moveBytes(file->fd(), position, position + length, size - position, chunkBytes);
         !s) {

@@ -1,11 +1,14 @@
 #include "io/file_stream.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "io/file_writes.h"
 
 namespace vantoro {
 
@@ -34,6 +37,28 @@ std::unique_ptr<FileStream> FileStream::open(const std::string& path, Mode mode)
 
 FileStream::~FileStream() {
     ::close(m_fd);
+}
+
+bool FileStream::tryLockForEditing() {
+    if (m_locked) return true;
+    while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EINTR) return false;
+    }
+    m_locked = true;
+    return true;
+}
+
+void FileStream::unlockForEditing() {
+    if (!m_locked) return;
+    ::flock(m_fd, LOCK_UN);
+    m_locked = false;
+}
+
+bool FileStream::lockHeldElsewhere() const {
+    if (m_locked) return false;
+    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK;
+    ::flock(m_fd, LOCK_UN);
+    return false;
 }
 
 std::int64_t FileStream::size() const {
@@ -112,6 +137,9 @@ std::optional<std::span<const std::uint8_t>> FileStream::readView(FileBytes& buf
 }
 
 std::size_t FileStream::write(std::span<const std::uint8_t> bytes) {
+    if (fileFault(FileOp::Write, m_fd, m_position, static_cast<std::int64_t>(bytes.size())) != 0) {
+        return 0;
+    }
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t put = ::pwrite(m_fd, bytes.data() + done, bytes.size() - done,

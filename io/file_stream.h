@@ -87,6 +87,18 @@ public:
 
     std::size_t write(std::span<const std::uint8_t> bytes);
 
+    // The advisory lock an editor of the file holds for the length of an
+    // edit; readers take none and are never kept waiting. False when another
+    // open handle, in this process or another, holds it. Closing the stream
+    // releases it.
+    bool tryLockForEditing();
+    void unlockForEditing();
+    bool lockedForEditing() const { return m_locked; }
+    // Whether another handle holds the lock at this moment.
+    bool lockHeldElsewhere() const;
+    // The open file, for edits that move its bytes in place (io/edit_journal.h).
+    int descriptor() const { return m_fd; }
+
     // Bytes read through this stream so far: what a decode costs in reading,
     // for the tests that hold readers to reading only what an image can use.
     std::uint64_t bytesRead() const { return m_bytesRead; }
@@ -106,6 +118,7 @@ private:
     bool m_mapDamageTold = false;
     std::int64_t m_position = 0;
     std::uint64_t m_bytesRead = 0;
+    bool m_locked = false;
 };
 
 }  // namespace vantoro

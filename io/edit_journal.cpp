@@ -1,0 +1,440 @@
+#include "io/edit_journal.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <span>
+#include <utility>
+
+#include "io/byte_reader.h"
+#include "io/file_range.h"
+#include "io/file_writes.h"
+
+namespace vantoro {
+namespace {
+
+// Journal layout, little-endian:
+//   0  64  header: magic "VNTJRNL1"; move from, to, count (int64); size to
+//          cut to (int64, -1 none); write count (uint32); piece bytes
+//          (uint32); saved-piece mode (byte) and 3 zero bytes; journal size
+//          (int64); CRC-32 of bytes 0..59 followed by the writes
+//  64  64  progress, two slots of 32 bytes written in turn (a record cut
+//          short leaves the other): sequence number (uint64); bytes of the
+//          move done (int64); length of the piece saved (uint32); its area
+//          (int32, -1 none); CRC-32 of those 24 bytes; zero
+//  128     two save areas of piece bytes each (saved-piece mode only)
+//  then    the writes: position (int64), length (int64), the bytes
+constexpr std::array<std::uint8_t, 8> kMagic = {'V', 'N', 'T', 'J', 'R', 'N', 'L', '1'};
+constexpr std::int64_t kHeaderSize = 64;
+constexpr std::int64_t kProgressAt = 64;
+constexpr std::int64_t kSlotSize = 32;
+constexpr std::int64_t kProgressSize = 2 * kSlotSize;
+constexpr std::int64_t kAreasAt = kProgressAt + kProgressSize;
+// A journal larger than this is not one of ours: the largest edit writes a
+// 50 MiB batch and an index.
+constexpr std::int64_t kMaxJournalSize = std::int64_t{1} << 30;
+
+void putI64(std::uint8_t* at, std::int64_t value) {
+    encodeU32(at, static_cast<std::uint32_t>(value));
+    encodeU32(at + 4, static_cast<std::uint32_t>(static_cast<std::uint64_t>(value) >> 32));
+}
+std::int64_t getI64(const std::uint8_t* at) {
+    return static_cast<std::int64_t>(decodeU32(at) |
+                                     (static_cast<std::uint64_t>(decodeU32(at + 4)) << 32));
+}
+
+std::uint32_t crcOf(std::uint32_t crc, const std::uint8_t* bytes, std::size_t size) {
+    return static_cast<std::uint32_t>(::crc32(crc, bytes, static_cast<uInt>(size)));
+}
+
+std::string pendingPath(const std::string& file) {
+    return journalPath(file) + "-new";
+}
+
+// How far a move has got.
+struct Progress {
+    std::int64_t done = 0;
+    std::uint32_t savedLength = 0;
+    std::int32_t area = -1;  // the save area holding the piece at `done`, or -1
+};
+
+std::array<std::uint8_t, kSlotSize> encodeSlot(std::uint64_t sequence, const Progress& p) {
+    std::array<std::uint8_t, kSlotSize> bytes{};
+    putI64(bytes.data(), static_cast<std::int64_t>(sequence));
+    putI64(bytes.data() + 8, p.done);
+    encodeU32(bytes.data() + 16, p.savedLength);
+    encodeU32(bytes.data() + 20, static_cast<std::uint32_t>(p.area));
+    encodeU32(bytes.data() + 24, crcOf(0, bytes.data(), 24));
+    return bytes;
+}
+
+// The latest whole record of the two slots, with its sequence number.
+std::optional<std::pair<std::uint64_t, Progress>> decodeProgress(const std::uint8_t* slots) {
+    std::optional<std::pair<std::uint64_t, Progress>> latest;
+    for (int n = 0; n < 2; ++n) {
+        const std::uint8_t* slot = slots + n * kSlotSize;
+        if (crcOf(0, slot, 24) != decodeU32(slot + 24)) continue;
+        const auto sequence = static_cast<std::uint64_t>(getI64(slot));
+        if (latest && latest->first >= sequence) continue;
+        latest = {sequence, Progress{getI64(slot + 8), decodeU32(slot + 16),
+                                     static_cast<std::int32_t>(decodeU32(slot + 20))}};
+    }
+    return latest;
+}
+
+// Records progress in the journal's slots in turn, and holds the save
+// areas. A move records once per piece, so the journal's head is written
+// through a shared mapping rather than a system call each; a saved piece is
+// read straight into its mapped area, so saving it costs no extra copy.
+class ProgressLog {
+public:
+    ProgressLog(int journal, std::uint64_t sequence, std::int64_t mapped)
+        : m_fd(journal), m_sequence(sequence), m_mapped(static_cast<std::size_t>(mapped)) {
+        void* map = ::mmap(nullptr, m_mapped, PROT_READ | PROT_WRITE, MAP_SHARED, journal, 0);
+        if (map != MAP_FAILED) m_map = static_cast<std::uint8_t*>(map);
+    }
+    ProgressLog(const ProgressLog&) = delete;
+    ProgressLog& operator=(const ProgressLog&) = delete;
+    ~ProgressLog() {
+        if (m_map != nullptr) ::munmap(m_map, m_mapped);
+    }
+
+    Status record(const Progress& progress) {
+        ++m_sequence;
+        const std::int64_t at = kProgressAt + static_cast<std::int64_t>(m_sequence % 2) * kSlotSize;
+        const auto bytes = encodeSlot(m_sequence, progress);
+        if (m_map == nullptr) return writeFully(m_fd, bytes, at);
+        if (const int code = fileFault(FileOp::Write, m_fd, at, kSlotSize)) {
+            return fail(std::string("write failed: ") + std::strerror(code));
+        }
+        std::memcpy(m_map + at, bytes.data(), bytes.size());
+        return Status::success();
+    }
+    // The mapped bytes of the journal at `at`; empty when not mapped.
+    std::span<std::uint8_t> mapped(std::int64_t at, std::int64_t length) {
+        if (m_map == nullptr) return {};
+        return {m_map + at, static_cast<std::size_t>(length)};
+    }
+
+private:
+    int m_fd;
+    std::uint64_t m_sequence;
+    std::size_t m_mapped;
+    std::uint8_t* m_map = nullptr;
+};
+
+struct Journal {
+    EditPlan plan;
+    std::uint32_t pieceBytes = 0;
+    bool savedPieces = false;
+    Progress progress;
+    std::uint64_t sequence = 0;  // of the progress record read
+};
+
+std::int64_t areasSize(const Journal& j) {
+    return j.savedPieces ? 2 * std::int64_t{j.pieceBytes} : 0;
+}
+
+std::int64_t areaAt(const Journal& j, std::int32_t area) {
+    return kAreasAt + area * std::int64_t{j.pieceBytes};
+}
+
+// Where the piece that starts `done` bytes into the move lies.
+struct Piece {
+    std::int64_t source = 0;
+    std::int64_t target = 0;
+    std::int64_t length = 0;
+};
+
+Piece pieceAt(const FileMove& move, std::int64_t done, std::uint32_t pieceBytes) {
+    const std::int64_t length = std::min<std::int64_t>(pieceBytes, move.count - done);
+    // Downward moves walk front to back, upward moves back to front.
+    const std::int64_t offset = move.to < move.from ? done : move.count - done - length;
+    return {move.from + offset, move.to + offset, length};
+}
+
+class OpenJournal {
+public:
+    explicit OpenJournal(int fd) : m_fd(fd) {}
+    OpenJournal(const OpenJournal&) = delete;
+    OpenJournal& operator=(const OpenJournal&) = delete;
+    ~OpenJournal() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// Carries the move on from `j.progress`, recording each piece.
+Status continueMove(int fd, int journal, Journal& j) {
+    const FileMove& move = *j.plan.move;
+    ProgressLog log(journal, j.sequence, kAreasAt + areasSize(j));
+    // Direct pieces are read a block of several at a time: the bytes still
+    // to move stay intact in the file whichever piece the move stops at.
+    const std::int64_t blockPieces =
+        j.savedPieces ? 1 : std::max<std::int64_t>(1, kFileMoveChunk / j.pieceBytes);
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(
+        std::min(blockPieces * j.pieceBytes, std::max<std::int64_t>(move.count, 1))));
+    Progress& p = j.progress;
+    std::int32_t nextArea = 0;
+    if (p.area >= 0) {
+        // The piece at `done` may be half written over its own source: redo
+        // it from its copy.
+        const Piece piece = pieceAt(move, p.done, j.pieceBytes);
+        if (p.area > 1 || piece.length != p.savedLength) return fail("journal progress is damaged");
+        const std::span bytes(buffer.data(), static_cast<std::size_t>(piece.length));
+        if (Status s = readFully(journal, bytes, areaAt(j, p.area)); !s) return s;
+        if (Status s = writeFully(fd, bytes, piece.target); !s) return s;
+        nextArea = p.area ^ 1;
+        p = Progress{p.done + piece.length};
+    }
+    while (j.savedPieces && p.done < move.count) {
+        // The piece's source goes into a save area first, and from there to
+        // its place.
+        const Piece piece = pieceAt(move, p.done, j.pieceBytes);
+        std::span<std::uint8_t> bytes = log.mapped(areaAt(j, nextArea), piece.length);
+        if (!bytes.empty()) {
+            if (Status s = readFully(fd, bytes, piece.source); !s) return s;
+        } else {
+            bytes = std::span(buffer.data(), static_cast<std::size_t>(piece.length));
+            if (Status s = readFully(fd, bytes, piece.source); !s) return s;
+            if (Status s = writeFully(journal, bytes, areaAt(j, nextArea)); !s) return s;
+        }
+        const Progress saved{p.done, static_cast<std::uint32_t>(piece.length), nextArea};
+        if (Status s = log.record(saved); !s) return s;
+        nextArea ^= 1;
+        if (Status s = writeFully(fd, bytes, piece.target); !s) return s;
+        p = Progress{p.done + piece.length};
+    }
+    while (p.done < move.count) {
+        const std::int64_t block = std::min(blockPieces * j.pieceBytes, move.count - p.done);
+        const std::int64_t blockStart =
+            move.to < move.from ? move.from + p.done : move.from + move.count - p.done - block;
+        if (Status s = readFully(fd, std::span(buffer.data(), static_cast<std::size_t>(block)),
+                                 blockStart);
+            !s) {
+            return s;
+        }
+        for (const std::int64_t blockEnd = p.done + block; p.done < blockEnd;) {
+            const Piece piece = pieceAt(move, p.done, j.pieceBytes);
+            const std::span bytes(buffer.data() + (piece.source - blockStart),
+                                  static_cast<std::size_t>(piece.length));
+            if (Status s = writeFully(fd, bytes, piece.target); !s) return s;
+            p = Progress{p.done + piece.length};
+            if (Status s = log.record(p); !s) return s;
+        }
+    }
+    if (j.savedPieces) return log.record(p);
+    return Status::success();
+}
+
+// The move, the writes and the cut, from the recorded progress on.
+Status carryOut(int fd, int journal, Journal& j) {
+    if (j.plan.move && j.plan.move->count > 0 && j.plan.move->from != j.plan.move->to) {
+        if (Status s = continueMove(fd, journal, j); !s) return s;
+    }
+    for (const FileWrite& w : j.plan.writes) {
+        if (Status s = writeFully(fd, w.bytes, w.position); !s) return s;
+    }
+    if (j.plan.truncateTo >= 0) {
+        if (Status s = truncateFile(fd, j.plan.truncateTo); !s) return s;
+    }
+    // Without a move the file's changes are small: put them on the disk
+    // before the journal that would repeat them goes.
+    if (!j.plan.move) return syncFile(fd);
+    return Status::success();
+}
+
+Journal journalOf(EditPlan plan, std::size_t pieceBytes) {
+    Journal j{std::move(plan), 0, false, Progress{}};
+    std::int64_t piece = pieceBytes == 0 ? static_cast<std::int64_t>(kFileMoveChunk)
+                                         : static_cast<std::int64_t>(pieceBytes);
+    if (const auto& move = j.plan.move) {
+        const std::int64_t distance =
+            move->to > move->from ? move->to - move->from : move->from - move->to;
+        piece = std::min(piece, std::max<std::int64_t>(move->count, 1));
+        // A move that moves nothing needs no save areas.
+        j.savedPieces = distance > 0 && move->count > 0 && distance < piece;
+    }
+    j.pieceBytes = static_cast<std::uint32_t>(piece);
+    return j;
+}
+
+// Each write as stored: its position and length, then its bytes.
+std::array<std::uint8_t, 16> writePrefix(const FileWrite& w) {
+    std::array<std::uint8_t, 16> prefix{};
+    putI64(prefix.data(), w.position);
+    putI64(prefix.data() + 8, static_cast<std::int64_t>(w.bytes.size()));
+    return prefix;
+}
+
+std::array<std::uint8_t, kHeaderSize> encodeHeader(const Journal& j) {
+    std::array<std::uint8_t, kHeaderSize> h{};
+    std::copy(kMagic.begin(), kMagic.end(), h.begin());
+    const FileMove move = j.plan.move.value_or(FileMove{});
+    putI64(&h[8], move.from);
+    putI64(&h[16], move.to);
+    putI64(&h[24], j.plan.move ? move.count : -1);
+    putI64(&h[32], j.plan.truncateTo);
+    encodeU32(&h[40], static_cast<std::uint32_t>(j.plan.writes.size()));
+    encodeU32(&h[44], j.pieceBytes);
+    h[48] = j.savedPieces ? 1 : 0;
+    std::int64_t size = kAreasAt + areasSize(j);
+    for (const FileWrite& w : j.plan.writes) size += 16 + static_cast<std::int64_t>(w.bytes.size());
+    putI64(&h[52], size);
+    // Bytes 52..59 hold the size; the CRC covers them too.
+    std::uint32_t crc = crcOf(0, h.data(), 60);
+    for (const FileWrite& w : j.plan.writes) {
+        const auto prefix = writePrefix(w);
+        crc = crcOf(crcOf(crc, prefix.data(), prefix.size()), w.bytes.data(), w.bytes.size());
+    }
+    encodeU32(&h[60], crc);
+    return h;
+}
+
+// Writes the journal under a temporary name, syncs it and renames it into
+// place; answers the open journal.
+Result<int> publish(const std::string& path, const Journal& j) {
+    const std::string pending = pendingPath(path);
+    const int fd = ::open(pending.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return fail("cannot create " + pending + ": " + std::strerror(errno));
+    auto journal = std::make_unique<OpenJournal>(fd);
+    Status s = writeFully(fd, encodeHeader(j), 0);
+    // Slot 0 starts the move; slot 1 holds no record yet.
+    if (s) s = writeFully(fd, encodeSlot(0, Progress{}), kProgressAt);
+    if (s) s = writeFully(fd, std::array<std::uint8_t, kSlotSize>{}, kProgressAt + kSlotSize);
+    // The save areas are written out now so that filling them later needs no
+    // new space.
+    if (s && j.savedPieces) s = reserveFile(fd, kAreasAt + areasSize(j));
+    std::int64_t at = kAreasAt + areasSize(j);
+    for (auto w = j.plan.writes.begin(); s && w != j.plan.writes.end(); ++w) {
+        s = writeFully(fd, writePrefix(*w), at);
+        if (s) s = writeFully(fd, w->bytes, at + 16);
+        at += 16 + static_cast<std::int64_t>(w->bytes.size());
+    }
+    // Only an edit without a move is made to survive a power failure (see
+    // the header): the journal of a move need not reach the disk first.
+    if (s && !j.plan.move) s = syncFile(fd);
+    if (s) s = renameFile(pending, journalPath(path));
+    if (!s) {
+        ::unlink(pending.c_str());
+        return Error{"cannot write the edit journal: " + s.error()};
+    }
+    const int kept = ::dup(fd);
+    if (kept < 0) return fail("cannot keep the edit journal open");
+    return kept;
+}
+
+Result<Journal> readJournal(int journal) {
+    struct stat info {};
+    if (::fstat(journal, &info) != 0) return fail("cannot measure the edit journal");
+    const std::int64_t size = info.st_size;
+    std::array<std::uint8_t, kHeaderSize + kProgressSize> head{};
+    if (size < kAreasAt || size > kMaxJournalSize || !readFully(journal, head, 0) ||
+        !std::equal(kMagic.begin(), kMagic.end(), head.begin()) || getI64(&head[52]) != size) {
+        return fail("the edit journal is damaged");
+    }
+    Journal j;
+    const std::int64_t count = getI64(&head[24]);
+    if (count >= 0) j.plan.move = FileMove{getI64(&head[8]), getI64(&head[16]), count};
+    j.plan.truncateTo = getI64(&head[32]);
+    j.pieceBytes = decodeU32(&head[44]);
+    j.savedPieces = head[48] == 1;
+    const std::int64_t writesAt = kAreasAt + areasSize(j);
+    if (j.pieceBytes == 0 || writesAt > size) return fail("the edit journal is damaged");
+    std::vector<std::uint8_t> writes(static_cast<std::size_t>(size - writesAt));
+    if (!readFully(journal, writes, writesAt) ||
+        crcOf(crcOf(0, head.data(), 60), writes.data(), writes.size()) != decodeU32(&head[60])) {
+        return fail("the edit journal is damaged");
+    }
+    ByteReader reader(writes);
+    for (std::uint32_t n = decodeU32(&head[40]); n > 0; --n) {
+        const auto fields = reader.readBytes(16);
+        if (!fields) return fail("the edit journal is damaged");
+        const std::int64_t position = getI64(fields->data());
+        const std::int64_t length = getI64(fields->data() + 8);
+        const auto bytes = length >= 0 && static_cast<std::uint64_t>(length) <= reader.remaining()
+                               ? reader.readBytes(static_cast<std::size_t>(length))
+                               : std::nullopt;
+        if (position < 0 || !bytes) return fail("the edit journal is damaged");
+        j.plan.writes.push_back(
+            {position, std::vector<std::uint8_t>(bytes->begin(), bytes->end())});
+    }
+    const auto progress = decodeProgress(&head[kProgressAt]);
+    if (!progress) return fail("the edit journal's progress is damaged");
+    j.sequence = progress->first;
+    j.progress = progress->second;
+    const bool moveSane = !j.plan.move || (j.plan.move->from >= 0 && j.plan.move->to >= 0 &&
+                                           j.progress.done >= 0 && j.progress.done <= count);
+    if (!moveSane) return fail("the edit journal is damaged");
+    return j;
+}
+
+}  // namespace
+
+std::string journalPath(const std::string& file) {
+    return file + ".journal";
+}
+
+bool hasJournal(const std::string& file) {
+    struct stat info {};
+    return ::lstat(journalPath(file).c_str(), &info) == 0 ||
+           ::lstat(pendingPath(file).c_str(), &info) == 0;
+}
+
+Status writeJournal(const std::string& path, EditPlan plan) {
+    const Result<int> journal = publish(path, journalOf(std::move(plan), 0));
+    if (!journal) return Error{journal.error()};
+    ::close(*journal);
+    return Status::success();
+}
+
+JournaledEdit runJournaled(int fd, const std::string& path, EditPlan plan, std::size_t pieceBytes) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return {fail("cannot measure " + path)};
+    const std::int64_t reserveTo = plan.reserveTo;
+    if (Status s = reserveFile(fd, reserveTo); !s) return {Error{s.error()}};
+    Journal j = journalOf(std::move(plan), pieceBytes);
+    const Result<int> published = publish(path, j);
+    if (!published) {
+        // Give back the space reserved for the edit that does not happen.
+        if (info.st_size < reserveTo) (void)truncateFile(fd, info.st_size);
+        return {Error{published.error()}};
+    }
+    const OpenJournal journal(*published);
+    Status s = carryOut(fd, journal.fd(), j);
+    if (s) {
+        ::unlink(journalPath(path).c_str());
+        return {};
+    }
+    // One more try from what the journal recorded, as the next opening would.
+    if (completeJournal(fd, path)) return {};
+    return {Error{s.error()}, true};
+}
+
+Status completeJournal(int fd, const std::string& path) {
+    ::unlink(pendingPath(path).c_str());
+    const int raw = ::open(journalPath(path).c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (raw < 0) {
+        if (errno == ENOENT) return Status::success();
+        return fail("cannot open the edit journal: " + std::string(std::strerror(errno)));
+    }
+    const OpenJournal journal(raw);
+    Result<Journal> j = readJournal(journal.fd());
+    if (!j) return Error{j.error()};
+    if (Status s = carryOut(fd, journal.fd(), *j); !s) return s;
+    ::unlink(journalPath(path).c_str());
+    return Status::success();
+}
+
+}  // namespace vantoro

@@ -1,0 +1,95 @@
+// Edits of a file in place that survive being stopped at any moment.
+//
+// Before the file is touched, the whole edit is written to a journal beside
+// it (the file's name + ".journal"): an optional move of a byte range inside
+// the file (a pack's tail moving up to open a gap, or down over a cut), the
+// bytes to write once the move is done, and the size to cut the file to. The
+// journal only ever appears complete: it is written under a temporary name,
+// synced, and renamed into place. While the move runs it records in the
+// journal how far it has got; the writes and the cut can be repeated without
+// harm. Whatever stops the edit (the process killed, a write failing, the disk
+// full), carrying out the journal again from its recorded progress ends in
+// exactly the edited file. The journal is removed once the edit is complete.
+//
+// Progress of a move. The move walks in the direction that never overwrites
+// bytes not yet moved, in pieces, and records each piece once written. When
+// the distance moved is at least a piece, a piece never writes over its own
+// source, so the bytes still to move are intact even while a piece is half
+// written, and redoing that piece is harmless. A shorter move reads each
+// piece into one of two save areas of the journal (through a mapping of the
+// journal, so the save costs no extra copy) and records it before writing
+// it; a half-written piece is redone from that copy.
+//
+// Space. The file is made as long as the edit needs (reserveTo) before the
+// journal is written, so a full disk fails before anything changes, and the
+// writes that follow only overwrite space already allocated.
+//
+// Power loss. An edit without a move (an index saved, offsets changed,
+// appends undone) syncs its journal before touching the file and the file
+// before removing the journal, so it survives a power failure too. A move
+// is carried out in the page cache without syncing (that would write the
+// whole moved tail to the disk within the edit, several times the cost of
+// the move), so for moves the guarantee covers the program stopping, failing
+// writes and a full disk.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "io/result.h"
+
+namespace vantoro {
+
+// `count` bytes at `from` go to `to`, as memmove would move them.
+struct FileMove {
+    std::int64_t from = 0;
+    std::int64_t to = 0;
+    std::int64_t count = 0;
+};
+
+struct FileWrite {
+    std::int64_t position = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
+struct EditPlan {
+    std::int64_t reserveTo = 0;  // the file is first made at least this long
+    std::optional<FileMove> move;
+    std::vector<FileWrite> writes;  // in order, after the move
+    std::int64_t truncateTo = -1;   // -1: the size stays
+};
+
+// What became of a journaled edit.
+struct JournaledEdit {
+    Status status;
+    // Failed after the journal was published and could not be completed: the
+    // file is half edited, and the journal beside it completes the edit at
+    // the next completeJournal.
+    bool pending = false;
+};
+
+std::string journalPath(const std::string& file);
+// Whether a journal lies beside the file, published or not.
+bool hasJournal(const std::string& file);
+
+// Carries out `plan` on `fd`, the file named `path` open for reading and
+// writing, with a journal. A failure before the journal is published leaves
+// the file's contents as they were; a failure after it is retried once from
+// the journal before it is reported as pending.
+JournaledEdit runJournaled(int fd, const std::string& path, EditPlan plan,
+                           std::size_t pieceBytes = 0);
+
+// Publishes the journal of `plan` without carrying it out: an edit that is
+// then done without a journal of its own (appending entries, say) ends, if
+// interrupted, in the state this plan makes (the state before it began).
+Status writeJournal(const std::string& path, EditPlan plan);
+
+// Completes the edit whose journal lies beside `path`, if there is one, and
+// removes the journal; also drops a journal that was never published.
+// Succeeds without changes when there is none.
+Status completeJournal(int fd, const std::string& path);
+
+}  // namespace vantoro
