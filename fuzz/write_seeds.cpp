@@ -4,6 +4,7 @@
 // small texts and sound headers.
 //
 //   vantoro-fuzz-seeds OUT
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -58,7 +59,15 @@ void addArchives(SeedWriter& seeds) {
         const Bytes& index = fixture.files.size() > 1 ? fixture.files[1].second : empty;
         for (const ArchiveTarget& target : archiveTargets()) {
             if (!readsFixture(target, fixture.kind)) continue;
-            seeds.add(target.name, fixture.name, joinArchiveInput(target, data, index));
+            const Bytes input = joinArchiveInput(target, data, index);
+            // The targets must see exactly the fixture's files again.
+            const ArchiveFiles split = splitArchiveInput(target, input);
+            if (!std::ranges::equal(split.data, data) ||
+                !std::ranges::equal(split.index, target.indexName.empty() ? empty : index)) {
+                std::fprintf(stderr, "%s: the input does not split back\n", fixture.name.c_str());
+                std::exit(1);
+            }
+            seeds.add(target.name, fixture.name, input);
         }
     }
 }
