@@ -1,6 +1,7 @@
 #include "app/dialog_seam.h"
 
 #include <QColorDialog>
+#include <QDialog>
 #include <QFileDialog>
 #include <QImageReader>
 #include <QInputDialog>
@@ -112,10 +113,11 @@ std::optional<QStringList> QtDialogSeam::openFiles(QWidget* owner,
     return names;
 }
 
+// The commands ask about an existing file themselves, in their own words.
 std::optional<QString> QtDialogSeam::saveFile(QWidget* owner, const FileDialogRequest& request) {
-    return nonEmpty(QFileDialog::getSaveFileName(owner, request.title, request.fileName,
-                                                 qtFileFilter(request.filter), nullptr,
-                                                 kFileDialogOptions));
+    return nonEmpty(QFileDialog::getSaveFileName(
+        owner, request.title, request.fileName, qtFileFilter(request.filter), nullptr,
+        kFileDialogOptions | QFileDialog::DontConfirmOverwrite));
 }
 
 std::optional<QString> QtDialogSeam::openPicture(QWidget* owner) {
@@ -149,6 +151,10 @@ MessageAnswer QtDialogSeam::message(QWidget* owner, const MessageRequest& reques
                     boxButtons(request.buttons), owner);
     box.setDefaultButton(boxButton(request.defaultAnswer));
     return answerOf(box.exec());
+}
+
+int DialogSeam::showModal(QDialog& dialog) {
+    return dialog.exec();
 }
 
 void QtDialogSeam::about(QWidget* owner, const QString& title, const QString& text) {

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <optional>
 
+class QDialog;
 class QWidget;
 
 namespace vantoro {
@@ -53,6 +54,9 @@ public:
                                              const QString& prompt, const QString& initial) = 0;
     virtual MessageAnswer message(QWidget* owner, const MessageRequest& request) = 0;
     virtual void about(QWidget* owner, const QString& title, const QString& text) = 0;
+    // Shows one of the program's own dialogs modally and answers its result
+    // code (QDialog::Accepted or Rejected).
+    virtual int showModal(QDialog& dialog);
 };
 
 // The real dialogs. File dialogs are Qt's own rather than the desktop's so

@@ -74,6 +74,7 @@ TFormMain::TFormMain(const FormMainOptions& options, QWidget* parent)
     createToolBar();
     connectHandlers();
     FormCreate();
+    createEditDialogs();
     restoreLayout();
 }
 
@@ -295,22 +296,7 @@ void TFormMain::MEMU_FILE_AGOFILE_PATHSClick(const QString& hint) {
     guarded([&] { OpenArchive(QString::fromStdString(target->path), target->kind); });
 }
 
-// --- Editing, view and help commands ---------------------------------------------
-
-// The new-pack and pack-password commands, and the import, export and delete
-// dialogs, work on the open archive; each editing command acts only on an
-// archive that opened.
-void TFormMain::Tool_NewClick() {}
-void TFormMain::pak1Click() {}
-void TFormMain::MEMU_WORK_ADDIMAGEClick() {
-    if (!isArchiveReady(CurrentArchive.get())) return;
-}
-void TFormMain::MEMU_WORK_PUTIMAGEClick() {
-    if (!isArchiveReady(CurrentArchive.get())) return;
-}
-void TFormMain::MEMU_WORK_DELIMAGEClick() {
-    if (!isArchiveReady(CurrentArchive.get())) return;
-}
+// --- View and help commands ---------------------------------------------
 
 void TFormMain::MENU_VIER_TOOLBARClick() {
     StandardToolBar->setVisible(MENU_VIER_TOOLBAR->isChecked());

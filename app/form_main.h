@@ -11,6 +11,7 @@
 //   form_main_menus.cpp   menus, tool bar, shortcuts and their connections
 //   form_main_grid.cpp    grid, selection, navigation, auto play, frame tick
 //   form_main_view.cpp    the view's controls and the device hooks
+//   form_main_edit.cpp    the editing dialogs, New and the pack password
 #pragma once
 
 #include <QImage>
@@ -55,6 +56,9 @@ class DrawGrid;
 class FileBrowser;
 class RecentFilesMenu;
 class StatusPanels;
+class TFormAdd;
+class TFormDel;
+class TFormOut;
 class ThumbnailPainter;
 
 struct FormMainOptions {
@@ -154,6 +158,12 @@ public:
     QSlider* Tool_Alpha = nullptr;
     ColorButton *Tool_BlendColor = nullptr, *Tool_BackColor = nullptr;
 
+    // The editing dialogs, hidden until their commands show them
+    // (form_main_edit.cpp).
+    TFormAdd* FormAdd = nullptr;
+    TFormDel* FormDel = nullptr;
+    TFormOut* FormOut = nullptr;
+
 public slots:
     // File.
     void Tool_NewClick();
@@ -238,6 +248,9 @@ private:
     void loadBackImage(const QString& path);
     void stopSound();
     void releaseSound();
+
+    // form_main_edit.cpp
+    void createEditDialogs();
 
     void openWithKindFilter(TWMImagesKind kind);
     void setCaption(const QString& suffix);

@@ -116,12 +116,17 @@ bool drawDecodedImage(const DecodedImage& image, TDXTexture& texture) {
                              image.info.Height, TextureClear::PaddingOnly);
     if (!writer) return false;
     RowConverter converter(image);
+    // A missing row is cleared in the texture's texels, which are wider than
+    // the stored pixels for palette images.
+    const std::size_t textureRowBytes =
+        static_cast<std::size_t>(image.info.Width) *
+        static_cast<std::size_t>(d3dFormatBytesPerTexel(textureFormatOf(image.format)));
     for (std::int32_t y = 0; y < image.info.Height; ++y) {
         const std::uint8_t* src = image.row(y);
         if (src) {
             converter.convert(src, writer->row(y));
         } else {
-            std::memset(writer->row(y), 0, image.rowBytes());
+            std::memset(writer->row(y), 0, textureRowBytes);
         }
     }
     return true;

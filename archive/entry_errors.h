@@ -21,6 +21,7 @@ inline constexpr const char* kNoTexture = "no texture to draw into";
 inline constexpr const char* kCannotDraw = "this archive kind cannot draw into a texture";
 inline constexpr const char* kNotOpen = "the archive is not open";
 inline constexpr const char* kNoMemory = "not enough memory for the image";
+inline constexpr const char* kFileShrank = "the file shrank on disk while it was read";
 
 // "entry N: reason", as lastError() reports a failed entry.
 inline std::string about(std::int32_t index, const std::string& reason) {

@@ -105,7 +105,7 @@ Result<DecodedImage> TWMM2DefImages::decodeEntry(std::int32_t index) {
     const TWMImageInfo info = decodeImageInfo(header.data());
     if (!isAcceptedImageSize(info.Width, info.Height)) return fail(entry_error::imageSize(info));
     const int bits = FIs16Bit ? 16 : 8;
-    const auto body = readRecordBytes(bottomUpBodySize(bits, info.Width, info.Height));
+    const auto body = readRecordView(bottomUpBodySize(bits, info.Width, info.Height));
     if (!body) return body.failure();
     return DecodedImage{
         info, FIs16Bit ? DecodedFormat::R5G6B5 : DecodedFormat::Palette8, *body,

@@ -59,6 +59,7 @@ void TWMBaseImages::LoadCacheEntry(std::int32_t offset, TTextureCacheEntry& entr
         setLastError(entry_error::about(*index, entry_error::kTextureRefused));
         return;
     }
+    if (fileShrankWhileRead(*index)) return;
     entry.Texture = std::move(texture);
     entry.PX = image->info.PX;
     entry.PY = image->info.PY;
@@ -85,7 +86,7 @@ bool TWMBaseImages::DrawToTexture(std::int32_t index, TDXTexture* texture) {
         setLastError(entry_error::about(index, entry_error::kTextureRefused));
         return false;
     }
-    return true;
+    return !fileShrankWhileRead(index);
 }
 
 std::uint8_t TWMBaseImages::GetDataType(std::int32_t /*index*/) {
@@ -111,7 +112,9 @@ std::optional<DibBitmap> TWMBaseImages::DoGetBitmap(std::int32_t index, std::uin
         if (image.namedError()) throw ArchiveError(image.error());
         return std::nullopt;
     }
-    return bitmapOfDecodedImage(*image, FPalette);
+    auto bitmap = bitmapOfDecodedImage(*image, FPalette);
+    if (fileShrankWhileRead(index)) return std::nullopt;
+    return bitmap;
 }
 
 Result<DecodedImage> TWMBaseImages::decodeEntry(std::int32_t /*index*/) {
@@ -134,6 +137,7 @@ Result<DecodedImage> TWMBaseImages::decodeChecked(std::int32_t index) {
         // Sizes are checked before anything is allocated; what still fails
         // is the machine running out, told in our own words.
     }
+    if (fileShrankWhileRead(index)) return fail(lastError());
     if (!image) {
         // A named failure keeps its own words: they are shown as they stand.
         setLastError(image.namedError() ? image.error() : entry_error::about(index, image.error()));
@@ -142,6 +146,12 @@ Result<DecodedImage> TWMBaseImages::decodeChecked(std::int32_t index) {
     FLastImageInfo = image->info;
     clearLastError();
     return image;
+}
+
+bool TWMBaseImages::fileShrankWhileRead(std::int32_t index) {
+    if (!FFileStream || !FFileStream->takeMappingDamage()) return false;
+    setLastError(entry_error::about(index, entry_error::kFileShrank));
+    return true;
 }
 
 std::optional<DibBitmap> TWMBaseImages::GetBitmap(std::int32_t index, std::uint8_t& dataType) {
@@ -215,14 +225,21 @@ Result<std::span<std::uint8_t>> TWMBaseImages::readRecordBytes(std::uint64_t cou
     return std::span<std::uint8_t>(m_recordBuffer);
 }
 
-Result<std::span<std::uint8_t>> TWMBaseImages::readPayload(std::uint64_t declared,
-                                                           std::uint64_t useful) {
+Result<std::span<const std::uint8_t>> TWMBaseImages::readRecordView(std::uint64_t count) {
+    if (!FFileStream) return fail(entry_error::kPixelsCutShort);
+    const auto bytes = FFileStream->readView(m_recordBuffer, count);
+    if (!bytes) return fail(entry_error::kPixelsCutShort);
+    return *bytes;
+}
+
+Result<std::span<const std::uint8_t>> TWMBaseImages::readPayload(std::uint64_t declared,
+                                                                 std::uint64_t useful) {
     const std::int64_t fileSize = FFileStream ? FFileStream->size() : -1;
     const std::int64_t position = FFileStream ? FFileStream->position() : 0;
     if (fileSize < position || declared > static_cast<std::uint64_t>(fileSize - position)) {
         return fail(entry_error::kPixelsCutShort);
     }
-    return readRecordBytes(std::min(declared, useful));
+    return readRecordView(std::min(declared, useful));
 }
 
 std::span<std::uint8_t> TWMBaseImages::pixelBuffer(std::size_t size) {

@@ -156,11 +156,14 @@ protected:
     // grows. Valid until the next call; the reader may change the bytes in
     // place (the pack deciphers them there).
     Result<std::span<std::uint8_t>> readRecordBytes(std::uint64_t count);
+    // The same bytes for a reader that only reads them: where the data file
+    // is mapped they are not copied at all. Valid until the next decode.
+    Result<std::span<const std::uint8_t>> readRecordView(std::uint64_t count);
     // A payload whose record declares `declared` bytes, of which no decode
     // can use more than `useful`: the declared bytes must lie inside the file,
     // but only min(declared, useful) are read, so a tiny image claiming
     // gigabytes in a large or sparse file costs what the image needs.
-    Result<std::span<std::uint8_t>> readPayload(std::uint64_t declared, std::uint64_t useful);
+    Result<std::span<const std::uint8_t>> readPayload(std::uint64_t declared, std::uint64_t useful);
     // A second buffer of `size` bytes for pixels a decoder expands, kept like
     // the record buffer; its contents are undefined until the decoder writes.
     std::span<std::uint8_t> pixelBuffer(std::size_t size);
@@ -173,6 +176,10 @@ private:
     // and the reason ("entry N: ...") on failure.
     Result<DecodedImage> decodeChecked(std::int32_t index);
     std::optional<std::int32_t> firstEntryAt(std::int32_t offset) const;
+    // After an entry's bytes were used: true (with the reason set) when the
+    // data file shrank under its mapping meanwhile, so the bytes may have
+    // been zeros instead of the entry's.
+    bool fileShrankWhileRead(std::int32_t index);
 
     std::string m_lastError;
     FileBytes m_recordBuffer;

@@ -126,18 +126,19 @@ void blitTile(std::span<const std::uint16_t> tile, const TileHeader& size, std::
 // the code. Only what the tile can use is read: a run of one word takes three
 // bytes, and no code gives fewer than one word for three bytes, except codes
 // that give none at all.
-Status readTileCode(FileStream& file, const TileHeader& tile, FileBytes& code) {
+// The bytes stay valid until the next read into `buffer`.
+Result<std::span<const std::uint8_t>> readTileCode(FileStream& file, const TileHeader& tile,
+                                                   FileBytes& buffer) {
     const std::int64_t start = file.position();
     const std::int64_t fileSize = file.size();
     if (fileSize < start || tile.codeLength > static_cast<std::uint64_t>(fileSize - start)) {
         return fail("tile data passes the end of the file");
     }
     const std::uint64_t useful = 3u * static_cast<std::uint64_t>(tile.width) * tile.height;
-    if (!file.readInto(code, std::min<std::uint64_t>(tile.codeLength, useful))) {
-        return fail("tile data cannot be read");
-    }
+    const auto code = file.readView(buffer, std::min<std::uint64_t>(tile.codeLength, useful));
+    if (!code) return fail("tile data cannot be read");
     file.seek(start + static_cast<std::int64_t>(tile.codeLength));
-    return Status::success();
+    return *code;
 }
 
 // The buffers a frame decode reuses.
@@ -158,14 +159,14 @@ Status decodeTiles(FileStream& file, const FrameHeader& header, std::uint16_t* f
         for (std::uint32_t c = 0; c < header.columns; ++c) {
             const auto tile = readTileHeader(file);
             if (!tile) return fail("tile header is cut short");
-            const Status code = readTileCode(file, *tile, buffers.code);
-            if (!code) return code;
+            const auto code = readTileCode(file, *tile, buffers.code);
+            if (!code) return code.failure();
             const bool inPlace =
                 header.rows == 1 && header.columns == 1 && tile->width == info.Width;
             if (inPlace) {
                 const std::size_t covered =
                     std::min<std::size_t>(tile->height, info.Height) * info.Width;
-                decodeWooolTile(buffers.code, std::span(frame, covered));
+                decodeWooolTile(*code, std::span(frame, covered));
                 std::fill(frame + covered, frame + frameWords, std::uint16_t{0});
                 return Status::success();
             }
@@ -174,7 +175,7 @@ Status decodeTiles(FileStream& file, const FrameHeader& header, std::uint16_t* f
             buffers.words.resize(kMaxTileWords);
             const std::span<std::uint16_t> words(
                 buffers.words.data(), static_cast<std::size_t>(tile->width) * tile->height);
-            decodeWooolTile(buffers.code, words);
+            decodeWooolTile(*code, words);
             blitTile(words, *tile, c * kTileSide, r * kTileSide, info, frame);
         }
     }

@@ -85,7 +85,7 @@ Result<DecodedImage> TWM521gDefImages::decodeEntry(std::int32_t index) {
     if (!isAcceptedImageSize(info.Width, info.Height)) return fail(entry_error::imageSize(info));
     const Status size = checkDataSize(entry, FFileStream->position(), FFileStream->size());
     if (!size) return fail(size.error());
-    const auto pixels = readRecordBytes(2u * static_cast<std::uint64_t>(info.Width) * info.Height);
+    const auto pixels = readRecordView(2u * static_cast<std::uint64_t>(info.Width) * info.Height);
     if (!pixels) return pixels.failure();
     return packedRows(info, DecodedFormat::R5G6B5, *pixels);
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace vantoro {
 
@@ -24,7 +25,11 @@ std::unique_ptr<FileStream> FileStream::open(const std::string& path, Mode mode)
         ::close(fd);
         return nullptr;
     }
-    return std::unique_ptr<FileStream>(new FileStream(fd));
+    std::unique_ptr<FileStream> stream(new FileStream(fd));
+    if (mode == Mode::ReadOnly) {
+        stream->m_map = MappedFile::map(fd, static_cast<std::uint64_t>(info.st_size));
+    }
+    return stream;
 }
 
 FileStream::~FileStream() {
@@ -42,7 +47,27 @@ std::int64_t FileStream::seek(std::int64_t offset) {
     return m_position;
 }
 
+const std::uint8_t* FileStream::mappedAt(std::uint64_t count) const {
+    if (!m_map || m_map->damaged()) return nullptr;
+    const auto mapped = m_map->bytes();
+    const auto position = static_cast<std::uint64_t>(m_position);
+    if (position > mapped.size() || count > mapped.size() - position) return nullptr;
+    return mapped.data() + position;
+}
+
+bool FileStream::takeMappingDamage() {
+    if (!m_map || !m_map->damaged() || m_mapDamageTold) return false;
+    m_mapDamageTold = true;
+    return true;
+}
+
 std::size_t FileStream::read(std::span<std::uint8_t> buffer) {
+    if (const std::uint8_t* mapped = mappedAt(buffer.size())) {
+        std::memcpy(buffer.data(), mapped, buffer.size());
+        m_position += static_cast<std::int64_t>(buffer.size());
+        m_bytesRead += buffer.size();
+        return buffer.size();
+    }
     std::size_t done = 0;
     while (done < buffer.size()) {
         const ssize_t got = ::pread(m_fd, buffer.data() + done, buffer.size() - done,
@@ -73,6 +98,17 @@ bool FileStream::readInto(FileBytes& buffer, std::uint64_t count) {
     }
     buffer.resize(static_cast<std::size_t>(count));
     return readExact(buffer);
+}
+
+std::optional<std::span<const std::uint8_t>> FileStream::readView(FileBytes& buffer,
+                                                                  std::uint64_t count) {
+    if (const std::uint8_t* mapped = mappedAt(count)) {
+        m_position += static_cast<std::int64_t>(count);
+        m_bytesRead += count;
+        return std::span<const std::uint8_t>(mapped, static_cast<std::size_t>(count));
+    }
+    if (!readInto(buffer, count)) return std::nullopt;
+    return std::span<const std::uint8_t>(buffer);
 }
 
 std::size_t FileStream::write(std::span<const std::uint8_t> bytes) {

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "io/mapped_file.h"
+
 namespace vantoro {
 
 // Allocates without zeroing: the bytes are about to be overwritten by a read.
@@ -42,7 +44,9 @@ public:
     enum class Mode { ReadOnly, ReadWrite };
 
     // Nothing when the file cannot be opened in that mode. Other handles may
-    // read and write the file meanwhile; no lock is taken.
+    // read and write the file meanwhile; no lock is taken. A read-only
+    // stream maps the file as it is when opened (see MappedFile) and serves
+    // reads inside that length from the mapping.
     static std::unique_ptr<FileStream> open(const std::string& path, Mode mode);
     ~FileStream();
 
@@ -70,6 +74,16 @@ public:
     // record after record allocates only when a record outgrows the last.
     // False (the buffer's contents undefined) when the bytes are not there.
     bool readInto(FileBytes& buffer, std::uint64_t count);
+    // Exactly `count` bytes at the position, advancing past them: straight
+    // from the file's mapping where the stream has one, else read into
+    // `buffer`. The bytes stay valid until the next read into `buffer` and
+    // while the stream lives. Nothing when the file holds fewer.
+    std::optional<std::span<const std::uint8_t>> readView(FileBytes& buffer, std::uint64_t count);
+
+    // True once, after the file shrank under the stream's mapping: bytes read
+    // since the last call may be zeros instead of the file's. The stream
+    // reads without the mapping from then on.
+    bool takeMappingDamage();
 
     std::size_t write(std::span<const std::uint8_t> bytes);
 
@@ -83,7 +97,13 @@ public:
 private:
     explicit FileStream(int fd) : m_fd(fd) {}
 
+    // The mapped bytes [m_position, m_position + count), or nothing when the
+    // stream has no intact mapping covering them.
+    const std::uint8_t* mappedAt(std::uint64_t count) const;
+
     int m_fd;
+    std::unique_ptr<MappedFile> m_map;
+    bool m_mapDamageTold = false;
     std::int64_t m_position = 0;
     std::uint64_t m_bytesRead = 0;
 };

@@ -1,5 +1,7 @@
 #include "tests/app/scripted_dialogs.h"
 
+#include <QDialog>
+
 namespace vantoro::testing {
 
 std::vector<ScriptedDialogs::Asked> ScriptedDialogs::askedOf(const QString& kind) const {
@@ -71,6 +73,13 @@ MessageAnswer ScriptedDialogs::message(QWidget*, const MessageRequest& request) 
 
 void ScriptedDialogs::about(QWidget*, const QString& title, const QString& text) {
     asked.push_back({QStringLiteral("about"), title, text, {}});
+}
+
+int ScriptedDialogs::showModal(QDialog& dialog) {
+    shownDialogs.push_back(dialog.objectName());
+    dialog.setResult(QDialog::Rejected);
+    if (onModal) onModal(dialog);
+    return dialog.result();
 }
 
 }  // namespace vantoro::testing

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -29,6 +30,12 @@ public:
     std::deque<std::optional<QString>> inputAnswers;
     std::deque<MessageAnswer> messageAnswers;
     std::vector<Asked> asked;
+    // The program's own dialogs shown modally, by object name; `onModal`
+    // (when set) plays the person's part in place of the event loop, and
+    // the dialog's result is what it left (Rejected when it did not close
+    // the dialog). Not counted among the questions in `asked`.
+    std::vector<QString> shownDialogs;
+    std::function<void(QDialog&)> onModal;
 
     std::vector<Asked> askedOf(const QString& kind) const;
 
@@ -42,6 +49,7 @@ public:
                                      const QString& initial) override;
     MessageAnswer message(QWidget* owner, const MessageRequest& request) override;
     void about(QWidget* owner, const QString& title, const QString& text) override;
+    int showModal(QDialog& dialog) override;
 
 private:
     std::optional<QString> nextFile();

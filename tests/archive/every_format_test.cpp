@@ -182,6 +182,20 @@ TEST_P(EveryFormat, SidesOf1And4096AreRejectedAndTheRestStaysReadable) {
     }
 }
 
+// Another program rewriting the data file while it is open: whatever the
+// archive reads from the lost bytes (mapped or not), its entries fail with a
+// reason, and the program goes on.
+TEST_P(EveryFormat, DataFileEmptiedWhileOpenFailsEveryEntry) {
+    auto archive = open();
+    std::filesystem::resize_file(m_dir.file(GetParam().dataFile), 0);
+    TDXImageTexture texture;
+    for (std::int32_t i = 0; i < archive->FImageCount; ++i) {
+        EXPECT_FALSE(archive->GetBitmap(i)) << i;
+        EXPECT_NE(archive->lastError(), "") << i;
+        EXPECT_FALSE(archive->DrawToTexture(i, &texture)) << i;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, EveryFormat, ::testing::ValuesIn(testing::formatFixtures()),
                          [](const auto& info) { return info.param.name; });
 

@@ -166,6 +166,9 @@ TEST_F(M2ZipTest, ShortBodyLeavesMissingRowsTransparent) {
     body.resize(8 + 3);
     auto archive = openWithPayload(testing::deflateBytes(body));
     TDXImageTexture texture;
+    // The texture first holds a whole image of the same size, so a missing
+    // row that is not cleared all across shows.
+    ASSERT_TRUE(archive->DrawToTexture(0, &texture));
     ASSERT_TRUE(archive->DrawToTexture(1, &texture));
     EXPECT_EQ(textureRows(texture, 5, 2), Rows({{0, 0, 0, 0, 0}, kEightBitTexels[1]}));
     const auto bitmap = archive->GetBitmap(1);

@@ -1,0 +1,47 @@
+// TFormDel, the delete dialog "删除数据": a range of the open pack's entries
+// removed, or replaced by empty entries (edit/delete_entries.h).
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+
+namespace vantoro {
+
+class TFormMain;
+
+// The number a range box holds; -1 when its text is not a number.
+std::int32_t rangeBoxValue(const QSpinBox& box);
+// A range box limited to the entries of an archive of `count` entries,
+// showing `selected`.
+void limitRangeBox(QSpinBox& box, std::int32_t count, std::int32_t selected);
+
+class TFormDel : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TFormDel(TFormMain& main);
+
+    void ShowDeleteDialog();
+
+    QSpinBox *edtIndexStart = nullptr, *edtIndexEnd = nullptr;
+    QRadioButton *rbQuiteDel = nullptr, *RadioButton2 = nullptr;
+    QPushButton *btnGo = nullptr, *btnExit = nullptr;
+
+public slots:
+    void btnGoClick();
+
+protected:
+    void reject() override;
+
+private:
+    void setControlsEnabled(bool enabled);
+
+    TFormMain& m_main;
+    bool m_busy = false;
+};
+
+}  // namespace vantoro

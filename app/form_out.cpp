@@ -1,0 +1,167 @@
+#include "app/form_out.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "app/dialog_seam.h"
+#include "app/form_del.h"
+#include "app/form_main.h"
+#include "app/window_prompts.h"
+#include "edit/edit_messages.h"
+#include "edit/export_entries.h"
+
+namespace vantoro {
+namespace {
+
+constexpr int kMaxIndex = 10'000'000;
+constexpr int kFolderWidth = 260;
+
+QSpinBox* rangeBox(QWidget* parent, const char* name) {
+    auto* box = new QSpinBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setRange(0, kMaxIndex);
+    return box;
+}
+
+QCheckBox* option(QWidget* parent, const char* name, const QString& caption, bool checked) {
+    auto* box = new QCheckBox(caption, parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setChecked(checked);
+    return box;
+}
+
+}  // namespace
+
+TFormOut::TFormOut(TFormMain& main) : QDialog(&main), m_main(main) {
+    setObjectName(QStringLiteral("FormOut"));
+    setWindowTitle(QStringLiteral("导出数据"));
+    auto* column = new QVBoxLayout(this);
+
+    auto* numbers = new QGroupBox(QStringLiteral("编号"), this);
+    auto* grid = new QGridLayout(numbers);
+    edtIndexStart = rangeBox(numbers, "edtIndexStart");
+    edtIndexEnd = rangeBox(numbers, "edtIndexEnd");
+    grid->addWidget(new QLabel(QStringLiteral("起始编号:"), numbers), 0, 0);
+    grid->addWidget(edtIndexStart, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("结束编号:"), numbers), 1, 0);
+    grid->addWidget(edtIndexEnd, 1, 1);
+    column->addWidget(numbers);
+
+    auto* settings = new QGroupBox(QStringLiteral("设置"), this);
+    auto* folderRow = new QHBoxLayout(settings);
+    edtSaveDir = new QLineEdit(settings);
+    edtSaveDir->setObjectName(QStringLiteral("edtSaveDir"));
+    edtSaveDir->setMinimumWidth(kFolderWidth);
+    Button1 = new QPushButton(QStringLiteral("..."), settings);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setFixedWidth(Button1->fontMetrics().horizontalAdvance(QStringLiteral("...")) * 3);
+    folderRow->addWidget(new QLabel(QStringLiteral("保存位置:"), settings));
+    folderRow->addWidget(edtSaveDir, 1);
+    folderRow->addWidget(Button1);
+    column->addWidget(settings);
+
+    auto* options = new QGroupBox(QStringLiteral("选项"), this);
+    auto* optionRow = new QHBoxLayout(options);
+    Out_Alpha = option(options, "Out_Alpha", QStringLiteral("导出Alpha"), false);
+    Out_Offset = option(options, "Out_Offset", QStringLiteral("导出坐标"), true);
+    Out_Format = option(options, "Out_Format", QStringLiteral("导出格式"), true);
+    for (QCheckBox* box : {Out_Alpha, Out_Offset, Out_Format}) optionRow->addWidget(box);
+    column->addWidget(options);
+
+    ProgressBar = new QProgressBar(this);
+    ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
+    ProgressBar->setRange(0, 100);
+    column->addWidget(ProgressBar);
+
+    auto* buttons = new QHBoxLayout;
+    btnGo = new QPushButton(QStringLiteral("执行(&G)"), this);
+    btnGo->setObjectName(QStringLiteral("btnGo"));
+    btnExit = new QPushButton(QStringLiteral("退出(&E)"), this);
+    btnExit->setObjectName(QStringLiteral("btnExit"));
+    buttons->addStretch();
+    buttons->addWidget(btnGo);
+    buttons->addWidget(btnExit);
+    column->addLayout(buttons);
+
+    connect(Button1, &QPushButton::clicked, this, &TFormOut::Button1Click);
+    connect(Out_Offset, &QCheckBox::clicked, this, &TFormOut::Out_OffsetClick);
+    connect(btnGo, &QPushButton::clicked, this, &TFormOut::btnGoClick);
+    connect(btnExit, &QPushButton::clicked, this, &TFormOut::reject);
+}
+
+void TFormOut::ShowExportDialog() {
+    const std::int32_t count = m_main.CurrentArchive ? m_main.CurrentArchive->FImageCount : 0;
+    for (QSpinBox* box : {edtIndexStart, edtIndexEnd}) {
+        limitRangeBox(*box, count, m_main.selection.CurrentIndex);
+    }
+    ProgressBar->setValue(0);
+    m_main.dialogs().showModal(*this);
+}
+
+void TFormOut::Button1Click() {
+    const auto folder = m_main.dialogs().chooseFolder(
+        this, QString::fromUtf8(kExportFolderTitle.data(), kExportFolderTitle.size()));
+    if (folder && !folder->isEmpty()) edtSaveDir->setText(*folder);
+}
+
+void TFormOut::Out_OffsetClick() {
+    if (!Out_Offset->isChecked()) Out_Format->setChecked(false);
+}
+
+void TFormOut::setControlsEnabled(bool enabled) {
+    m_busy = !enabled;
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{edtSaveDir, Button1, edtIndexStart, edtIndexEnd, Out_Alpha,
+                                         Out_Offset, btnGo, btnExit}) {
+        control->setEnabled(enabled);
+    }
+}
+
+void TFormOut::btnGoClick() {
+    TWMBaseImages* archive = m_main.CurrentArchive.get();
+    if (archive == nullptr || !archive->FInitialized || m_busy) return;
+    ExportRequest request;
+    request.first = rangeBoxValue(*edtIndexStart);
+    request.last = rangeBoxValue(*edtIndexEnd);
+    request.folder = edtSaveDir->text().toStdString();
+    request.alpha = Out_Alpha->isChecked();
+    request.offsets = Out_Offset->isChecked();
+    request.format = Out_Format->isChecked();
+    // Images taken with their alpha are drawn into a texture of the
+    // export's own, so the view keeps showing the selected entry.
+    request.texture = nullptr;
+
+    WindowPrompts prompts(m_main.dialogs(), this);
+    const ProgressSink progress = [this](int percent) {
+        ProgressBar->setValue(percent);
+        QCoreApplication::processEvents();
+    };
+    setControlsEnabled(false);
+    EditResult result;
+    try {
+        result = exportEntries(*archive, request, prompts, progress);
+    } catch (...) {
+        setControlsEnabled(true);
+        throw;
+    }
+    setControlsEnabled(true);
+    if (result.outcome == EditOutcome::Failed) {
+        showEditFailure(m_main.dialogs(), this, result.error);
+    }
+    if (result.outcome == EditOutcome::Done) accept();
+}
+
+void TFormOut::reject() {
+    if (!m_busy) QDialog::reject();
+}
+
+}  // namespace vantoro
