@@ -13,7 +13,8 @@ TEST(MappedReads, FileShrinkingUnderTheMappingReadsZerosAndIsToldOnce) {
     testing::TempDir dir;
     const std::string path = dir.file("data.bin");
     testing::Bytes bytes(3 * 4096);
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i % 251 + 1);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(i % 251 + 1);
     testing::writeFile(path, bytes);
     auto stream = FileStream::open(path, FileStream::Mode::ReadOnly);
     ASSERT_TRUE(stream);
@@ -37,6 +38,24 @@ TEST(MappedReads, FileShrinkingUnderTheMappingReadsZerosAndIsToldOnce) {
     stream->seek(0);
     EXPECT_EQ(stream->read(head), 100u);
     EXPECT_TRUE(std::equal(head.begin(), head.begin() + 100, bytes.begin()));
+}
+
+// An index that declares no entries asks for no bytes, into a buffer that has
+// no storage yet.
+TEST(MappedReads, ReadingNothingSucceedsAnywhereInTheFile) {
+    testing::TempDir dir;
+    const std::string path = dir.file("data.bin");
+    testing::writeFile(path, testing::Bytes(64, 7));
+    auto stream = FileStream::open(path, FileStream::Mode::ReadOnly);
+    ASSERT_TRUE(stream);
+    for (const std::int64_t at : {0, 32, 64}) {
+        stream->seek(at);
+        EXPECT_TRUE(stream->readExact({})) << at;
+        const auto bytes = stream->readBytes(0);
+        ASSERT_TRUE(bytes) << at;
+        EXPECT_TRUE(bytes->empty());
+        EXPECT_EQ(stream->position(), at);
+    }
 }
 
 }  // namespace
