@@ -16,12 +16,13 @@ namespace {
     std::abort();
 }
 
+// Under TMPDIR when it is set (the fuzz scripts point it at a folder they
+// remove, since libFuzzer may end the process without running exit
+// handlers), else on the memory file system, else in /tmp.
 std::string makeFolder() {
-    std::string base = "/dev/shm";
-    if (access(base.c_str(), W_OK) != 0) {
-        const char* tmp = std::getenv("TMPDIR");
-        base = tmp && *tmp ? tmp : "/tmp";
-    }
+    const char* tmp = std::getenv("TMPDIR");
+    std::string base = tmp && *tmp ? tmp : "/dev/shm";
+    if (access(base.c_str(), W_OK) != 0) base = "/tmp";
     std::string pattern = base + "/vantoro-fuzz-XXXXXX";
     if (!mkdtemp(pattern.data())) giveUp("mkdtemp " + pattern);
     return pattern;

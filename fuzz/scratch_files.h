@@ -1,6 +1,6 @@
 // Where a fuzz target puts the files it hands to readers that open files by
-// name: one private folder per process, on a memory file system when there
-// is one, removed again when the process ends normally.
+// name: one private folder per process, removed again when the process
+// ends normally.
 #pragma once
 
 #include <cstdint>

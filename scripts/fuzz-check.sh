@@ -10,8 +10,8 @@ cd "$(dirname "$0")/.."
 seconds="${VANTORO_FUZZ_SECONDS:-12}"
 fuzz_build
 
-scratch="$(mktemp -d)"
-trap 'rm -rf "$scratch"' EXIT
+fuzz_scratch_files
+scratch="$TMPDIR"
 for target in "${fuzz_targets[@]}"; do
     fuzzer="$fuzz_build_dir/fuzz/fuzz_$target"
     inputs=("$fuzz_build_dir/seeds/$target")

@@ -21,6 +21,16 @@ fuzz_build() {
     "$fuzz_build_dir/fuzz/vantoro-fuzz-seeds" "$fuzz_build_dir/seeds" >/dev/null
 }
 
+# A folder for the targets' scratch files, on the memory file system when
+# there is one, removed when the script ends.
+fuzz_scratch_files() {
+    local base=/dev/shm
+    [ -w "$base" ] || base="${TMPDIR:-/tmp}"
+    TMPDIR="$(mktemp -d "$base/vantoro-fuzz-run-XXXXXX")"
+    export TMPDIR
+    trap 'rm -rf "$TMPDIR"' EXIT
+}
+
 # The options every run shares: a hang of 10 s or an input that makes the
 # process hold 2 GiB is a fault; crashes are kept under crashes/<target>/.
 fuzz_options() {

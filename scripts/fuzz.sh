@@ -21,6 +21,7 @@ seconds="$2"
 fuzz_build
 corpus="$fuzz_build_dir/corpus/$target"
 mkdir -p "$corpus" "fuzz/corpus/$target"
+fuzz_scratch_files
 # shellcheck disable=SC2046
-exec "$fuzz_build_dir/fuzz/fuzz_$target" $(fuzz_options "$target") \
+"$fuzz_build_dir/fuzz/fuzz_$target" $(fuzz_options "$target") \
     -max_total_time="$seconds" "$corpus" "$fuzz_build_dir/seeds/$target" "fuzz/corpus/$target"
