@@ -142,6 +142,7 @@ private:
     // from the block's window where it has one, else read one by one.
     VANTORO_LANE_INLINE BlockTaps blockTaps(const std::uint8_t* src, std::int32_t b) const {
         BlockTaps taps;
+#if !defined(__clang__)          // clang has no variable two-vector shuffle: it reads tap by tap
         if constexpr (N >= 8) {  // variable shuffles: AVX2 and wider
             if (const std::int32_t window = m_job.windows[b / N]; window >= 0) {
                 const UInts at0 = V::template load<UInts>(m_job.window0 + b);
@@ -156,6 +157,7 @@ private:
                 return taps;
             }
         }
+#endif
         const UInts raws0 = V::template gatherRaws<SrcRaw>(src, m_job.offset0 + b);
         const UInts raws1 = V::template gatherRaws<SrcRaw>(src, m_job.offset1 + b);
         for (std::size_t c = 0; c < 4; ++c) {
@@ -262,7 +264,14 @@ void drawLanes4(const LaneJob& job) {
 int widestLanes() {
     static const int widest = [] {
         __builtin_cpu_init();
+#if defined(__clang__)  // clang names the features, not the level
+        if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+            __builtin_cpu_supports("avx512cd") && __builtin_cpu_supports("avx512dq") &&
+            __builtin_cpu_supports("avx512vl"))
+            return 16;
+#else
         if (__builtin_cpu_supports("x86-64-v4")) return 16;
+#endif
         if (__builtin_cpu_supports("avx2")) return 8;
         return 4;
     }();

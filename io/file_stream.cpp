@@ -87,6 +87,9 @@ bool FileStream::takeMappingDamage() {
 }
 
 std::size_t FileStream::read(std::span<std::uint8_t> buffer) {
+    // An empty buffer may have no storage at all, and memcpy must not be
+    // given a null pointer even for no bytes.
+    if (buffer.empty()) return 0;
     if (const std::uint8_t* mapped = mappedAt(buffer.size())) {
         std::memcpy(buffer.data(), mapped, buffer.size());
         m_position += static_cast<std::int64_t>(buffer.size());

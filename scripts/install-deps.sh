@@ -7,6 +7,8 @@ packages=(
     build-essential
     cmake
     clang-format
+    clang
+    libclang-rt-14-dev
     ninja-build
     pkg-config
     zlib1g-dev

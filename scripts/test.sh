@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the formatting, builds, and runs every
 # test; then runs the core tests once more under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer; then builds the fuzz targets with clang,
+# replays their corpus and fuzzes each briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,3 +16,5 @@ scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVANTORO_SANITIZE=ON \
     -DVANTORO_BUILD_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j2
+
+scripts/fuzz-check.sh

@@ -40,5 +40,23 @@ TEST(MappedReads, FileShrinkingUnderTheMappingReadsZerosAndIsToldOnce) {
     EXPECT_TRUE(std::equal(head.begin(), head.begin() + 100, bytes.begin()));
 }
 
+// An index that declares no entries asks for no bytes, into a buffer that has
+// no storage yet.
+TEST(MappedReads, ReadingNothingSucceedsAnywhereInTheFile) {
+    testing::TempDir dir;
+    const std::string path = dir.file("data.bin");
+    testing::writeFile(path, testing::Bytes(64, 7));
+    auto stream = FileStream::open(path, FileStream::Mode::ReadOnly);
+    ASSERT_TRUE(stream);
+    for (const std::int64_t at : {0, 32, 64}) {
+        stream->seek(at);
+        EXPECT_TRUE(stream->readExact({})) << at;
+        const auto bytes = stream->readBytes(0);
+        ASSERT_TRUE(bytes) << at;
+        EXPECT_TRUE(bytes->empty());
+        EXPECT_EQ(stream->position(), at);
+    }
+}
+
 }  // namespace
 }  // namespace vantoro

@@ -1,0 +1,93 @@
+// One archive reader driven the way the program drives it: opened through
+// the factory, every entry's type listed, and the first and last few
+// entries decoded to a bitmap, drawn to a texture and read as a stream.
+// Built once per reader; VANTORO_FUZZ_TARGET names the row of
+// archive_inputs.cpp.
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "archive/wil.h"
+#include "fuzz/archive_inputs.h"
+#include "fuzz/scratch_files.h"
+#include "pixels/dx9_textures.h"
+
+namespace vantoro::fuzz {
+namespace {
+
+// Entries decoded from each end of the index.
+constexpr std::int32_t kEntriesDecoded = 4;
+
+const ArchiveTarget& target() {
+    static const ArchiveTarget* const found = [] {
+        const ArchiveTarget* row = findArchiveTarget(VANTORO_FUZZ_TARGET);
+        if (!row) std::abort();
+        return row;
+    }();
+    return *found;
+}
+
+// The named failures may be raised; anything else escapes and is a fault.
+template <typename Call>
+void tolerateNamedFailures(Call&& call) {
+    try {
+        call();
+    } catch (const ArchiveError&) {
+    }
+}
+
+void exerciseEntry(TWMBaseImages& archive, std::int32_t index) {
+    tolerateNamedFailures([&] {
+        std::uint8_t dataType = 0;
+        (void)archive.GetBitmap(index, dataType);
+    });
+    tolerateNamedFailures([&] {
+        TDXImageTexture texture;
+        (void)archive.DrawToTexture(index, &texture);
+    });
+    for (std::uint8_t mode = 0; mode <= 4; ++mode) {
+        tolerateNamedFailures([&] { (void)archive.GetDataStream(index, mode); });
+    }
+}
+
+void run(std::span<const std::uint8_t> input) {
+    const ArchiveTarget& row = target();
+    const ArchiveFiles files = splitArchiveInput(row, input);
+    const std::string path = writeScratchFile(row.dataName, files.data);
+    if (files.hasIndex) {
+        writeScratchFile(row.indexName, files.index);
+    } else if (!row.indexName.empty()) {
+        removeScratchFile(row.indexName);
+    }
+
+    std::unique_ptr<TWMBaseImages> archive = CreateWMImages(row.kind);
+    archive->FFileName = path;
+    archive->FUseTextureCache = false;
+    archive->FPassword = std::string(row.password);
+    bool opened = false;
+    tolerateNamedFailures([&] { opened = archive->Initialize(); });
+    if (!opened) return;
+
+    const std::int32_t count = archive->FImageCount;
+    for (std::int32_t i = 0; i < count; ++i) {
+        tolerateNamedFailures([&] { (void)archive->GetDataType(i); });
+    }
+    for (std::int32_t i = 0; i < count && i < kEntriesDecoded; ++i) exerciseEntry(*archive, i);
+    for (std::int32_t i = std::max(kEntriesDecoded, count - kEntriesDecoded); i < count; ++i) {
+        exerciseEntry(*archive, i);
+    }
+    // Out of range on both sides, as a damaged selection would ask.
+    exerciseEntry(*archive, -1);
+    exerciseEntry(*archive, count);
+}
+
+}  // namespace
+}  // namespace vantoro::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    vantoro::fuzz::run({data, size});
+    return 0;
+}

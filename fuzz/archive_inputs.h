@@ -1,0 +1,41 @@
+// The archive fuzz targets: which reader each drives, the names its files
+// get, and how one fuzz input carries both the data file and its index.
+//
+// An input for a kind with an index file is a little-endian u32 n, then n
+// bytes of index, then the data file (n is cut to what follows it; an
+// input shorter than 4 bytes has no index file at all). An input for a
+// one-file kind is the data file as it stands.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "archive/wil.h"
+
+namespace vantoro::fuzz {
+
+struct ArchiveTarget {
+    std::string_view name;  // the target is "fuzz_" + name
+    TWMImagesKind kind;
+    std::string_view dataName;   // "f.wil"
+    std::string_view indexName;  // "f.wix"; empty: the archive is one file
+    std::string_view password;   // FPassword to open with
+};
+
+std::span<const ArchiveTarget> archiveTargets();
+const ArchiveTarget* findArchiveTarget(std::string_view name);
+
+struct ArchiveFiles {
+    std::span<const std::uint8_t> data;
+    std::span<const std::uint8_t> index;
+    bool hasIndex = false;
+};
+
+ArchiveFiles splitArchiveInput(const ArchiveTarget& target, std::span<const std::uint8_t> input);
+std::vector<std::uint8_t> joinArchiveInput(const ArchiveTarget& target,
+                                           std::span<const std::uint8_t> data,
+                                           std::span<const std::uint8_t> index);
+
+}  // namespace vantoro::fuzz

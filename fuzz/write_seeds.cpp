@@ -1,0 +1,191 @@
+// Writes the starting corpus of every fuzz target into OUT/<target>/: the
+// archives of every format that the test fixtures build, pictures from the
+// program's own BMP and PNG writers and from libjpeg, hand-made TGAs, and
+// small texts and sound headers.
+//
+//   vantoro-fuzz-seeds OUT
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// After <cstdio>: it uses FILE and size_t without including their headers.
+#include <jpeglib.h>
+
+#include "fuzz/archive_inputs.h"
+#include "image_io/bmp_file.h"
+#include "image_io/png_file.h"
+#include "pixels/dib_bitmap.h"
+#include "tests/support/format_fixtures.h"
+#include "tests/support/test_files.h"
+
+namespace vantoro::fuzz {
+namespace {
+
+using testing::Bytes;
+
+class SeedWriter {
+public:
+    explicit SeedWriter(std::filesystem::path root) : m_root(std::move(root)) {}
+
+    void add(std::string_view target, const std::string& name, const Bytes& bytes) {
+        const std::filesystem::path folder = m_root / target;
+        std::filesystem::create_directories(folder);
+        testing::writeFile((folder / ("seed-" + name)).string(), bytes);
+        ++m_count;
+    }
+    int count() const { return m_count; }
+
+private:
+    std::filesystem::path m_root;
+    int m_count = 0;
+};
+
+// The 8-bit and 16-bit Mir2 kinds share one reader: each starts from both.
+bool readsFixture(const ArchiveTarget& target, TWMImagesKind fixture) {
+    const auto mir2 = [](TWMImagesKind kind) {
+        return kind == TWMImagesKind::M2Def || kind == TWMImagesKind::M2DefBit16;
+    };
+    return target.kind == fixture || (mir2(target.kind) && mir2(fixture));
+}
+
+void addArchives(SeedWriter& seeds) {
+    for (const testing::FormatFixture& fixture : testing::formatFixtures()) {
+        const Bytes& data = fixture.files.front().second;
+        const Bytes empty;
+        const Bytes& index = fixture.files.size() > 1 ? fixture.files[1].second : empty;
+        for (const ArchiveTarget& target : archiveTargets()) {
+            if (!readsFixture(target, fixture.kind)) continue;
+            const Bytes input = joinArchiveInput(target, data, index);
+            // The targets must see exactly the fixture's files again.
+            const ArchiveFiles split = splitArchiveInput(target, input);
+            if (!std::ranges::equal(split.data, data) ||
+                !std::ranges::equal(split.index, target.indexName.empty() ? empty : index)) {
+                std::fprintf(stderr, "%s: the input does not split back\n", fixture.name.c_str());
+                std::exit(1);
+            }
+            seeds.add(target.name, fixture.name, input);
+        }
+    }
+}
+
+DibBitmap patternBitmap(int bitCount, std::int32_t width, std::int32_t height) {
+    DibBitmap bitmap = *DibBitmap::create(bitCount, width, height);
+    for (std::int32_t y = 0; y < height; ++y) {
+        for (std::int32_t x = 0; x < bitmap.stride(); ++x) {
+            bitmap.row(y)[x] = static_cast<std::uint8_t>(x * 37 + y * 11);
+        }
+    }
+    for (std::size_t i = 0; i < bitmap.colorTable().size(); ++i) {
+        bitmap.colorTable()[i] = static_cast<std::uint8_t>(i);
+    }
+    return bitmap;
+}
+
+Bytes jpegFile(int width, int height, int components) {
+    jpeg_compress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = static_cast<JDIMENSION>(width);
+    info.image_height = static_cast<JDIMENSION>(height);
+    info.input_components = components;
+    info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<JSAMPLE> row(static_cast<std::size_t>(width * components));
+    while (info.next_scanline < info.image_height) {
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            row[i] = static_cast<JSAMPLE>(i * 29 + info.next_scanline * 53);
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    Bytes out(buffer, buffer + size);
+    jpeg_destroy_compress(&info);
+    std::free(buffer);
+    return out;
+}
+
+Bytes tgaFile(std::uint8_t type, std::uint8_t bits, std::uint8_t descriptor, const Bytes& body) {
+    Bytes out = {0, 0, type, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    testing::putU16(out, 2);
+    testing::putU16(out, 2);
+    out.insert(out.end(), {bits, descriptor});
+    testing::putBytes(out, body);
+    return out;
+}
+
+void addPictures(SeedWriter& seeds) {
+    constexpr std::string_view kTarget = "picture";
+    seeds.add(kTarget, "bmp8", encodeBmp(patternBitmap(8, 5, 3)));
+    seeds.add(kTarget, "bmp16", encodeBmp(patternBitmap(16, 4, 2)));
+    seeds.add(kTarget, "bmp32", encodeBmp(patternBitmap(32, 3, 2)));
+    seeds.add(kTarget, "bmp32-masks",
+              encodeBmpWithMasks(patternBitmap(32, 3, 2),
+                                 {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}));
+    seeds.add(kTarget, "bmp16-masks",
+              encodeBmpWithMasks(patternBitmap(16, 3, 2), {0x0F00, 0x00F0, 0x000F, 0xF000}));
+    const Bytes rgba = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,
+                        13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24};
+    seeds.add(kTarget, "png-rgba", *encodePng({rgba, 3, 2, PngLayout::Rgba8}));
+    seeds.add(kTarget, "png-rgb", *encodePng({rgba, 4, 2, PngLayout::Rgb8}));
+    seeds.add(kTarget, "jpeg-colour", jpegFile(16, 8, 3));
+    seeds.add(kTarget, "jpeg-grey", jpegFile(8, 8, 1));
+    seeds.add(kTarget, "tga32",
+              tgaFile(2, 32, 0x28, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}));
+    seeds.add(kTarget, "tga-rle24", tgaFile(10, 24, 0x00, {0x81, 1, 2, 3, 0x01, 4, 5, 6, 7, 8, 9}));
+    seeds.add(kTarget, "tga-grey", tgaFile(3, 8, 0x10, {1, 2, 3, 4}));
+    seeds.add(kTarget, "tga16-rle", tgaFile(10, 16, 0x20, {0x83, 0x1F, 0x7C}));
+}
+
+Bytes text(std::string_view s) {
+    return Bytes(s.begin(), s.end());
+}
+
+void addTexts(SeedWriter& seeds) {
+    constexpr std::string_view kTarget = "import_text";
+    const std::string_view texts[] = {
+        "12\r\n-3\r\n2\r\n",
+        "$FF\n$FFFFFFFF\n",
+        "  -2147483648\r7\r",
+        "10,-2",
+        "+5,_3",
+        "  , 4 , $7fff",
+        "1\n",
+    };
+    int n = 0;
+    for (std::string_view t : texts) seeds.add(kTarget, std::to_string(n++), text(t));
+
+    constexpr std::string_view kSound = "sound_type";
+    Bytes wav = text("RIFF");
+    testing::putU32(wav, 36);
+    testing::putBytes(wav, text("WAVEfmt "));
+    seeds.add(kSound, "wav", wav);
+    seeds.add(kSound, "mp3-frame", {0xFF, 0xFB, 0x90, 0x64, 0, 0, 0, 0});
+    seeds.add(kSound, "mp3-id3", text("ID3\x03"));
+    seeds.add(kSound, "mp3-late-frame", {0, 0, 0, 0, 0, 0, 0, 0xFF, 0xF3, 0x40, 0xC0});
+}
+
+}  // namespace
+}  // namespace vantoro::fuzz
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s OUT\n", argv[0]);
+        return 2;
+    }
+    vantoro::fuzz::SeedWriter seeds(argv[1]);
+    vantoro::fuzz::addArchives(seeds);
+    vantoro::fuzz::addPictures(seeds);
+    vantoro::fuzz::addTexts(seeds);
+    std::printf("%d seeds written to %s\n", seeds.count(), argv[1]);
+    return 0;
+}
