@@ -69,7 +69,9 @@ public:
         if (!m_batch.empty() && !flush()) m_ended = true;
         // All offsets of the run change in one edit.
         if (Status s = m_pack.setOffsetsOf(m_offsetChanges); !s) endWith(s.error());
-        if (m_pack.SaveIndex() == 0 && m_failure.empty()) {
+        // An empty pack whose header already says so has nothing to save;
+        // SaveIndex answers 0 for that too, without a failure.
+        if (m_pack.SaveIndex() == 0 && m_failure.empty() && !m_pack.FIndexList.empty()) {
             m_failure = "cannot save the index: " + m_pack.lastError();
         }
         m_prompts.ask(editPrompt(EditMessage::ImportDoneLeave));

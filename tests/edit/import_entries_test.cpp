@@ -12,6 +12,7 @@
 #include "archive/pack_cipher.h"
 #include "archive/pack_rle.h"
 #include "edit/edit_messages.h"
+#include "edit/new_pack.h"
 #include "image_io/load_picture.h"
 #include "image_io/png_file.h"
 #include "io/file_stream.h"
@@ -233,6 +234,18 @@ TEST(ImportRunTest, CancelKeepsWhatWasStoredAndRefusalsChangeNothing) {
             EXPECT_EQ(testing::readFile(path), before);
         }
     }
+}
+
+TEST(ImportRunTest, AFileRefusedByAnEmptyPackIsARefusalNotAFailedSave) {
+    testing::TempDir dir;
+    const std::string path = dir.file("a.pak");
+    testing::ScriptedPrompts prompts;
+    ASSERT_EQ(createNewPack(path, prompts).result.outcome, EditOutcome::Done);
+    testing::writeFile(dir.file("not-a-picture.bmp"), pattern(64, 3));
+    auto pack = openPack(path, "");
+    const EditResult result = importEntries(*pack, {}, {{dir.file("not-a-picture.bmp")}}, prompts);
+    EXPECT_EQ(result.outcome, EditOutcome::Refused) << result.error;
+    EXPECT_EQ(openPack(path, "")->FImageCount, 0);
 }
 
 TEST(ImportRunTest, GrowthPastThe32BitOffsetsIsRefused) {
