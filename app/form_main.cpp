@@ -143,7 +143,7 @@ void TFormMain::showException(const std::exception& error) {
 
 // --- Opening and closing -------------------------------------------------------
 
-// A pack whose interrupted edit could not be completed opens without entries.
+// A pack whose interrupted edit could not be completed cannot be edited.
 void TFormMain::warnOfUnfinishedEdit() {
     const auto* pack = dynamic_cast<const TWMMyImageImages*>(CurrentArchive.get());
     if (pack == nullptr || pack->editBlock() != PackEditBlock::UnfinishedEdit) return;

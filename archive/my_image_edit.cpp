@@ -56,6 +56,8 @@ PackEditBlock TWMMyImageImages::editBlock() const {
     if (FHeader.isProtected() && !FCipherActive) return PackEditBlock::PasswordNotVerified;
     if (FFileStream->lockHeldElsewhere()) return PackEditBlock::EditedElsewhere;
     if (m_editUnfinished) return PackEditBlock::UnfinishedEdit;
+    // Opened read-only: the file could not be opened for writing.
+    if (!FFileStream->writable()) return PackEditBlock::NotOpen;
     if (!m_indexUsable) return PackEditBlock::IndexUnreadable;
     return PackEditBlock::None;
 }

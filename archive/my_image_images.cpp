@@ -56,9 +56,9 @@ bool TWMMyImageImages::Initialize() {
     FImageCount = 0;
     m_indexUsable = false;
     m_diskHeader = {};
-    completeUnfinishedEdit();
+    const bool readable = completeUnfinishedEdit();
     PackHeaderBytes bytes{};
-    if (!m_editUnfinished && seekExact(0) && FFileStream->readExact(bytes)) {
+    if (readable && seekExact(0) && FFileStream->readExact(bytes)) {
         m_diskHeader = bytes;
         FHeader = parsePackHeader(bytes);
         FEncrypted = FHeader.isProtected();

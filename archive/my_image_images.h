@@ -76,7 +76,7 @@ enum class PackEditBlock {
                           // put a new index over entries it cannot see
     EditedElsewhere,      // another open pack object holds the editing lock
     UnfinishedEdit,       // an interrupted edit could not be completed; the
-                          // pack shows no entries until it can be
+                          // pack shows its entries as the edit leaves them
 };
 
 // One entry's new drawing offsets.
@@ -256,8 +256,10 @@ private:
     };
     MemoryState memoryState() const { return {FIndexList, FImageCount, FHeader}; }
     void restore(MemoryState state);
-    // Completes an edit left by an earlier run; runs while opening.
-    void completeUnfinishedEdit();
+    // Completes an edit left by an earlier run; runs while opening. Where it
+    // cannot be completed, the stream shows the pack as the edit leaves it,
+    // and editing is refused. False when not even that can be shown.
+    bool completeUnfinishedEdit();
     // The index (at `end`, the new data end) and header writes that make the
     // file match the list, FHeader updated as written; no writes when there
     // is nothing to save.

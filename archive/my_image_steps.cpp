@@ -40,18 +40,31 @@ TWMMyImageImages::~TWMMyImageImages() {
     }
 }
 
-void TWMMyImageImages::completeUnfinishedEdit() {
+bool TWMMyImageImages::completeUnfinishedEdit() {
     m_editUnfinished = false;
     m_appendsGuarded = false;
-    if (FReadOnly || !hasJournal(FFileName)) return;
+    if (FReadOnly || !hasJournal(FFileName)) return true;
     // While another editor holds the lock the journal is its own, still at work.
-    if (!FFileStream->tryLockForEditing()) return;
-    if (Status s = completeJournal(FFileStream->descriptor(), FFileName); !s) {
-        m_editUnfinished = true;
-        setLastError("an interrupted edit of " + FFileName +
-                     " could not be completed: " + s.error());
+    if (!FFileStream->tryLockForEditing()) return true;
+    const Status completed = FFileStream->writable()
+                                 ? completeJournal(FFileStream->descriptor(), FFileName)
+                                 : fail("the pack cannot be written");
+    if (completed) {
+        FFileStream->unlockForEditing();
+        return true;
     }
+    m_editUnfinished = true;
+    std::string reason =
+        "an interrupted edit of " + FFileName + " could not be completed: " + completed.error();
+    auto view = editedView(FFileStream->descriptor(), FFileName);
     FFileStream->unlockForEditing();
+    if (!view) {
+        setLastError(reason + "; " + view.error());
+        return false;
+    }
+    FFileStream->showView(std::move(*view));
+    setLastError(reason + "; the entries are shown as the edit leaves them");
+    return true;
 }
 
 Status TWMMyImageImages::beginEdit() {

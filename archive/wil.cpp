@@ -28,6 +28,10 @@ bool TWMBaseImages::Initialize() {
     if (FFileName.empty() || FInitialized || FFileStream || !fileExists(FFileName)) return false;
     FFileStream = FileStream::open(
         FFileName, FReadOnly ? FileStream::Mode::ReadOnly : FileStream::Mode::ReadWrite);
+    // A file that cannot be written (read-only media, no permission) is
+    // still shown; editing then refuses it.
+    if (!FFileStream && !FReadOnly)
+        FFileStream = FileStream::open(FFileName, FileStream::Mode::ReadOnly);
     if (!FFileStream) return false;
     FInitialized = true;
     FreeTextureCache();

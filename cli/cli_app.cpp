@@ -102,8 +102,8 @@ void initialize(TWMBaseImages& archive) {
         if (!archive.lastError().empty()) message += ": " + archive.lastError();
         failure(message);
     }
-    // A pack whose interrupted edit could not be completed opens without
-    // entries: say why.
+    // A pack whose interrupted edit could not be completed shows its entries
+    // as the edit leaves them but cannot be edited: say why.
     const auto* pack = dynamic_cast<const TWMMyImageImages*>(&archive);
     if (pack != nullptr && pack->editBlock() == PackEditBlock::UnfinishedEdit) {
         std::cerr << "warning: " << pack->lastError() << '\n';

@@ -238,6 +238,25 @@ Status continueMove(int fd, int journal, Journal& j) {
     return Status::success();
 }
 
+// Shows the moved range as the finished move leaves it. The pieces done are
+// in place already; the rest still lies at its source, except a saved piece
+// in progress, which may be half written over its own source and is shown
+// from its copy.
+Status showMove(FileView& view, int journal, const Journal& j) {
+    const FileMove& move = *j.plan.move;
+    const Progress& p = j.progress;
+    // Downward moves are done front to back, upward ones back to front.
+    const std::int64_t undoneFrom = move.to < move.from ? p.done : 0;
+    view.showFile(move.to + undoneFrom, move.count - p.done, move.from + undoneFrom);
+    if (p.area < 0) return Status::success();
+    const Piece piece = pieceAt(move, p.done, j.pieceBytes);
+    if (p.area > 1 || piece.length != p.savedLength) return fail("journal progress is damaged");
+    std::vector<std::uint8_t> saved(static_cast<std::size_t>(piece.length));
+    if (Status s = readFully(journal, saved, areaAt(j, p.area)); !s) return s;
+    view.showBytes(piece.target, std::move(saved));
+    return Status::success();
+}
+
 // The move, the writes and the cut, from the recorded progress on.
 Status carryOut(int fd, int journal, Journal& j) {
     if (j.plan.move && j.plan.move->count > 0 && j.plan.move->from != j.plan.move->to) {
@@ -435,6 +454,27 @@ Status completeJournal(int fd, const std::string& path) {
     if (Status s = carryOut(fd, journal.fd(), *j); !s) return s;
     ::unlink(journalPath(path).c_str());
     return Status::success();
+}
+
+Result<FileView> editedView(int fd, const std::string& path) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return fail("cannot measure " + path);
+    FileView view(info.st_size);
+    const int raw =
+        ::open(journalPath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (raw < 0) {
+        if (errno == ENOENT) return view;
+        return fail("cannot open the edit journal: " + std::string(std::strerror(errno)));
+    }
+    const OpenJournal journal(raw);
+    const Result<Journal> j = readJournal(journal.fd());
+    if (!j) return Error{j.error()};
+    if (j->plan.move && j->plan.move->count > 0 && j->plan.move->from != j->plan.move->to) {
+        if (Status s = showMove(view, journal.fd(), *j); !s) return Error{s.error()};
+    }
+    for (const FileWrite& w : j->plan.writes) view.showBytes(w.position, w.bytes);
+    if (j->plan.truncateTo >= 0) view.cut(j->plan.truncateTo);
+    return view;
 }
 
 }  // namespace vantoro

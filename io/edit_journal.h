@@ -39,6 +39,7 @@
 #include <string>
 #include <vector>
 
+#include "io/file_view.h"
 #include "io/result.h"
 
 namespace vantoro {
@@ -91,5 +92,12 @@ Status writeJournal(const std::string& path, EditPlan plan);
 // removes the journal; also drops a journal that was never published.
 // Succeeds without changes when there is none.
 Status completeJournal(int fd, const std::string& path);
+
+// The file `fd` (named `path`) as the edit whose journal lies beside it
+// leaves it, assembled from the file as it is now and the journal, without
+// writing anything: what a reader shows when the edit cannot be completed.
+// The file as it is when no journal was published. Fails when the journal
+// cannot be read or is damaged.
+Result<FileView> editedView(int fd, const std::string& path);
 
 }  // namespace vantoro

@@ -28,7 +28,7 @@ std::unique_ptr<FileStream> FileStream::open(const std::string& path, Mode mode)
         ::close(fd);
         return nullptr;
     }
-    std::unique_ptr<FileStream> stream(new FileStream(fd));
+    std::unique_ptr<FileStream> stream(new FileStream(fd, mode == Mode::ReadWrite));
     if (mode == Mode::ReadOnly) {
         stream->m_map = MappedFile::map(fd, static_cast<std::uint64_t>(info.st_size));
     }
@@ -61,7 +61,12 @@ bool FileStream::lockHeldElsewhere() const {
     return false;
 }
 
+void FileStream::showView(FileView view) {
+    m_view = std::move(view);
+}
+
 std::int64_t FileStream::size() const {
+    if (m_view) return m_view->size();
     struct stat info {};
     if (::fstat(m_fd, &info) != 0) return -1;
     return static_cast<std::int64_t>(info.st_size);
@@ -73,7 +78,7 @@ std::int64_t FileStream::seek(std::int64_t offset) {
 }
 
 const std::uint8_t* FileStream::mappedAt(std::uint64_t count) const {
-    if (!m_map || m_map->damaged()) return nullptr;
+    if (!m_map || m_map->damaged() || m_view) return nullptr;
     const auto mapped = m_map->bytes();
     const auto position = static_cast<std::uint64_t>(m_position);
     if (position > mapped.size() || count > mapped.size() - position) return nullptr;
@@ -90,6 +95,12 @@ std::size_t FileStream::read(std::span<std::uint8_t> buffer) {
     // An empty buffer may have no storage at all, and memcpy must not be
     // given a null pointer even for no bytes.
     if (buffer.empty()) return 0;
+    if (m_view) {
+        const std::size_t got = m_view->read(m_fd, m_position, buffer);
+        m_position += static_cast<std::int64_t>(got);
+        m_bytesRead += got;
+        return got;
+    }
     if (const std::uint8_t* mapped = mappedAt(buffer.size())) {
         std::memcpy(buffer.data(), mapped, buffer.size());
         m_position += static_cast<std::int64_t>(buffer.size());
@@ -140,6 +151,7 @@ std::optional<std::span<const std::uint8_t>> FileStream::readView(FileBytes& buf
 }
 
 std::size_t FileStream::write(std::span<const std::uint8_t> bytes) {
+    if (!writable()) return 0;
     if (fileFault(FileOp::Write, m_fd, m_position, static_cast<std::int64_t>(bytes.size())) != 0) {
         return 0;
     }

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "io/file_view.h"
 #include "io/mapped_file.h"
 
 namespace vantoro {
@@ -85,7 +86,13 @@ public:
     // reads without the mapping from then on.
     bool takeMappingDamage();
 
+    // Writes at the position; refused (0) on a stream opened read-only or
+    // showing a view.
     std::size_t write(std::span<const std::uint8_t> bytes);
+    bool writable() const { return m_writable && !m_view; }
+
+    // From now on reads, sizes and views show `view` instead of the file.
+    void showView(FileView view);
 
     // The advisory lock an editor of the file holds for the length of an
     // edit; readers take none and are never kept waiting. False when another
@@ -107,14 +114,16 @@ public:
     static constexpr std::uint64_t kUncheckedReadLimit = 4096;
 
 private:
-    explicit FileStream(int fd) : m_fd(fd) {}
+    FileStream(int fd, bool writable) : m_fd(fd), m_writable(writable) {}
 
     // The mapped bytes [m_position, m_position + count), or nothing when the
     // stream has no intact mapping covering them.
     const std::uint8_t* mappedAt(std::uint64_t count) const;
 
     int m_fd;
+    bool m_writable;
     std::unique_ptr<MappedFile> m_map;
+    std::optional<FileView> m_view;
     bool m_mapDamageTold = false;
     std::int64_t m_position = 0;
     std::uint64_t m_bytesRead = 0;
