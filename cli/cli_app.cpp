@@ -42,6 +42,20 @@ void failure(const std::string& message) {
     throw CliExit{kExitFailure, message};
 }
 
+int exitCodeOf(const EditResult& result, const std::string& ignoredMessage) {
+    switch (result.outcome) {
+        case EditOutcome::Done:
+            return kExitOk;
+        case EditOutcome::Refused:
+            return kExitFailure;
+        case EditOutcome::Ignored:
+            failure(ignoredMessage);
+        case EditOutcome::Failed:
+            break;
+    }
+    failure(result.error);
+}
+
 std::optional<std::uint32_t> parseNumber(std::string_view text, std::uint32_t max) {
     if (text.empty() || text.size() > 10) return std::nullopt;
     std::uint64_t value = 0;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "archive/wil.h"
+#include "edit/edit_prompts.h"
 
 namespace vantoro::cli {
 
@@ -27,6 +28,11 @@ struct CliExit {
 [[noreturn]] void usageError(const std::string& message, std::string_view command);
 // Exit 1.
 [[noreturn]] void failure(const std::string& message);
+
+// How an edit command ends: exit 0 when the edit was done; exit 1 when it
+// was refused (its prompt said why), when it failed (with its error) and when
+// it was ignored, with `ignoredMessage`.
+int exitCodeOf(const EditResult& result, const std::string& ignoredMessage);
 
 // An option a command takes besides --kind, --password and --help.
 struct OptionEntry {

@@ -62,17 +62,7 @@ int runExport(const Invocation& call, std::ostream&, std::ostream& err) {
     std::unique_ptr<TWMBaseImages> archive = openArchive(call);
     ConsolePrompts prompts(err, "export", call.progressOnError);
     const EditResult result = exportEntries(*archive, request, prompts, prompts.progress());
-    switch (result.outcome) {
-        case EditOutcome::Done:
-            return kExitOk;
-        case EditOutcome::Refused:  // the message said why
-            return kExitFailure;
-        case EditOutcome::Ignored:
-            failure(archive->FFileName + ": not open");
-        case EditOutcome::Failed:
-            break;
-    }
-    failure(result.error);
+    return exitCodeOf(result, archive->FFileName + ": not open");
 }
 
 }  // namespace vantoro::cli

@@ -283,17 +283,7 @@ int runImport(const Invocation& call, std::ostream&, std::ostream& err) {
     std::unique_ptr<TWMBaseImages> pack = openPack(call);
     const EditResult result =
         importEntries(*pack, settings.request, files, prompts, prompts.progress());
-    switch (result.outcome) {
-        case EditOutcome::Done:
-            return kExitOk;
-        case EditOutcome::Refused:  // the message said why
-            return kExitFailure;
-        case EditOutcome::Ignored:
-            failure(pack->FFileName + ": not a pack open for writing");
-        case EditOutcome::Failed:
-            break;
-    }
-    failure(result.error);
+    return exitCodeOf(result, pack->FFileName + ": not a pack open for writing");
 }
 
 }  // namespace vantoro::cli

@@ -75,17 +75,7 @@ int runDelete(const Invocation& call, std::ostream&, std::ostream& err) {
     std::unique_ptr<TWMBaseImages> archive = openArchive(call);
     ConsolePrompts prompts(err, "delete", call.progressOnError);
     const EditResult result = deleteEntries(*archive, request, prompts, prompts.progress());
-    switch (result.outcome) {
-        case EditOutcome::Done:
-            return kExitOk;
-        case EditOutcome::Refused:  // the message said why
-            return kExitFailure;
-        case EditOutcome::Ignored:
-            failure(archive->FFileName + ": only a pack can be edited");
-        case EditOutcome::Failed:
-            break;
-    }
-    failure(result.error);
+    return exitCodeOf(result, archive->FFileName + ": only a pack can be edited");
 }
 
 }  // namespace vantoro::cli

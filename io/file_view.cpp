@@ -69,22 +69,24 @@ void FileView::place(Extent extent) {
         }
     }
     kept.push_back(std::move(extent));
-    std::sort(kept.begin(), kept.end(), [](const Extent& a, const Extent& b) { return a.at < b.at; });
+    std::sort(kept.begin(), kept.end(),
+              [](const Extent& a, const Extent& b) { return a.at < b.at; });
     m_extents = std::move(kept);
     m_size = std::max(m_size, end);
 }
 
 std::size_t FileView::read(int fd, std::int64_t at, std::span<std::uint8_t> buffer) const {
     std::size_t done = 0;
-    auto e = std::upper_bound(m_extents.begin(), m_extents.end(), at,
-                              [](std::int64_t position, const Extent& x) { return position < x.at; });
+    auto e =
+        std::upper_bound(m_extents.begin(), m_extents.end(), at,
+                         [](std::int64_t position, const Extent& x) { return position < x.at; });
     if (e == m_extents.begin()) return 0;
     for (--e; e != m_extents.end() && done < buffer.size(); ++e) {
         const std::int64_t position = at + static_cast<std::int64_t>(done);
         const std::int64_t into = position - e->at;
         if (into < 0 || into >= e->length) break;
-        const auto want = static_cast<std::size_t>(
-            std::min<std::int64_t>(e->length - into, static_cast<std::int64_t>(buffer.size() - done)));
+        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(
+            e->length - into, static_cast<std::int64_t>(buffer.size() - done)));
         std::uint8_t* target = buffer.data() + done;
         if (e->bytes) {
             std::memcpy(target, e->bytes->data() + e->bytesOffset + into, want);
@@ -93,8 +95,9 @@ std::size_t FileView::read(int fd, std::int64_t at, std::span<std::uint8_t> buff
         }
         std::size_t got = 0;
         while (got < want) {
-            const ssize_t n = ::pread(fd, target + got, want - got,
-                                      static_cast<off_t>(e->fileOffset + into) + static_cast<off_t>(got));
+            const ssize_t n =
+                ::pread(fd, target + got, want - got,
+                        static_cast<off_t>(e->fileOffset + into) + static_cast<off_t>(got));
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) return done + got;
             got += static_cast<std::size_t>(n);
