@@ -13,12 +13,6 @@ namespace vantoro {
 
 class TFormMain;
 
-// The number a range box holds; -1 when its text is not a number.
-std::int32_t rangeBoxValue(const QSpinBox& box);
-// A range box limited to the entries of an archive of `count` entries,
-// showing `selected`.
-void limitRangeBox(QSpinBox& box, std::int32_t count, std::int32_t selected);
-
 class TFormDel : public QDialog {
     Q_OBJECT
 

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,8 +12,8 @@
 #include <QVBoxLayout>
 
 #include "app/dialog_seam.h"
-#include "app/form_del.h"
 #include "app/form_main.h"
+#include "app/range_dialog.h"
 #include "app/window_prompts.h"
 #include "edit/edit_messages.h"
 #include "edit/export_entries.h"
@@ -22,15 +21,7 @@
 namespace vantoro {
 namespace {
 
-constexpr int kMaxIndex = 10'000'000;
 constexpr int kFolderWidth = 260;
-
-QSpinBox* rangeBox(QWidget* parent, const char* name) {
-    auto* box = new QSpinBox(parent);
-    box->setObjectName(QString::fromLatin1(name));
-    box->setRange(0, kMaxIndex);
-    return box;
-}
 
 QCheckBox* option(QWidget* parent, const char* name, const QString& caption, bool checked) {
     auto* box = new QCheckBox(caption, parent);
@@ -46,15 +37,9 @@ TFormOut::TFormOut(TFormMain& main) : QDialog(&main), m_main(main) {
     setWindowTitle(QStringLiteral("导出数据"));
     auto* column = new QVBoxLayout(this);
 
-    auto* numbers = new QGroupBox(QStringLiteral("编号"), this);
-    auto* grid = new QGridLayout(numbers);
-    edtIndexStart = rangeBox(numbers, "edtIndexStart");
-    edtIndexEnd = rangeBox(numbers, "edtIndexEnd");
-    grid->addWidget(new QLabel(QStringLiteral("起始编号:"), numbers), 0, 0);
-    grid->addWidget(edtIndexStart, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("结束编号:"), numbers), 1, 0);
-    grid->addWidget(edtIndexEnd, 1, 1);
-    column->addWidget(numbers);
+    const RangeBoxes range = addRangeGroup(*this, *column);
+    edtIndexStart = range.start;
+    edtIndexEnd = range.end;
 
     auto* settings = new QGroupBox(QStringLiteral("设置"), this);
     auto* folderRow = new QHBoxLayout(settings);
@@ -82,15 +67,9 @@ TFormOut::TFormOut(TFormMain& main) : QDialog(&main), m_main(main) {
     ProgressBar->setRange(0, 100);
     column->addWidget(ProgressBar);
 
-    auto* buttons = new QHBoxLayout;
-    btnGo = new QPushButton(QStringLiteral("执行(&G)"), this);
-    btnGo->setObjectName(QStringLiteral("btnGo"));
-    btnExit = new QPushButton(QStringLiteral("退出(&E)"), this);
-    btnExit->setObjectName(QStringLiteral("btnExit"));
-    buttons->addStretch();
-    buttons->addWidget(btnGo);
-    buttons->addWidget(btnExit);
-    column->addLayout(buttons);
+    const GoExitButtons buttons = addGoExitButtons(*this, *column);
+    btnGo = buttons.go;
+    btnExit = buttons.exit;
 
     connect(Button1, &QPushButton::clicked, this, &TFormOut::Button1Click);
     connect(Out_Offset, &QCheckBox::clicked, this, &TFormOut::Out_OffsetClick);
@@ -100,9 +79,7 @@ TFormOut::TFormOut(TFormMain& main) : QDialog(&main), m_main(main) {
 
 void TFormOut::ShowExportDialog() {
     const std::int32_t count = m_main.CurrentArchive ? m_main.CurrentArchive->FImageCount : 0;
-    for (QSpinBox* box : {edtIndexStart, edtIndexEnd}) {
-        limitRangeBox(*box, count, m_main.selection.CurrentIndex);
-    }
+    limitRangeBoxes({edtIndexStart, edtIndexEnd}, count, m_main.selection.CurrentIndex);
     ProgressBar->setValue(0);
     m_main.dialogs().showModal(*this);
 }
