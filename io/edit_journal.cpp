@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <span>
@@ -385,7 +386,9 @@ Result<Journal> readJournal(int journal) {
         const auto bytes = length >= 0 && static_cast<std::uint64_t>(length) <= reader.remaining()
                                ? reader.readBytes(static_cast<std::size_t>(length))
                                : std::nullopt;
-        if (position < 0 || !bytes) return fail("the edit journal is damaged");
+        if (!bytes || position < 0 || position > INT64_MAX - length) {
+            return fail("the edit journal is damaged");
+        }
         j.plan.writes.push_back(
             {position, std::vector<std::uint8_t>(bytes->begin(), bytes->end())});
     }
@@ -393,8 +396,13 @@ Result<Journal> readJournal(int journal) {
     if (!progress) return fail("the edit journal's progress is damaged");
     j.sequence = progress->first;
     j.progress = progress->second;
-    const bool moveSane = !j.plan.move || (j.plan.move->from >= 0 && j.plan.move->to >= 0 &&
-                                           j.progress.done >= 0 && j.progress.done <= count);
+    // Ranges of a file: no end may pass what a file offset can hold.
+    const auto inRange = [](std::int64_t at, std::int64_t length) {
+        return at >= 0 && length >= 0 && at <= INT64_MAX - length;
+    };
+    const bool moveSane =
+        !j.plan.move || (inRange(j.plan.move->from, count) && inRange(j.plan.move->to, count) &&
+                         j.progress.done >= 0 && j.progress.done <= count);
     if (!moveSane) return fail("the edit journal is damaged");
     return j;
 }

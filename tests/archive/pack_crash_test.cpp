@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <functional>
 #include <memory>
 #include <random>
@@ -357,6 +358,26 @@ TEST(PackCrashTest, AnEditThatCannotBeCompletedShowsTheEditedEntriesAndRefusesEd
     EXPECT_EQ(readModel(*pack), after);
     EXPECT_EQ(pack->editBlock(), PackEditBlock::NotOpen);
     makeWritable(path);
+}
+
+// A journal is a file like any other: one whose ranges pass the largest file
+// offset is damaged, neither carried out nor shown.
+TEST(PackCrashTest, AJournalWhoseRangesOverflowIsDamaged) {
+    testing::TempDir dir;
+    const std::string path = dir.file("a.pak");
+    testing::writePack(path, startEntries());
+    constexpr std::int64_t kLast = INT64_MAX - 10;
+    for (const EditPlan& plan : {EditPlan{0, FileMove{kLast, 64, 100}, {}, -1},
+                                 EditPlan{0, FileMove{64, kLast, 100}, {}, -1},
+                                 EditPlan{0, std::nullopt, {{kLast, Bytes(100, 1)}}, -1}}) {
+        ASSERT_TRUE(writeJournal(path, plan));
+        auto pack = openPack(path, "");
+        EXPECT_NE(pack->lastError().find("journal is damaged"), std::string::npos);
+        EXPECT_EQ(pack->FImageCount, 0);
+        EXPECT_EQ(pack->editBlock(), PackEditBlock::UnfinishedEdit);
+        ::unlink(journalPath(path).c_str());
+        EXPECT_EQ(readModel(*openPack(path, "")), modelOf(startEntries()));
+    }
 }
 
 TEST(PackCrashTest, ASecondEditorIsRefusedWhileReadersReadOn) {
