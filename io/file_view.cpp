@@ -37,14 +37,9 @@ void FileView::cut(std::int64_t size) {
 void FileView::place(Extent extent) {
     const std::int64_t start = extent.at;
     const std::int64_t end = start + extent.length;
-    if (start > m_size) {
-        // A gap between the old end and the new bytes reads as zeros, as
-        // a file written past its end does.
-        place({m_size, start - m_size, 0,
-               std::make_shared<const std::vector<std::uint8_t>>(
-                   static_cast<std::size_t>(start - m_size), std::uint8_t{0}),
-               0});
-    }
+    // A gap between the old end and the new bytes reads as zeros, as a file
+    // written past its end does.
+    if (start > m_size) place({m_size, start - m_size, kZeros, nullptr, 0});
     std::vector<Extent> kept;
     kept.reserve(m_extents.size() + 2);
     for (const Extent& e : m_extents) {
@@ -63,7 +58,7 @@ void FileView::place(Extent extent) {
             const std::int64_t skipped = end - e.at;
             tail.at = end;
             tail.length = eEnd - end;
-            tail.fileOffset += skipped;
+            if (tail.fileOffset != kZeros) tail.fileOffset += skipped;
             tail.bytesOffset += skipped;
             kept.push_back(tail);
         }
@@ -90,6 +85,11 @@ std::size_t FileView::read(int fd, std::int64_t at, std::span<std::uint8_t> buff
         std::uint8_t* target = buffer.data() + done;
         if (e->bytes) {
             std::memcpy(target, e->bytes->data() + e->bytesOffset + into, want);
+            done += want;
+            continue;
+        }
+        if (e->fileOffset == kZeros) {
+            std::memset(target, 0, want);
             done += want;
             continue;
         }

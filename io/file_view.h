@@ -34,8 +34,9 @@ public:
     std::size_t read(int fd, std::int64_t at, std::span<std::uint8_t> buffer) const;
 
 private:
-    // A run of the view's bytes: from the file at `fileOffset` on, or from
-    // `bytes` (starting at `bytesOffset` into them).
+    // A run of the view's bytes: from the file at `fileOffset` on, from
+    // `bytes` (starting at `bytesOffset` into them), or zeros (kZeros).
+    static constexpr std::int64_t kZeros = -1;
     struct Extent {
         std::int64_t at = 0;
         std::int64_t length = 0;

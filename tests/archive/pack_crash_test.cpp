@@ -380,6 +380,20 @@ TEST(PackCrashTest, AJournalWhoseRangesOverflowIsDamaged) {
     }
 }
 
+// The bytes between a pack's end and a journal write far past it read as
+// zeros without being held anywhere.
+TEST(PackCrashTest, AJournalWriteFarPastTheEndIsShownWithoutHoldingTheGap) {
+    testing::TempDir dir;
+    const std::string path = dir.file("a.pak");
+    testing::writePack(path, startEntries());
+    constexpr std::int64_t kFar = std::int64_t{1} << 40;
+    ASSERT_TRUE(writeJournal(path, EditPlan{0, std::nullopt, {{kFar, Bytes(4, 7)}}, -1}));
+    const FaultPlan unwritable(FaultKind::StopFrom, 1);
+    auto pack = openPack(path, "");
+    EXPECT_EQ(readModel(*pack), modelOf(startEntries()));
+    EXPECT_EQ(pack->FFileStream->size(), kFar + 4);
+}
+
 TEST(PackCrashTest, ASecondEditorIsRefusedWhileReadersReadOn) {
     testing::TempDir dir;
     const std::string path = dir.file("a.pak");
