@@ -112,7 +112,15 @@ void TWMMyImageImages::readIndex() {
     const std::string slotCount = "index count " + std::to_string(count);
     std::vector<std::int32_t> slots;
     if (packedSize == 0) {
-        const auto raw = FFileStream->readBytes(slotBytes);
+        // A sparse file seems to hold any raw index: a count the file holds
+        // is held to the cap as well.
+        const bool fileHolds = slotBytes <= static_cast<std::uint64_t>(std::max<std::int64_t>(
+                                                FFileStream->size() - FHeader.offsetSlot, 0));
+        if (fileHolds && count > kMaxPackSlots) {
+            setLastError(slotCount + " is outside 0.." + std::to_string(kMaxPackSlots));
+            return;
+        }
+        const auto raw = fileHolds ? FFileStream->readBytes(slotBytes) : std::nullopt;
         if (!raw) {
             setLastError(slotCount + " names more slots than the pack holds");
             return;

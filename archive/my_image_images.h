@@ -67,6 +67,12 @@ enum class PackStreamMode : std::uint8_t {
 // uncompressed (the import must not zlib-compress them).
 inline constexpr std::size_t kMaxPackInflatedSize = kMaxInflatedSize;
 
+// The most slots a pack's index holds, raw or compressed: as many as a
+// compressed index may inflate to. A sparse file can seem to hold any raw
+// index, so the count is held to this before the slots are read.
+inline constexpr std::int32_t kMaxPackSlots =
+    static_cast<std::int32_t>((kMaxInflatedSize - kPackIndexFillerSize) / 4);
+
 // Why a pack may not be edited.
 enum class PackEditBlock {
     None,

@@ -108,6 +108,10 @@ Result<std::vector<FileWrite>> TWMMyImageImages::indexWrites(std::int32_t end) {
         if (FHeader.indexOffset() == 0) return writes;  // the header already says so
         FHeader.packedIndexSize = 0;
     } else {
+        if (FIndexList.size() > static_cast<std::size_t>(kMaxPackSlots)) {
+            return fail("the index would hold more than " + std::to_string(kMaxPackSlots) +
+                        " slots");
+        }
         std::vector<std::uint8_t> index = indexBytes(FIndexList);
         std::vector<std::uint8_t> packed;
         // The reader takes a compressed index only up to these sizes.

@@ -4,6 +4,7 @@
 // Built once per reader; VANTORO_FUZZ_TARGET names the row of
 // archive_inputs.cpp.
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "archive/wil.h"
 #include "fuzz/archive_inputs.h"
 #include "fuzz/scratch_files.h"
+#include "io/file_writes.h"
 #include "pixels/dx9_textures.h"
 
 namespace vantoro::fuzz {
@@ -53,18 +55,32 @@ void exerciseEntry(TWMBaseImages& archive, std::int32_t index) {
     }
 }
 
-void run(std::span<const std::uint8_t> input) {
-    const ArchiveTarget& row = target();
-    const ArchiveFiles files = splitArchiveInput(row, input);
-    const std::string path = writeScratchFile(row.dataName, files.data);
-    if (files.hasIndex) {
-        writeScratchFile(row.indexName, files.index);
-    } else if (!row.indexName.empty()) {
-        removeScratchFile(row.indexName);
-    }
+// Every file operation of an edit fails, as on read-only media.
+class WritesFail final : public FileFaults {
+public:
+    WritesFail() { setFileFaults(this); }
+    ~WritesFail() override { setFileFaults(nullptr); }
+    WritesFail(const WritesFail&) = delete;
+    WritesFail& operator=(const WritesFail&) = delete;
+    int before(FileOp, int, std::int64_t, std::int64_t) override { return EROFS; }
+};
 
+void writeFiles(const ArchiveTarget& row, const ArchiveFiles& files) {
+    writeScratchFile(row.dataName, files.data);
+    if (!files.hasIndex) {
+        if (!row.indexName.empty()) removeScratchFile(row.indexName);
+    } else if (row.journal) {
+        std::vector<std::uint8_t> journal(files.index.begin(), files.index.end());
+        sealJournal(journal);
+        writeScratchFile(row.indexName, journal);
+    } else {
+        writeScratchFile(row.indexName, files.index);
+    }
+}
+
+void openAndRead(const ArchiveTarget& row) {
     std::unique_ptr<TWMBaseImages> archive = CreateWMImages(row.kind);
-    archive->FFileName = path;
+    archive->FFileName = scratchPath(row.dataName);
     archive->FUseTextureCache = false;
     archive->FPassword = std::string(row.password);
     bool opened = false;
@@ -82,6 +98,22 @@ void run(std::span<const std::uint8_t> input) {
     // Out of range on both sides, as a damaged selection would ask.
     exerciseEntry(*archive, -1);
     exerciseEntry(*archive, count);
+}
+
+void run(std::span<const std::uint8_t> input) {
+    const ArchiveTarget& row = target();
+    const ArchiveFiles files = splitArchiveInput(row, input);
+    writeFiles(row, files);
+    if (row.journal) {
+        // The pack as the journal leaves it, shown without carrying it out;
+        // then the files again, and the journal carried out on opening.
+        {
+            const WritesFail readOnly;
+            openAndRead(row);
+        }
+        writeFiles(row, files);
+    }
+    openAndRead(row);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "fuzz/archive_inputs.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <array>
 
@@ -23,6 +25,7 @@ constexpr std::array kTargets = {
     // The password the seed packs are protected with: with it the cipher
     // and the password check are passed and the entries read.
     ArchiveTarget{"pack_password", K::MyImage, "f.pak", "", "pass"},
+    ArchiveTarget{"pack_journal", K::MyImage, "f.pak", "f.pak.journal", "", true},
 };
 
 }  // namespace
@@ -55,6 +58,28 @@ std::vector<std::uint8_t> joinArchiveInput(const ArchiveTarget& target,
     }
     input.insert(input.end(), data.begin(), data.end());
     return input;
+}
+
+void sealJournal(std::vector<std::uint8_t>& journal) {
+    constexpr std::size_t kSizeAt = 52, kCrcAt = 60, kSlotsAt = 64, kSlotSize = 32;
+    constexpr std::size_t kSlotCrcAt = 24, kAreasAt = 128;
+    if (journal.size() < kAreasAt) return;
+    const auto crcOf = [](std::uint32_t crc, const std::uint8_t* bytes, std::size_t size) {
+        return static_cast<std::uint32_t>(::crc32(crc, bytes, static_cast<uInt>(size)));
+    };
+    const std::uint64_t size = journal.size();
+    encodeU32(&journal[kSizeAt], static_cast<std::uint32_t>(size));
+    encodeU32(&journal[kSizeAt + 4], static_cast<std::uint32_t>(size >> 32));
+    for (std::size_t slot = kSlotsAt; slot < kAreasAt; slot += kSlotSize) {
+        encodeU32(&journal[slot + kSlotCrcAt], crcOf(0, &journal[slot], kSlotCrcAt));
+    }
+    // The writes follow the two save areas, when the journal has them.
+    const std::uint64_t pieceBytes = decodeU32(&journal[44]);
+    const std::uint64_t writesAt = kAreasAt + (journal[48] == 1 ? 2 * pieceBytes : 0);
+    if (writesAt > size) return;
+    std::uint32_t crc = crcOf(0, journal.data(), kCrcAt);
+    crc = crcOf(crc, journal.data() + writesAt, static_cast<std::size_t>(size - writesAt));
+    encodeU32(&journal[kCrcAt], crc);
 }
 
 }  // namespace vantoro::fuzz

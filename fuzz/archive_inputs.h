@@ -22,6 +22,9 @@ struct ArchiveTarget {
     std::string_view dataName;   // "f.wil"
     std::string_view indexName;  // "f.wix"; empty: the archive is one file
     std::string_view password;   // FPassword to open with
+    // The second file is the pack's edit journal rather than an index: it is
+    // sealed (sealJournal) and the pack opened twice, once unable to write.
+    bool journal = false;
 };
 
 std::span<const ArchiveTarget> archiveTargets();
@@ -37,5 +40,11 @@ ArchiveFiles splitArchiveInput(const ArchiveTarget& target, std::span<const std:
 std::vector<std::uint8_t> joinArchiveInput(const ArchiveTarget& target,
                                            std::span<const std::uint8_t> data,
                                            std::span<const std::uint8_t> index);
+
+// Sets the size and checksums of journal bytes as the edit journal writes
+// them, so that what the fuzzer makes of the other fields is read rather than
+// refused as damaged. Mirrors the layout in io/edit_journal.cpp; shorter
+// bytes are left as they are.
+void sealJournal(std::vector<std::uint8_t>& journal);
 
 }  // namespace vantoro::fuzz

@@ -1,25 +1,33 @@
 // Writes the starting corpus of every fuzz target into OUT/<target>/: the
-// archives of every format that the test fixtures build, pictures from the
-// program's own BMP and PNG writers and from libjpeg, hand-made TGAs, and
-// small texts and sound headers.
+// archives of every format that the test fixtures build, packs with the
+// journals of interrupted edits, pictures from the program's own BMP and PNG
+// writers and from libjpeg, hand-made TGAs, and small texts and sound headers.
 //
 //   vantoro-fuzz-seeds OUT
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // After <cstdio>: it uses FILE and size_t without including their headers.
 #include <jpeglib.h>
 
+#include "archive/my_image_images.h"
 #include "fuzz/archive_inputs.h"
 #include "image_io/bmp_file.h"
 #include "image_io/png_file.h"
+#include "io/edit_journal.h"
+#include "io/file_writes.h"
 #include "pixels/dib_bitmap.h"
 #include "tests/support/format_fixtures.h"
+#include "tests/support/pack_writer.h"
 #include "tests/support/test_files.h"
 
 namespace vantoro::fuzz {
@@ -58,7 +66,7 @@ void addArchives(SeedWriter& seeds) {
         const Bytes empty;
         const Bytes& index = fixture.files.size() > 1 ? fixture.files[1].second : empty;
         for (const ArchiveTarget& target : archiveTargets()) {
-            if (!readsFixture(target, fixture.kind)) continue;
+            if (target.journal || !readsFixture(target, fixture.kind)) continue;
             const Bytes input = joinArchiveInput(target, data, index);
             // The targets must see exactly the fixture's files again.
             const ArchiveFiles split = splitArchiveInput(target, input);
@@ -150,6 +158,85 @@ Bytes text(std::string_view s) {
     return Bytes(s.begin(), s.end());
 }
 
+// Stops every file operation from the Nth on, as a program killed there;
+// with N = 0 it only counts them.
+class StopAt final : public FileFaults {
+public:
+    explicit StopAt(int n) : m_n(n) { setFileFaults(this); }
+    ~StopAt() override { setFileFaults(nullptr); }
+    StopAt(const StopAt&) = delete;
+    StopAt& operator=(const StopAt&) = delete;
+    int before(FileOp, int, std::int64_t, std::int64_t) override {
+        ++m_seen;
+        return m_n > 0 && m_seen >= m_n ? EIO : 0;
+    }
+    int seen() const { return m_seen; }
+
+private:
+    int m_n;
+    int m_seen = 0;
+};
+
+// Packs left with the journals of edits stopped halfway: a cut whose tail
+// moves a whole piece at a time and one whose pieces are saved in the
+// journal, each stopped early and late in the move, and edits without a move.
+void addJournals(SeedWriter& seeds) {
+    const ArchiveTarget& target = *findArchiveTarget("pack_journal");
+    const testing::TempDir dir;
+    const std::string path = dir.file("f.pak");
+    const std::vector<testing::PackEntry> entries = {
+        testing::packFile(47, 3000, false, 1), testing::packFile(47, 100, false, 2),
+        testing::packFile(63, 1500, true, 3), testing::packEmpty(),
+        testing::packFile(47, 700, false, 4)};
+    using Edit = bool (*)(TWMMyImageImages&);
+    const std::pair<std::string_view, Edit> edits[] = {
+        {"cut-whole-pieces", [](TWMMyImageImages& p) { return p.removeEntries(0, 0, true).ok(); }},
+        {"cut-saved-pieces", [](TWMMyImageImages& p) { return p.removeEntries(1, 1, true).ok(); }},
+        {"placeholders", [](TWMMyImageImages& p) { return p.removeEntries(2, 2, false).ok(); }},
+        {"offsets",
+         [](TWMMyImageImages& p) {
+             const PackOffsetsChange change{0, -7, 9};
+             return p.setOffsetsOf(std::span(&change, 1)).ok();
+         }},
+    };
+    const auto openPack = [&] {
+        auto pack = std::make_unique<TWMMyImageImages>();
+        pack->FFileName = path;
+        pack->FUseTextureCache = false;
+        pack->Initialize();
+        return pack;
+    };
+    for (const auto& [name, edit] : edits) {
+        testing::writePack(path, entries);
+        int operations = 0;
+        {
+            auto pack = openPack();
+            const StopAt counting(0);
+            (void)edit(*pack);
+            operations = counting.seen();
+        }
+        // The first, middle and last stop that leaves a published journal.
+        std::vector<std::pair<int, Bytes>> stopped;
+        for (int n = 1; n <= operations; ++n) {
+            testing::writePack(path, entries);
+            {
+                auto pack = openPack();
+                const StopAt stop(n);
+                (void)edit(*pack);
+            }
+            if (!std::filesystem::exists(journalPath(path))) continue;
+            const Bytes journal = testing::readFile(journalPath(path));
+            stopped.emplace_back(n, joinArchiveInput(target, testing::readFile(path), journal));
+            std::filesystem::remove(journalPath(path));
+        }
+        if (stopped.empty()) continue;
+        for (const std::size_t i : {std::size_t{0}, stopped.size() / 2, stopped.size() - 1}) {
+            seeds.add(target.name, std::string(name) + "-" + std::to_string(stopped[i].first),
+                      stopped[i].second);
+        }
+    }
+}
+
 void addTexts(SeedWriter& seeds) {
     constexpr std::string_view kTarget = "import_text";
     const std::string_view texts[] = {
@@ -184,6 +271,7 @@ int main(int argc, char** argv) {
     }
     vantoro::fuzz::SeedWriter seeds(argv[1]);
     vantoro::fuzz::addArchives(seeds);
+    vantoro::fuzz::addJournals(seeds);
     vantoro::fuzz::addPictures(seeds);
     vantoro::fuzz::addTexts(seeds);
     std::printf("%d seeds written to %s\n", seeds.count(), argv[1]);

@@ -269,6 +269,17 @@ const HostileHeader kHostileHeaders[] = {
                  setU32At(f[0].second, 48, kLargestCount);
              }),
      archiveReason(TWMImagesKind::MyImage), "names more slots than the pack holds"},
+    // A sparse file seems to hold any raw index: the count is held to the cap.
+    {"pakSparseRawIndex",
+     [](const TempDir& dir) {
+         const std::string path = damaged("pak", [](Files& f, std::size_t) {
+             setU32At(f[0].second, 44, 0);
+             setU32At(f[0].second, 48, kLargestCount);
+         })(dir);
+         std::filesystem::resize_file(path, std::uint64_t{9} << 30);
+         return path;
+     },
+     archiveReason(TWMImagesKind::MyImage), "index count 2147483647 is outside"},
     {"pakProtectedCount",
      damaged("pakProtected", [](Files& f, std::size_t) { setU32At(f[0].second, 24, 60'000'000); }),
      archiveReason(TWMImagesKind::MyImage, -1, "pass"), "cannot come from a packed index"},
