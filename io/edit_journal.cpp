@@ -371,7 +371,10 @@ Result<Journal> readJournal(int journal) {
     j.pieceBytes = decodeU32(&head[44]);
     j.savedPieces = head[48] == 1;
     const std::int64_t writesAt = kAreasAt + areasSize(j);
-    if (j.pieceBytes == 0 || writesAt > size) return fail("the edit journal is damaged");
+    // Journals are written with pieces of at most a chunk; the move buffers one.
+    if (j.pieceBytes == 0 || j.pieceBytes > kFileMoveChunk || writesAt > size) {
+        return fail("the edit journal is damaged");
+    }
     std::vector<std::uint8_t> writes(static_cast<std::size_t>(size - writesAt));
     if (!readFully(journal, writes, writesAt) ||
         crcOf(crcOf(0, head.data(), 60), writes.data(), writes.size()) != decodeU32(&head[60])) {
