@@ -53,6 +53,9 @@ std::int64_t getI64(const std::uint8_t* at) {
 }
 
 std::uint32_t crcOf(std::uint32_t crc, const std::uint8_t* bytes, std::size_t size) {
+    // zlib answers its initial value, not `crc`, for a null buffer, which is
+    // what an empty vector may hand over.
+    if (size == 0) return crc;
     return static_cast<std::uint32_t>(::crc32(crc, bytes, static_cast<uInt>(size)));
 }
 
@@ -255,6 +258,23 @@ Status showMove(FileView& view, int journal, const Journal& j) {
     std::vector<std::uint8_t> saved(static_cast<std::size_t>(piece.length));
     if (Status s = readFully(journal, saved, areaAt(j, p.area)); !s) return s;
     view.showBytes(piece.target, std::move(saved));
+    return Status::success();
+}
+
+// A journal of ours names only bytes of the file as it is: the space an edit
+// needs is made before its journal is published, and the cut comes last,
+// once the move is done. One that reaches past the file's end, or would
+// lengthen the file, is not what it claims to be.
+Status checkFitsFile(const Journal& j, std::int64_t size) {
+    const std::optional<FileMove>& move = j.plan.move;
+    bool fits = j.plan.truncateTo <= size;
+    if (move && j.progress.done < move->count) {
+        fits = fits && std::max(move->from, move->to) <= size - move->count;
+    }
+    for (const FileWrite& w : j.plan.writes) {
+        fits = fits && w.position <= size - static_cast<std::int64_t>(w.bytes.size());
+    }
+    if (!fits) return fail("the edit journal does not fit the file");
     return Status::success();
 }
 
@@ -462,6 +482,9 @@ Status completeJournal(int fd, const std::string& path) {
     const OpenJournal journal(raw);
     Result<Journal> j = readJournal(journal.fd());
     if (!j) return Error{j.error()};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return fail("cannot measure the file the journal edits");
+    if (Status s = checkFitsFile(*j, info.st_size); !s) return s;
     if (Status s = carryOut(fd, journal.fd(), *j); !s) return s;
     ::unlink(journalPath(path).c_str());
     return Status::success();
@@ -480,6 +503,7 @@ Result<FileView> editedView(int fd, const std::string& path) {
     const OpenJournal journal(raw);
     const Result<Journal> j = readJournal(journal.fd());
     if (!j) return Error{j.error()};
+    if (Status s = checkFitsFile(*j, info.st_size); !s) return Error{s.error()};
     if (j->plan.move && j->plan.move->count > 0 && j->plan.move->from != j->plan.move->to) {
         if (Status s = showMove(view, journal.fd(), *j); !s) return Error{s.error()};
     }
