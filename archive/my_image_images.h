@@ -16,8 +16,8 @@
 // without the right password it shows no entries, and it cannot be edited.
 //
 // Editing works in place. An editing run changes the file through
-// AppendEntry, WriteAt, InsertFileRange / DeleteFileRange (io/file_range.h)
-// and the index operations below, and ends with one SaveIndex; between an
+// AppendEntry, WriteAt, the journaled batch and range operations and the
+// index operations below, and ends with one SaveIndex; between an
 // append and that SaveIndex the file has no valid index. Every editing
 // operation first asks canEdit() and refuses, changing nothing, when the
 // pack may not be edited. Offsets in a pack are 32-bit signed: growth that

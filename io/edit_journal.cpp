@@ -16,7 +16,6 @@
 #include <utility>
 
 #include "io/byte_reader.h"
-#include "io/file_range.h"
 #include "io/file_writes.h"
 
 namespace vantoro {
