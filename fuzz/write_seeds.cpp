@@ -5,7 +5,6 @@
 //
 //   vantoro-fuzz-seeds OUT
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -24,16 +23,17 @@
 #include "image_io/bmp_file.h"
 #include "image_io/png_file.h"
 #include "io/edit_journal.h"
-#include "io/file_writes.h"
 #include "pixels/dib_bitmap.h"
 #include "tests/support/format_fixtures.h"
 #include "tests/support/pack_writer.h"
+#include "tests/support/stop_at.h"
 #include "tests/support/test_files.h"
 
 namespace vantoro::fuzz {
 namespace {
 
 using testing::Bytes;
+using testing::StopAt;
 
 class SeedWriter {
 public:
@@ -157,25 +157,6 @@ void addPictures(SeedWriter& seeds) {
 Bytes text(std::string_view s) {
     return Bytes(s.begin(), s.end());
 }
-
-// Stops every file operation from the Nth on, as a program killed there;
-// with N = 0 it only counts them.
-class StopAt final : public FileFaults {
-public:
-    explicit StopAt(int n) : m_n(n) { setFileFaults(this); }
-    ~StopAt() override { setFileFaults(nullptr); }
-    StopAt(const StopAt&) = delete;
-    StopAt& operator=(const StopAt&) = delete;
-    int before(FileOp, int, std::int64_t, std::int64_t) override {
-        ++m_seen;
-        return m_n > 0 && m_seen >= m_n ? EIO : 0;
-    }
-    int seen() const { return m_seen; }
-
-private:
-    int m_n;
-    int m_seen = 0;
-};
 
 // Packs left with the journals of edits stopped halfway: a cut whose tail
 // moves a whole piece at a time and one whose pieces are saved in the

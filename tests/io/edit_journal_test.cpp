@@ -8,10 +8,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <random>
 
-#include "io/file_writes.h"
+#include "tests/support/stop_at.h"
 #include "tests/support/test_files.h"
 
 namespace vantoro {
@@ -20,23 +19,6 @@ namespace {
 using testing::Bytes;
 
 constexpr std::size_t kPiece = 64;
-
-// Every write, sync, size change and rename from the Nth on fails, as when
-// the program stops there.
-class StopAt final : public FileFaults {
-public:
-    explicit StopAt(int at) : m_at(at) { setFileFaults(this); }
-    ~StopAt() override { setFileFaults(nullptr); }
-    StopAt(const StopAt&) = delete;
-    StopAt& operator=(const StopAt&) = delete;
-    int before(FileOp, int, std::int64_t, std::int64_t) override {
-        return ++m_seen >= m_at ? EIO : 0;
-    }
-
-private:
-    int m_at;
-    int m_seen = 0;
-};
 
 // A gap of `length` filled with `fill` at `at`, or `length` bytes cut there.
 EditPlan editOf(const Bytes& file, bool insert, std::int64_t length, std::int64_t at,
@@ -73,7 +55,7 @@ TEST(EditJournal, SeededMovesStoppedAtAnyWriteEndBeforeOrAfterOnceCompleted) {
             SCOPED_TRACE("seed " + std::to_string(seed) + " step " + std::to_string(step));
             const auto size = static_cast<std::int64_t>(model.size());
             const bool insert = random() % 2 == 0 || size < 400;
-            std::int64_t length = lengths[random() % std::size(lengths)];
+            const std::int64_t length = lengths[random() % std::size(lengths)];
             const std::int64_t at = random() % (size - (insert ? 0 : length) + 1);
             Bytes edited;
             EditPlan plan = editOf(model, insert, length, at, random, edited);
@@ -81,7 +63,7 @@ TEST(EditJournal, SeededMovesStoppedAtAnyWriteEndBeforeOrAfterOnceCompleted) {
             ASSERT_GE(fd, 0);
             JournaledEdit edit;
             {
-                const StopAt stop(1 + static_cast<int>(random() % 80));
+                const testing::StopAt stop(1 + static_cast<int>(random() % 80));
                 edit = runJournaled(fd, path, std::move(plan), kPiece);
             }
             ASSERT_TRUE(completeJournal(fd, path));
