@@ -2,22 +2,20 @@
 // of the file in place; BM_Memmove/512MiB moves the same tail bytes in
 // memory, the floor for any in-place move, measured in the same run.
 //
-// BM_PageCacheMove/512MiB moves them inside the pack's file through the page
-// cache, 256 KiB at a time with pread and pwrite, and no journal: the floor
-// for an in-place move of a file, and the cost the journal adds is the
-// difference to the edits.
-//
 // BM_PackInsertFront opens a gap at entry 0, writes one 64 KiB entry into it
 // and inserts its slot, as an insert-mode import does; BM_PackDeleteFront
 // deletes entry 0 through the delete operation. Both run as the program runs
 // them, through the edit journal that lets an interrupted edit be completed.
 // Each iteration puts the pack back as it was outside the timing.
+//
+// BM_PackInsertFrontUnmapped is the insert where the file cannot be mapped,
+// so that the move reads and writes it instead.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -25,6 +23,7 @@
 #include "archive/my_image_images.h"
 #include "edit/delete_entries.h"
 #include "io/edit_journal.h"
+#include "io/file_writes.h"
 #include "tests/support/test_files.h"
 
 namespace vantoro::bench {
@@ -109,79 +108,47 @@ std::vector<std::uint8_t> storedEntry() {
     return entry;
 }
 
+// Times `edit`, and puts the pack back with `undo` outside the timing.
+template <typename Edit, typename Undo>
+void timeEdit(benchmark::State& state, Edit edit, Undo undo) {
+    for (auto _ : state) {
+        if (!edit()) state.SkipWithError("edit failed");
+        state.PauseTiming();
+        if (!undo()) state.SkipWithError("undo failed");
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(state.iterations() * bigPack().tailBytes());
+}
+
 void BM_PackInsertFront(benchmark::State& state) {
     BigPack& big = bigPack();
     const std::vector<std::uint8_t> entry = storedEntry();
-    for (auto _ : state) {
-        if (!big.insertFront(entry)) state.SkipWithError("insert failed");
-        state.PauseTiming();
-        if (!big.deleteFront()) state.SkipWithError("delete failed");
-        state.ResumeTiming();
-    }
-    state.SetBytesProcessed(state.iterations() * big.tailBytes());
+    timeEdit(
+        state, [&] { return big.insertFront(entry); }, [&] { return big.deleteFront(); });
 }
 
 void BM_PackDeleteFront(benchmark::State& state) {
     BigPack& big = bigPack();
     const std::vector<std::uint8_t> entry = storedEntry();
-    for (auto _ : state) {
-        if (!big.deleteFront()) state.SkipWithError("delete failed");
-        state.PauseTiming();
-        if (!big.insertFront(entry)) state.SkipWithError("insert failed");
-        state.ResumeTiming();
-    }
-    state.SetBytesProcessed(state.iterations() * big.tailBytes());
+    timeEdit(
+        state, [&] { return big.deleteFront(); }, [&] { return big.insertFront(entry); });
 }
 
-// Moves `count` bytes at `from` to `to` in pieces, walking the way that never
-// overwrites bytes not yet read.
-void moveInFile(int fd, std::int64_t from, std::int64_t to, std::int64_t count,
-                benchmark::State& state) {
-    std::vector<std::uint8_t> piece(kFileMoveChunk);
-    for (std::int64_t done = 0; done < count;) {
-        const auto n =
-            std::min<std::int64_t>(static_cast<std::int64_t>(piece.size()), count - done);
-        const std::int64_t offset = to < from ? done : count - done - n;
-        if (::pread(fd, piece.data(), static_cast<std::size_t>(n), from + offset) != n ||
-            ::pwrite(fd, piece.data(), static_cast<std::size_t>(n), to + offset) != n) {
-            state.SkipWithError("move failed");
-            return;
-        }
-        done += n;
+// Refuses every mapping, as a file system without them would.
+class NoMappings final : public FileFaults {
+public:
+    NoMappings() { setFileFaults(this); }
+    ~NoMappings() override { setFileFaults(nullptr); }
+    NoMappings(const NoMappings&) = delete;
+    NoMappings& operator=(const NoMappings&) = delete;
+    int before(FileOp op, int, std::int64_t, std::int64_t) override {
+        return op == FileOp::Map ? ENODEV : 0;
     }
-}
+};
 
-// The tail behind entry 0 moved by one entry in the pack's file, up and down
-// in turn. The pack is put back as it was afterwards: the tail moved down
-// again, the index behind it that the moves overwrite, and the file's size.
-void BM_PageCacheMove(benchmark::State& state) {
-    BigPack& big = bigPack();
-    const std::int64_t low = kPackDataStart + kEntryBytes;
-    const std::int64_t tail = big.tailBytes() - kEntryBytes;
-    const int fd = ::open(big.path.c_str(), O_RDWR | O_CLOEXEC);
-    struct stat info {};
-    std::vector<std::uint8_t> above(kEntryBytes);
-    const ssize_t aboveBytes = fd < 0 || ::fstat(fd, &info) != 0
-                                   ? -1
-                                   : ::pread(fd, above.data(), above.size(), low + tail);
-    if (aboveBytes < 0) {
-        state.SkipWithError("cannot read the pack");
-        if (fd >= 0) ::close(fd);
-        return;
-    }
-    bool up = true;
-    for (auto _ : state) {
-        moveInFile(fd, up ? low : low + kEntryBytes, up ? low + kEntryBytes : low, tail, state);
-        up = !up;
-    }
-    if (!up) moveInFile(fd, low + kEntryBytes, low, tail, state);
-    if (::pwrite(fd, above.data(), static_cast<std::size_t>(aboveBytes), low + tail) !=
-            aboveBytes ||
-        ::ftruncate(fd, info.st_size) != 0) {
-        state.SkipWithError("cannot put the pack back");
-    }
-    ::close(fd);
-    state.SetBytesProcessed(state.iterations() * tail);
+void BM_PackInsertFrontUnmapped(benchmark::State& state) {
+    const NoMappings noMappings;
+    BM_PackInsertFront(state);
 }
 
 // The tail behind entry 0 moved by one entry in memory, up and down in turn.
@@ -200,12 +167,9 @@ void BM_Memmove(benchmark::State& state) {
 }
 
 BENCHMARK(BM_Memmove)->Name("BM_Memmove/512MiB")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_PageCacheMove)
-    ->Name("BM_PageCacheMove/512MiB")
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
 BENCHMARK(BM_PackInsertFront)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PackDeleteFront)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PackInsertFrontUnmapped)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace vantoro::bench

@@ -17,6 +17,7 @@
 
 #include "io/byte_reader.h"
 #include "io/file_writes.h"
+#include "io/move_mapping.h"
 
 namespace vantoro {
 namespace {
@@ -41,6 +42,9 @@ constexpr std::int64_t kAreasAt = kProgressAt + kProgressSize;
 // A journal larger than this is not one of ours: the largest edit writes a
 // 50 MiB batch and an index.
 constexpr std::int64_t kMaxJournalSize = std::int64_t{1} << 30;
+// The shortest piece a mapped move cuts its pieces down to, as a share of a
+// whole piece.
+constexpr std::int64_t kShortestPieceShare = 16;
 
 void putI64(std::uint8_t* at, std::int64_t value) {
     encodeU32(at, static_cast<std::uint32_t>(value));
@@ -178,16 +182,73 @@ private:
     int m_fd;
 };
 
-// Carries the move on from `j.progress`, recording each piece.
-Status continueMove(int fd, int journal, Journal& j) {
+// The bytes of the file that the move still touches after `done` bytes,
+// mapped; nothing when they cannot be.
+std::unique_ptr<MoveMapping> mapMove(int fd, const FileMove& move, std::int64_t done) {
+    if (move.count == 0 || move.from == move.to) return nullptr;
+    // Downward moves walk front to back, upward ones back to front.
+    if (move.to < move.from) {
+        return MoveMapping::start(fd, move.to + done, move.from + move.count, Walk::FrontToBack);
+    }
+    return MoveMapping::start(fd, move.from, move.to + move.count - done, Walk::BackToFront);
+}
+
+// Moves pieces from `j.progress` on as memmove through `mapping`, for as
+// long as it serves; what is left of the move then goes on with reads and
+// writes.
+Status moveMapped(MoveMapping& mapping, int fd, int journal, Journal& j, ProgressLog& log,
+                  std::int32_t& nextArea) {
+    const FileMove& move = *j.plan.move;
+    Progress& p = j.progress;
+    const std::int64_t distance = move.to > move.from ? move.to - move.from : move.from - move.to;
+    const auto intact = [&mapping]() -> Status {
+        if (!mapping.damaged()) return Status::success();
+        return fail("the file was cut short or could not be read while it was edited");
+    };
+    while (p.done < move.count) {
+        const Piece piece = pieceAt(move, p.done, j.pieceBytes);
+        if (!mapping.ready(std::min(piece.source, piece.target), piece.length + distance)) {
+            return Status::success();
+        }
+        const std::uint8_t* const source = mapping.at(piece.source);
+        const auto length = static_cast<std::size_t>(piece.length);
+        if (j.savedPieces) {
+            // The piece's source into a save area first: the move below may
+            // stop half way over it.
+            const std::span<std::uint8_t> area = log.mapped(areaAt(j, nextArea), piece.length);
+            if (!area.empty()) {
+                std::memcpy(area.data(), source, length);
+            } else if (Status s =
+                           writeFully(journal, std::span(source, length), areaAt(j, nextArea));
+                       !s) {
+                return s;
+            }
+            // A copy of zeros from a damaged mapping must never be recorded.
+            if (Status s = intact(); !s) return s;
+            if (Status s = log.record({p.done, static_cast<std::uint32_t>(length), nextArea}); !s) {
+                return s;
+            }
+            nextArea ^= 1;
+        }
+        if (const int code = fileFault(FileOp::Write, fd, piece.target, piece.length)) {
+            return fail(std::string("write failed: ") + std::strerror(code));
+        }
+        std::memmove(mapping.at(piece.target), source, length);
+        if (Status s = intact(); !s) return s;
+        p = Progress{p.done + piece.length};
+        if (!j.savedPieces) {
+            if (Status s = log.record(p); !s) return s;
+        }
+    }
+    return Status::success();
+}
+
+// Carries the move on from `j.progress`, recording each piece: through
+// `mapping` (made here when null) where it can, with reads and writes where
+// it cannot.
+Status continueMove(int fd, int journal, Journal& j, std::unique_ptr<MoveMapping> mapping) {
     const FileMove& move = *j.plan.move;
     ProgressLog log(journal, j.sequence, kAreasAt + areasSize(j));
-    // Direct pieces are read a block of several at a time: the bytes still
-    // to move stay intact in the file whichever piece the move stops at.
-    const std::int64_t blockPieces =
-        j.savedPieces ? 1 : std::max<std::int64_t>(1, kFileMoveChunk / j.pieceBytes);
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(
-        std::min(blockPieces * j.pieceBytes, std::max<std::int64_t>(move.count, 1))));
     Progress& p = j.progress;
     std::int32_t nextArea = 0;
     if (p.area >= 0) {
@@ -195,12 +256,23 @@ Status continueMove(int fd, int journal, Journal& j) {
         // it from its copy.
         const Piece piece = pieceAt(move, p.done, j.pieceBytes);
         if (p.area > 1 || piece.length != p.savedLength) return fail("journal progress is damaged");
-        const std::span bytes(buffer.data(), static_cast<std::size_t>(piece.length));
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(piece.length));
         if (Status s = readFully(journal, bytes, areaAt(j, p.area)); !s) return s;
         if (Status s = writeFully(fd, bytes, piece.target); !s) return s;
         nextArea = p.area ^ 1;
         p = Progress{p.done + piece.length};
     }
+    if (!mapping) mapping = mapMove(fd, move, p.done);
+    if (mapping) {
+        if (Status s = moveMapped(*mapping, fd, journal, j, log, nextArea); !s) return s;
+        mapping.reset();
+    }
+    // Direct pieces are read a block of several at a time: the bytes still
+    // to move stay intact in the file whichever piece the move stops at.
+    const std::int64_t blockPieces =
+        j.savedPieces ? 1 : std::max<std::int64_t>(1, kFileMoveChunk / j.pieceBytes);
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(
+        std::min(blockPieces * j.pieceBytes, std::max<std::int64_t>(move.count - p.done, 0))));
     while (j.savedPieces && p.done < move.count) {
         // The piece's source goes into a save area first, and from there to
         // its place.
@@ -278,9 +350,9 @@ Status checkFitsFile(const Journal& j, std::int64_t size) {
 }
 
 // The move, the writes and the cut, from the recorded progress on.
-Status carryOut(int fd, int journal, Journal& j) {
+Status carryOut(int fd, int journal, Journal& j, std::unique_ptr<MoveMapping> mapping = nullptr) {
     if (j.plan.move && j.plan.move->count > 0 && j.plan.move->from != j.plan.move->to) {
-        if (Status s = continueMove(fd, journal, j); !s) return s;
+        if (Status s = continueMove(fd, journal, j, std::move(mapping)); !s) return s;
     }
     for (const FileWrite& w : j.plan.writes) {
         if (Status s = writeFully(fd, w.bytes, w.position); !s) return s;
@@ -294,7 +366,11 @@ Status carryOut(int fd, int journal, Journal& j) {
     return Status::success();
 }
 
-Journal journalOf(EditPlan plan, std::size_t pieceBytes) {
+// A move through a mapping costs a memmove and a record per piece, so it
+// moves pieces as long as the distance (which never write over their own
+// source) unless they would be very short; one that reads and writes is
+// faster saving whole pieces in the journal.
+Journal journalOf(EditPlan plan, std::size_t pieceBytes, bool mapped) {
     Journal j{std::move(plan), 0, false, Progress{}};
     std::int64_t piece = pieceBytes == 0 ? static_cast<std::int64_t>(kFileMoveChunk)
                                          : static_cast<std::int64_t>(pieceBytes);
@@ -302,6 +378,9 @@ Journal journalOf(EditPlan plan, std::size_t pieceBytes) {
         const std::int64_t distance =
             move->to > move->from ? move->to - move->from : move->from - move->to;
         piece = std::min(piece, std::max<std::int64_t>(move->count, 1));
+        if (mapped && distance < piece && distance >= piece / kShortestPieceShare) {
+            piece = distance;
+        }
         // A move that moves nothing needs no save areas.
         j.savedPieces = distance > 0 && move->count > 0 && distance < piece;
     }
@@ -442,7 +521,7 @@ bool hasJournal(const std::string& file) {
 }
 
 Status writeJournal(const std::string& path, EditPlan plan) {
-    const Result<int> journal = publish(path, journalOf(std::move(plan), 0));
+    const Result<int> journal = publish(path, journalOf(std::move(plan), 0, false));
     if (!journal) return Error{journal.error()};
     ::close(*journal);
     return Status::success();
@@ -453,15 +532,17 @@ JournaledEdit runJournaled(int fd, const std::string& path, EditPlan plan, std::
     if (::fstat(fd, &info) != 0) return {fail("cannot measure " + path)};
     const std::int64_t reserveTo = plan.reserveTo;
     if (Status s = reserveFile(fd, reserveTo); !s) return {Error{s.error()}};
-    Journal j = journalOf(std::move(plan), pieceBytes);
+    std::unique_ptr<MoveMapping> mapping = plan.move ? mapMove(fd, *plan.move, 0) : nullptr;
+    Journal j = journalOf(std::move(plan), pieceBytes, mapping != nullptr);
     const Result<int> published = publish(path, j);
     if (!published) {
+        mapping.reset();
         // Give back the space reserved for the edit that does not happen.
         if (info.st_size < reserveTo) (void)truncateFile(fd, info.st_size);
         return {Error{published.error()}};
     }
     const OpenJournal journal(*published);
-    Status s = carryOut(fd, journal.fd(), j);
+    Status s = carryOut(fd, journal.fd(), j, std::move(mapping));
     if (s) {
         ::unlink(journalPath(path).c_str());
         return {};

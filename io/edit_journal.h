@@ -15,10 +15,14 @@
 // bytes not yet moved, in pieces, and records each piece once written. When
 // the distance moved is at least a piece, a piece never writes over its own
 // source, so the bytes still to move are intact even while a piece is half
-// written, and redoing that piece is harmless. A shorter move reads each
-// piece into one of two save areas of the journal (through a mapping of the
-// journal, so the save costs no extra copy) and records it before writing
-// it; a half-written piece is redone from that copy.
+// written, and redoing that piece is harmless. A shorter move first copies
+// each piece into one of two save areas of the journal (mapped, so the copy
+// costs no system call) and records it before writing it; a half-written
+// piece is redone from that copy.
+//
+// The pieces are moved with memmove through a mapping of the bytes the move
+// touches (MoveMapping), and with reads and writes where the file cannot be
+// mapped or the mapping fails part way.
 //
 // Space. The file is made as long as the edit needs (reserveTo) before the
 // journal is written, so a full disk fails before anything changes, and the
@@ -83,10 +87,10 @@ bool hasJournal(const std::string& file);
 JournaledEdit runJournaled(int fd, const std::string& path, EditPlan plan,
                            std::size_t pieceBytes = 0);
 
-// The bytes a move reads and writes at a time, unless a test asks for fewer:
-// small enough that they stay in the processor's cache between the read and
-// the write, so the move costs little more than one pass over the bytes.
-// Measured slower: larger pieces, copying inside the kernel in pieces no
+// The longest piece a move moves at a time, unless a test asks for fewer.
+// Where the move reads and writes, a piece this size stays in the
+// processor's cache between the read and the write. Measured slower there:
+// larger pieces, copying inside the kernel (copy_file_range) in pieces no
 // longer than the distance moved, and reading the next piece on a second
 // thread while this one is written (twice as slow: the two threads contend
 // for the same cached pages of the file).

@@ -15,7 +15,10 @@
 
 namespace vantoro {
 
-enum class FileOp : std::uint8_t { Write, Sync, Resize, Rename };
+// Map: a range of a file mapped for an edit to write through, and each chunk
+// of it made ready in turn; refused, the edit reads and writes the file
+// instead from there on.
+enum class FileOp : std::uint8_t { Write, Sync, Resize, Rename, Map };
 
 // A test's plan of failures. before() is asked ahead of every operation on
 // the file `fd` (-1 for a rename) touching `length` bytes at `offset`

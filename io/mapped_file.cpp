@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 
 namespace vantoro {
@@ -18,6 +19,7 @@ struct Place {
     std::atomic<std::uintptr_t> start{0};
     std::atomic<std::size_t> length{0};
     std::atomic<bool> damaged{false};
+    std::atomic<bool> writable{false};
 };
 
 // More archives than this are never open at once; a further one simply reads
@@ -35,7 +37,9 @@ bool repairFault(std::uintptr_t address) {
         if (length == 0) continue;
         const std::uintptr_t start = place.start.load(std::memory_order_relaxed);
         if (address < start || address - start >= length) continue;
-        void* const zeros = ::mmap(reinterpret_cast<void*>(start), length, PROT_READ,
+        const int protection =
+            place.writable.load(std::memory_order_relaxed) ? PROT_READ | PROT_WRITE : PROT_READ;
+        void* const zeros = ::mmap(reinterpret_cast<void*>(start), length, protection,
                                    MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (zeros == MAP_FAILED) return false;
         place.damaged.store(true, std::memory_order_release);
@@ -89,27 +93,44 @@ void releasePlace(int slot) {
 }  // namespace
 
 std::unique_ptr<MappedFile> MappedFile::map(int fd, std::uint64_t size) {
-    if (size == 0 || size > SIZE_MAX || !installHandler()) return nullptr;
+    return mapRange(fd, 0, size, false);
+}
+
+std::unique_ptr<MappedFile> MappedFile::mapForWriting(int fd, std::uint64_t offset,
+                                                      std::uint64_t size) {
+    return mapRange(fd, offset, size, true);
+}
+
+std::unique_ptr<MappedFile> MappedFile::mapRange(int fd, std::uint64_t offset, std::uint64_t size,
+                                                 bool writable) {
+    if (size == 0 || size > SIZE_MAX || offset > INT64_MAX || !installHandler()) return nullptr;
     const int slot = claimPlace();
     if (slot < 0) return nullptr;
     const auto length = static_cast<std::size_t>(size);
-    void* const start = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd, 0);
+    void* const start = ::mmap(nullptr, length, writable ? PROT_READ | PROT_WRITE : PROT_READ,
+                               MAP_SHARED, fd, static_cast<off_t>(offset));
     if (start == MAP_FAILED) {
         releasePlace(slot);
         return nullptr;
     }
     Place& place = g_places[slot];
+    place.writable.store(writable, std::memory_order_relaxed);
     place.start.store(reinterpret_cast<std::uintptr_t>(start), std::memory_order_relaxed);
     place.length.store(length, std::memory_order_release);
     return std::unique_ptr<MappedFile>(
-        new MappedFile(static_cast<const std::uint8_t*>(start), length, slot));
+        new MappedFile(static_cast<std::uint8_t*>(start), length, slot, writable));
 }
 
 MappedFile::~MappedFile() {
     // Withdrawn from the handler before the pages go away.
     g_places[m_slot].length.store(0, std::memory_order_release);
-    ::munmap(const_cast<std::uint8_t*>(m_start), m_size);
+    ::munmap(m_start, m_size);
     releasePlace(m_slot);
+}
+
+std::span<std::uint8_t> MappedFile::writableBytes() const {
+    if (!m_writable) return {};
+    return {m_start, m_size};
 }
 
 bool MappedFile::damaged() const {
