@@ -135,12 +135,8 @@ void BM_PackDeleteFront(benchmark::State& state) {
 }
 
 // Refuses every mapping, as a file system without them would.
-class NoMappings final : public FileFaults {
+class NoMappings final : public ScopedFileFaults {
 public:
-    NoMappings() { setFileFaults(this); }
-    ~NoMappings() override { setFileFaults(nullptr); }
-    NoMappings(const NoMappings&) = delete;
-    NoMappings& operator=(const NoMappings&) = delete;
     int before(FileOp op, int, std::int64_t, std::int64_t) override {
         return op == FileOp::Map ? ENODEV : 0;
     }

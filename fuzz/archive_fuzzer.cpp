@@ -56,12 +56,8 @@ void exerciseEntry(TWMBaseImages& archive, std::int32_t index) {
 }
 
 // Every file operation of an edit fails, as on read-only media.
-class WritesFail final : public FileFaults {
+class WritesFail final : public ScopedFileFaults {
 public:
-    WritesFail() { setFileFaults(this); }
-    ~WritesFail() override { setFileFaults(nullptr); }
-    WritesFail(const WritesFail&) = delete;
-    WritesFail& operator=(const WritesFail&) = delete;
     int before(FileOp, int, std::int64_t, std::int64_t) override { return EROFS; }
 };
 

@@ -33,6 +33,15 @@ public:
 // Installs a plan (nullptr: none, the normal case). Not thread-safe: tests
 // install it around single-threaded work.
 void setFileFaults(FileFaults* faults);
+
+// A plan installed for as long as it lives.
+class ScopedFileFaults : public FileFaults {
+public:
+    ScopedFileFaults() { setFileFaults(this); }
+    ~ScopedFileFaults() override { setFileFaults(nullptr); }
+    ScopedFileFaults(const ScopedFileFaults&) = delete;
+    ScopedFileFaults& operator=(const ScopedFileFaults&) = delete;
+};
 // 0, or the errno value the installed plan asks for.
 int fileFault(FileOp op, int fd, std::int64_t offset, std::int64_t length);
 

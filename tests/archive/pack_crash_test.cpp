@@ -206,12 +206,9 @@ const std::vector<EditCase>& editCases() {
 
 enum class FaultKind { Count, FailOnce, StopFrom, DiskFullFrom };
 
-class FaultPlan final : public FileFaults {
+class FaultPlan final : public ScopedFileFaults {
 public:
-    FaultPlan(FaultKind kind, int at) : m_kind(kind), m_at(at) { setFileFaults(this); }
-    ~FaultPlan() override { setFileFaults(nullptr); }
-    FaultPlan(const FaultPlan&) = delete;
-    FaultPlan& operator=(const FaultPlan&) = delete;
+    FaultPlan(FaultKind kind, int at) : m_kind(kind), m_at(at) {}
 
     int before(FileOp op, int fd, std::int64_t offset, std::int64_t length) override {
         ++m_seen;

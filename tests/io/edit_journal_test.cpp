@@ -91,12 +91,9 @@ TEST(EditJournal, SeededMovesStoppedAtAnyWriteEndBeforeOrAfterOnceCompleted) {
 }
 
 // Refuses the Nth mapping or chunk of a mapping; with N = 0 only counts them.
-class RefuseMapAt final : public FileFaults {
+class RefuseMapAt final : public ScopedFileFaults {
 public:
-    explicit RefuseMapAt(int n) : m_n(n) { setFileFaults(this); }
-    ~RefuseMapAt() override { setFileFaults(nullptr); }
-    RefuseMapAt(const RefuseMapAt&) = delete;
-    RefuseMapAt& operator=(const RefuseMapAt&) = delete;
+    explicit RefuseMapAt(int n) : m_n(n) {}
     int before(FileOp op, int, std::int64_t, std::int64_t) override {
         if (op != FileOp::Map) return 0;
         return ++m_seen == m_n ? ENODEV : 0;
@@ -150,12 +147,9 @@ TEST(EditJournal, MovesWhoseMappingIsRefusedAnywhereEndAsEdited) {
 // makes the next touch fault; the edit fails with a reason instead of the
 // program ending.
 TEST(EditJournal, AFileCutShortUnderAMappedMoveFailsTheEdit) {
-    class CutShortAtWrite final : public FileFaults {
+    class CutShortAtWrite final : public ScopedFileFaults {
     public:
-        CutShortAtWrite(int file, int n) : m_file(file), m_n(n) { setFileFaults(this); }
-        ~CutShortAtWrite() override { setFileFaults(nullptr); }
-        CutShortAtWrite(const CutShortAtWrite&) = delete;
-        CutShortAtWrite& operator=(const CutShortAtWrite&) = delete;
+        CutShortAtWrite(int file, int n) : m_file(file), m_n(n) {}
         int before(FileOp op, int fd, std::int64_t, std::int64_t) override {
             if (op == FileOp::Write && fd == m_file && ++m_writes == m_n) {
                 (void)::ftruncate(fd, 4096);

@@ -10,12 +10,9 @@
 
 namespace vantoro::testing {
 
-class StopAt final : public FileFaults {
+class StopAt final : public ScopedFileFaults {
 public:
-    explicit StopAt(int n) : m_n(n) { setFileFaults(this); }
-    ~StopAt() override { setFileFaults(nullptr); }
-    StopAt(const StopAt&) = delete;
-    StopAt& operator=(const StopAt&) = delete;
+    explicit StopAt(int n) : m_n(n) {}
     int before(FileOp, int, std::int64_t, std::int64_t) override {
         ++m_seen;
         return m_n > 0 && m_seen >= m_n ? EIO : 0;
