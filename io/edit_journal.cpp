@@ -262,7 +262,7 @@ Status continueMove(int fd, int journal, Journal& j, std::unique_ptr<MoveMapping
         nextArea = p.area ^ 1;
         p = Progress{p.done + piece.length};
     }
-    if (!mapping) mapping = mapMove(fd, move, p.done);
+    if (!mapping && p.done < move.count) mapping = mapMove(fd, move, p.done);
     if (mapping) {
         if (Status s = moveMapped(*mapping, fd, journal, j, log, nextArea); !s) return s;
         mapping.reset();
