@@ -32,6 +32,10 @@ std::unique_ptr<MoveMapping> MoveMapping::start(int fd, std::int64_t low, std::i
     if (!map) return nullptr;
     std::unique_ptr<MoveMapping> mapping(
         new MoveMapping(fd, std::move(map), mappedLow, high, walk));
+    // The first chunk here: a kernel or file system that cannot populate
+    // fails now, and the edit chooses its pieces for reads and writes.
+    if (!mapping->populateChunk(0)) return nullptr;
+    mapping->m_populated.store(1, std::memory_order_relaxed);
     try {
         mapping->m_helper =
             std::jthread([raw = mapping.get()](std::stop_token stop) { raw->populate(stop); });
@@ -66,12 +70,16 @@ std::int64_t MoveMapping::chunkEnd(std::int64_t n) const {
     return m_high - n * kChunk;
 }
 
+bool MoveMapping::populateChunk(std::int64_t n) {
+    // Whole pages from the one holding the chunk's first byte.
+    const std::int64_t start = chunkStart(n) - (chunkStart(n) - m_low) % pageSize();
+    return ::madvise(at(start), static_cast<std::size_t>(chunkEnd(n) - start),
+                     MADV_POPULATE_WRITE) == 0;
+}
+
 void MoveMapping::populate(const std::stop_token& stop) {
-    for (std::int64_t n = 0; n < m_chunks && !stop.stop_requested(); ++n) {
-        // Whole pages from the one holding the chunk's first byte.
-        const std::int64_t start = chunkStart(n) - (chunkStart(n) - m_low) % pageSize();
-        if (::madvise(at(start), static_cast<std::size_t>(chunkEnd(n) - start),
-                      MADV_POPULATE_WRITE) != 0) {
+    for (std::int64_t n = 1; n < m_chunks && !stop.stop_requested(); ++n) {
+        if (!populateChunk(n)) {
             m_populated.store(kFailed, std::memory_order_release);
             m_populated.notify_all();
             return;

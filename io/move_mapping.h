@@ -11,7 +11,9 @@
 // (no space for a hole of the file, a read error) into an error code: a chunk
 // that cannot be populated, or that the file-fault seam refuses (FileOp::Map),
 // ends the mapped part of the move, and the caller carries on with reads and
-// writes from where it got.
+// writes from where it got. The first chunk is populated before the mapping
+// is handed out, so that where populating is not possible at all the edit
+// knows before it starts.
 #pragma once
 
 #include <atomic>
@@ -52,6 +54,8 @@ private:
     // The file's bytes of chunk `n`, counted in walking order.
     std::int64_t chunkStart(std::int64_t n) const;
     std::int64_t chunkEnd(std::int64_t n) const;
+    bool populateChunk(std::int64_t n);
+    // The helper's work: the chunks after the first, in walking order.
     void populate(const std::stop_token& stop);
 
     int m_fd;
