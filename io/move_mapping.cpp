@@ -36,6 +36,7 @@ std::unique_ptr<MoveMapping> MoveMapping::start(int fd, std::int64_t low, std::i
     // fails now, and the edit chooses its pieces for reads and writes.
     if (!mapping->populateChunk(0)) return nullptr;
     mapping->m_populated.store(1, std::memory_order_relaxed);
+    if (mapping->m_chunks == 1) return mapping;  // all of it populated: no helper needed
     try {
         mapping->m_helper =
             std::jthread([raw = mapping.get()](std::stop_token stop) { raw->populate(stop); });

@@ -13,7 +13,7 @@
 // ends the mapped part of the move, and the caller carries on with reads and
 // writes from where it got. The first chunk is populated before the mapping
 // is handed out, so that where populating is not possible at all the edit
-// knows before it starts.
+// knows before it starts, and a move of one chunk needs no helper.
 #pragma once
 
 #include <atomic>
