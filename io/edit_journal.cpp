@@ -119,9 +119,7 @@ public:
         const std::int64_t at = kProgressAt + static_cast<std::int64_t>(m_sequence % 2) * kSlotSize;
         const auto bytes = encodeSlot(m_sequence, progress);
         if (m_map == nullptr) return writeFully(m_fd, bytes, at);
-        if (const int code = fileFault(FileOp::Write, m_fd, at, kSlotSize)) {
-            return fail(std::string("write failed: ") + std::strerror(code));
-        }
+        if (Status s = allowWrite(m_fd, at, kSlotSize); !s) return s;
         std::memcpy(m_map + at, bytes.data(), bytes.size());
         return Status::success();
     }
@@ -230,9 +228,7 @@ Status moveMapped(MoveMapping& mapping, int fd, int journal, Journal& j, Progres
             }
             nextArea ^= 1;
         }
-        if (const int code = fileFault(FileOp::Write, fd, piece.target, piece.length)) {
-            return fail(std::string("write failed: ") + std::strerror(code));
-        }
+        if (Status s = allowWrite(fd, piece.target, piece.length); !s) return s;
         std::memmove(mapping.at(piece.target), source, length);
         if (Status s = intact(); !s) return s;
         p = Progress{p.done + piece.length};

@@ -40,11 +40,15 @@ Status readFully(int fd, std::span<std::uint8_t> buffer, std::int64_t at) {
     return Status::success();
 }
 
-Status writeFully(int fd, std::span<const std::uint8_t> bytes, std::int64_t at) {
-    if (const int code =
-            fileFault(FileOp::Write, fd, at, static_cast<std::int64_t>(bytes.size()))) {
+Status allowWrite(int fd, std::int64_t offset, std::int64_t length) {
+    if (const int code = fileFault(FileOp::Write, fd, offset, length)) {
         return systemError("write failed", code);
     }
+    return Status::success();
+}
+
+Status writeFully(int fd, std::span<const std::uint8_t> bytes, std::int64_t at) {
+    if (Status s = allowWrite(fd, at, static_cast<std::int64_t>(bytes.size())); !s) return s;
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t put = ::pwrite(fd, bytes.data() + done, bytes.size() - done,

@@ -44,6 +44,9 @@ public:
 };
 // 0, or the errno value the installed plan asks for.
 int fileFault(FileOp op, int fd, std::int64_t offset, std::int64_t length);
+// Asks the plan about a write of `length` bytes at `offset`; for writes made
+// through a mapping, which no system call reports on.
+Status allowWrite(int fd, std::int64_t offset, std::int64_t length);
 
 Status readFully(int fd, std::span<std::uint8_t> buffer, std::int64_t at);
 Status writeFully(int fd, std::span<const std::uint8_t> bytes, std::int64_t at);
