@@ -229,6 +229,24 @@ public:
     bool RemoveIndexRange(std::int32_t first, std::int32_t last, bool removeSlots,
                           std::int64_t removedBytes);
 
+    // ---- Password protection (archive/my_image_protect.cpp) -------------------
+    // Each is one journaled edit of the header, the index and the enciphered
+    // heads of the entries (the first 128 stored bytes of each entry of 128
+    // bytes or more); no entry moves, and an interrupted run leaves the pack
+    // as it was or as the change makes it. Afterwards
+    // FPassword is the password the pack now opens with. Refused, with
+    // nothing changed, where editing is (canEdit), while appends wait for
+    // their SaveIndex, and for entries that overlap, lie in the header or
+    // pass the data end (enciphering them could not be undone). Only the
+    // first 8 bytes of a password count.
+
+    // Makes a plain pack protected under `password` (not empty).
+    Status protect(std::string_view password);
+    // Re-keys a protected pack opened with its password.
+    Status changePassword(std::string_view newPassword);
+    // Makes a protected pack opened with its password plain.
+    Status unprotect();
+
     // The header as read; its offset slot holds the live data end.
     TPackHeader FHeader;
     // The pack is protected and FPassword passed its check: entry data are
@@ -285,6 +303,12 @@ private:
         TWMMyImageImages& pack;
         ~EditScope() { pack.endEdit(); }
     };
+    // Why the pack's protection cannot be changed from `protectedNow`.
+    Status protectionRefusal(bool protectedNow) const;
+    // The entries' enciphered heads under `newPassword` (plain when empty),
+    // each entry checked to lie inside 64 .. `end` apart from the others.
+    Result<std::vector<FileWrite>> recipheredHeads(std::string_view newPassword, std::int32_t end);
+    Status rewriteProtection(std::string_view newPassword);
     // Publishes the journal that undoes appends, before the first one.
     Status guardAppends();
     // Closes and opens the file again, completing or undoing an edit left

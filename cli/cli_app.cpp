@@ -20,6 +20,7 @@
 #include "cli/export_command.h"
 #include "cli/import_command.h"
 #include "cli/pack_commands.h"
+#include "cli/protect_command.h"
 #include "cli/render_command.h"
 #include "cli/sound_commands.h"
 #include "image_io/bmp_file.h"
@@ -229,7 +230,8 @@ std::string optionsHelp() {
     appendWrapped(help, std::string(kHelpIndent), extensionItems());
     help +=
         "  --password TEXT\n"
-        "             the password a protected pack is opened with; empty by default\n"
+        "             the password a protected pack is opened with; empty by default.\n"
+        "             Only its first 8 bytes count (a single DES key)\n"
         "  --help     show this help\n"
         "\n"
         "Exit status: 0 success, 1 the archive or the entry failed, 2 usage error or\n"
@@ -450,6 +452,10 @@ const CommandEntry kCommands[] = {
     {"new", "FILE", 1, "create an empty pack", kNewSummary, runNew, newOptions()},
     {"delete", "PACK FIRST LAST", 3, "delete a range of a pack's entries", kDeleteSummary,
      runDelete, deleteOptions()},
+    {"protect", "PACK", 1, "protect a pack with a password, or change it", kProtectSummary,
+     runProtect, protectOptions()},
+    {"unprotect", "PACK", 1, "remove a pack's password protection", kUnprotectSummary,
+     runUnprotect},
     {"sound", "ARCHIVE INDEX", 2, "TYPE RATE CHANNELS LENGTH SECONDS of a sound entry",
      kSoundSummary, runSound},
     {"spectrum", "ARCHIVE INDEX SECONDS", 3, "the 2048 spectrum values at a position",
@@ -529,6 +535,7 @@ int dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     }
     Invocation call = parseWords(*entry, words);
     call.progressOnError = errIsTerminal;
+    warnLongPassword(call.password, "--password", err);
     return entry->run(call, out, err);
 }
 
