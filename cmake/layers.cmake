@@ -23,3 +23,9 @@ function(vantoro_add_top target)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
 endfunction()
+
+# The programs a user starts (vantoro, vantoro-cli, vantoro-bench) sit at the
+# top of the build folder, where the README and scripts/run.sh name them.
+function(vantoro_place_in_build_root target)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
+endfunction()
