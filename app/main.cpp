@@ -1,5 +1,6 @@
 // vantoro: the window program. "vantoro FILE" opens FILE at start as the
-// archive kind its extension gives.
+// archive kind its extension gives; "--verbose" lets what the sound system's
+// libraries print while the audio output opens reach standard error.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include "app/form_main.h"
 #include "app/program_resources.h"
 #include "app/translations.h"
+#include "audio/bass.h"
 
 #ifndef VANTORO_VERSION
 #define VANTORO_VERSION "1.0.0.0"
@@ -55,10 +57,14 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(QStringLiteral("游戏图像资源浏览与打包工具"));
     parser.addHelpOption();
     parser.addVersionOption();
+    const QCommandLineOption verbose(QStringLiteral("verbose"),
+                                     QStringLiteral("在标准错误上显示音频系统的诊断信息"));
+    parser.addOption(verbose);
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("启动时打开的图像存储文件 (.wil .wzl .wis .sgl "
                                                 ".521g .pak .miz)"));
     parser.process(app);
+    vantoro::showAudioBackendMessages(parser.isSet(verbose));
 
     vantoro::FormMainOptions options;
     options.dialogs = &dialogs;

@@ -8,6 +8,7 @@
 #include <span>
 
 #include "audio/decoded_sound.h"
+#include "audio/silenced_stderr.h"
 #include "audio/sound_mixer.h"
 #include "audio/spectrum.h"
 
@@ -29,6 +30,7 @@ struct Library {
     std::unique_ptr<SoundMixer> mixer;
     std::unique_ptr<SpectrumAnalyzer> analyzer;
     std::string error;
+    bool backendMessagesShown = false;
 
     // A program that ends without BASS_Free must not leave the output
     // thread mixing channels that are being destroyed.
@@ -79,6 +81,8 @@ bool openOutput(Library& lib, int device, DWORD freq) {
     // SDL would otherwise take over Ctrl+C and SIGTERM to post quit events
     // that nobody here reads, and the program could no longer be stopped.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    std::optional<audio::SilencedStandardError> silenced;
+    if (!lib.backendMessagesShown) silenced.emplace();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         failed(std::string("no audio output: ") + SDL_GetError());
         return false;
@@ -241,6 +245,10 @@ DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
 
 std::string audioLastError() {
     return library().error;
+}
+
+void showAudioBackendMessages(bool shown) {
+    library().backendMessagesShown = shown;
 }
 
 std::optional<SoundFormat> channelFormat(DWORD handle) {

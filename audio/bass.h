@@ -67,6 +67,10 @@ DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length);
 // Why the most recent failing call failed.
 std::string audioLastError();
 
+// Whether what the sound system's client libraries print while BASS_Init
+// opens an output reaches standard error; by default it does not.
+void showAudioBackendMessages(bool shown);
+
 struct SoundFormat {
     std::uint32_t rate = 0;
     std::uint32_t channels = 0;

@@ -3,7 +3,9 @@
 // sound data that does not decode.
 #include "audio/bass.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -251,6 +253,29 @@ TEST(BassOutputTest, TheOutputCarriesTheSoundAtTheOutputRate) {
         }
     }
     driver ? setenv("SDL_AUDIODRIVER", saved.c_str(), 1) : unsetenv("SDL_AUDIODRIVER");
+}
+
+// What ALSA prints while it looks for a sound card (none in a container)
+// stays off standard error: the program says itself that there is no device.
+TEST(BassOutputTest, TheSoundSystemsOwnMessagesStayOffStandardError) {
+    testing::TempDir dir;
+    const std::string captured = dir.file("stderr.txt");
+    const char* driver = std::getenv("SDL_AUDIODRIVER");
+    const std::string saved = driver ? driver : "";
+    setenv("SDL_AUDIODRIVER", "alsa", 1);
+    std::fflush(stderr);
+    const int original = dup(STDERR_FILENO);
+    const int file = open(captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(file, 0);
+    dup2(file, STDERR_FILENO);
+    close(file);
+    if (BASS_Init(-1, 44100, 0, nullptr, nullptr)) BASS_Free();
+    std::fflush(stderr);
+    dup2(original, STDERR_FILENO);
+    close(original);
+    driver ? setenv("SDL_AUDIODRIVER", saved.c_str(), 1) : unsetenv("SDL_AUDIODRIVER");
+    const Bytes text = testing::readFile(captured);
+    EXPECT_EQ(std::string(text.begin(), text.end()), "");
 }
 
 }  // namespace
