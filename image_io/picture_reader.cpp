@@ -195,8 +195,6 @@ void decodeBmpRow(const BmpLayout& layout, const std::uint8_t* in, std::uint8_t*
 
 // Colour type in the IHDR chunk, which must follow the signature.
 constexpr std::size_t kPngColorTypeAt = 8 + 4 + 4 + 4 + 4 + 1;
-constexpr std::uint8_t kPngGreyAlpha = 4;
-constexpr std::uint8_t kPngColorAlpha = 6;
 
 constexpr std::size_t kPngBitDepthAt = kPngColorTypeAt - 1;
 constexpr std::size_t kPngSignatureSize = 8;
@@ -401,9 +399,10 @@ Result<Picture> decodePng(std::span<const std::uint8_t> bytes) {
         return fail("png: too little image data for " + std::to_string(image.width) + " x " +
                     std::to_string(image.height));
     }
-    // Only grey and colour with an alpha channel carry alpha into the picture.
-    const std::uint8_t colorType = bytes.size() > kPngColorTypeAt ? bytes[kPngColorTypeAt] : 0;
-    const bool hasAlpha = colorType == kPngGreyAlpha || colorType == kPngColorAlpha;
+    // libpng reports alpha for an alpha channel and for a tRNS chunk (palette
+    // alpha or a grey or RGB colour key) alike, and expands either into the
+    // A byte of the rows it reads.
+    const bool hasAlpha = (image.format & PNG_FORMAT_FLAG_ALPHA) != 0;
     image.format = PNG_FORMAT_BGRA;
     Picture picture = allocatePicture(image.width, image.height, hasAlpha);
     if (!png_image_finish_read(&image, nullptr, picture.pixels.data(), 0, nullptr)) {

@@ -9,9 +9,10 @@
 // and colour through libjpeg; CMYK is refused.
 //
 // The A byte carries the file's alpha where the file has one: PNG colour
-// types 4 and 6 (grey or colour with alpha), 32-bit BMPs (the fourth byte as
-// stored), 16- and 32-bit BMPs whose bit-field header names an alpha mask.
-// Everything else is opaque (255).
+// types 4 and 6 (grey or colour with alpha) and PNGs with a tRNS chunk (the
+// palette's alpha values, or a grey or RGB colour key that reads as alpha 0),
+// 32-bit BMPs (the fourth byte as stored), 16- and 32-bit BMPs whose
+// bit-field header names an alpha mask. Everything else is opaque (255).
 #pragma once
 
 #include <cstdint>

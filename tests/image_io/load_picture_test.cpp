@@ -7,6 +7,7 @@
 
 #include "image_io/bmp_file.h"
 #include "image_io/tga_reader.h"
+#include "tests/image_io/png_with_trns.h"
 #include "tests/support/test_files.h"
 
 namespace vantoro {
@@ -112,6 +113,46 @@ TEST(LoadPictureTest, KindByFirstBytesTgaByNameAndOddWidthsWidened) {
     picture = LoadPicture(dir.file("bad.png"));
     ASSERT_TRUE(picture.ok());
     EXPECT_EQ(picture->width + picture->height, 0u);
+}
+
+// A tRNS chunk is alpha as much as an alpha channel is: palette entries
+// keep their own alpha (entries past the chunk are opaque), and the pixels of
+// a grey or RGB colour key become transparent.
+TEST(LoadPictureTest, PngTransparencyChunksBecomeAlpha) {
+    struct Case {
+        const char* name;
+        testing::TrnsPng png;
+        Pixels want;
+    };
+    const Case cases[] = {
+        {"palette with partial alpha",
+         {.samples = {0, 1, 2, 0},
+          .palette = {{0, 0, 0}, {255, 0, 0}, {0, 0, 255}},
+          .paletteAlpha = {0, 128}},
+         {{0, 0, 0, 0}, {0, 0, 255, 128}, {255, 0, 0, 255}, {0, 0, 0, 0}}},
+        {"grey colour key",
+         {.colorType = PNG_COLOR_TYPE_GRAY,
+          .samples = {0x40, 0x80, 0x80, 0x40},
+          .key = {.gray = 0x40}},
+         {{0x40, 0x40, 0x40, 0},
+          {0x80, 0x80, 0x80, 255},
+          {0x80, 0x80, 0x80, 255},
+          {0x40, 0x40, 0x40, 0}}},
+        {"RGB colour key",
+         {.colorType = PNG_COLOR_TYPE_RGB,
+          .samples = {10, 20, 30, 10, 20, 31, 9, 20, 30, 10, 20, 30},
+          .key = {.red = 10, .green = 20, .blue = 30}},
+         {{30, 20, 10, 0}, {31, 20, 10, 255}, {30, 20, 9, 255}, {30, 20, 10, 0}}},
+    };
+    const testing::TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::writeFile(dir.file("t.png"), testing::encodeTrnsPng(c.png));
+        const Result<Picture> picture = LoadPicture(dir.file("t.png"));
+        ASSERT_TRUE(picture.ok()) << picture.error();
+        EXPECT_TRUE(picture->hasAlpha);
+        EXPECT_EQ(pixelsOf(*picture), c.want);
+    }
 }
 
 }  // namespace
