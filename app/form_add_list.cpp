@@ -82,7 +82,8 @@ void TFormAdd::addLines(std::vector<ImportListLine> lines) {
 }
 
 // List building runs busy with the list hidden; a folder that cannot be
-// read is reported and adds nothing.
+// read is reported and adds nothing. The progress bar belongs to Execute: a
+// changed list has had none of its files imported yet.
 template <typename Listing>
 void TFormAdd::buildList(Listing&& listing) {
     UpdateControls(true);
@@ -95,6 +96,8 @@ void TFormAdd::buildList(Listing&& listing) {
     }
     showList();
     File_List->show();
+    ProgressBar->setRange(0, 100);
+    ProgressBar->setValue(0);
     UpdateControls(false);
 }
 
@@ -104,12 +107,9 @@ void TFormAdd::File_AddClick() {
     if (!chosen || chosen->isEmpty()) return;
     buildList([&]() -> Result<std::vector<ImportListLine>> {
         std::vector<ImportListLine> lines;
-        ProgressBar->setRange(0, static_cast<int>(chosen->size()));
-        ProgressBar->setValue(0);
         for (const QString& path : *chosen) {
             const std::string file = path.toStdString();
             lines.push_back({QFileInfo(path).fileName().toStdString(), importItemFor(file)});
-            ProgressBar->setValue(ProgressBar->value() + 1);
         }
         return lines;
     });

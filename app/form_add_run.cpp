@@ -58,9 +58,9 @@ void TFormAdd::File_BeginClick() {
     const bool longRun = runsThroughFiles(request);
     WindowPrompts prompts(m_main.dialogs(), this);
     // The grid shows the new entries and the dialog is free again before
-    // the closing question.
+    // the closing question, or the message of a run that stopped.
     prompts.beforeAsk = [&](const Prompt& prompt) {
-        if (prompt != closing) return;
+        if (!endsImportRun(prompt)) return;
         m_main.RefreshGridRows();
         m_main.UpdateStatusBar();  // its entry count
         if (longRun) UpdateControls(false);

@@ -95,6 +95,18 @@ Prompt outOfMemoryPrompt(const std::string& path, std::int64_t size) {
         std::string(kCaption), kOk, PromptIcon::Error, kAnswerOk};
 }
 
+constexpr std::string_view kImportStopped = "导入已停止，已存入 ";
+
+Prompt importStoppedPrompt(std::int64_t stored) {
+    return Prompt{std::string(kImportStopped) + std::to_string(stored) + " 个文件",
+                  std::string(kCaption), kOk, Warning, kAnswerOk};
+}
+
+bool endsImportRun(const Prompt& prompt) {
+    return prompt == editPrompt(ImportDoneLeave) ||
+           (prompt.caption == kCaption && prompt.text.starts_with(kImportStopped));
+}
+
 Prompt folderSkippedPrompt(const std::string& path, const std::string& reason) {
     return Prompt{path + std::string(kLineBreak) + "无法读取该文件夹，已跳过：" + reason,
                   std::string(kCaption), kOk, Warning, kAnswerOk};

@@ -45,6 +45,12 @@ Prompt fileTooLargePrompt(const std::string& path, std::int64_t size);
 Prompt compressFailedPrompt(const std::string& path);
 // An entry too large for a staging batch; the run ends.
 Prompt outOfMemoryPrompt(const std::string& path, std::int64_t size);
+// An import run that ended before its last file, in place of the closing
+// question: how many files it stored.
+Prompt importStoppedPrompt(std::int64_t stored);
+// Whether `prompt` is the last one an import run shows: the closing question
+// or the message of a stopped run.
+bool endsImportRun(const Prompt& prompt);
 
 // A folder of a tree walk that cannot be read, and why; the walk goes on
 // without it.

@@ -62,19 +62,30 @@ public:
           m_progress(progress),
           m_target(request.start) {}
 
-    // The file run; the pack's index is saved whatever ended it.
+    // The file run; the pack's index is saved whatever ended it. Only a run
+    // that went through every line says it is done; one that stopped says
+    // how many files it stored.
     EditResult run() {
         if (m_progress) m_progress(0);
         for (std::size_t i = 0; i < m_files.size() && !m_ended; ++i) runLine(i);
         if (!m_batch.empty() && !flush()) m_ended = true;
         // All offsets of the run change in one edit.
-        if (Status s = m_pack.setOffsetsOf(m_offsetChanges); !s) endWith(s.error());
+        if (Status s = m_pack.setOffsetsOf(m_offsetChanges); !s) {
+            endWith(s.error());
+        } else {
+            m_stored += static_cast<std::int64_t>(m_offsetChanges.size());
+        }
         // An empty pack whose header already says so has nothing to save;
         // SaveIndex answers 0 for that too, without a failure.
         if (m_pack.SaveIndex() == 0 && m_failure.empty() && !m_pack.FIndexList.empty()) {
             m_failure = "cannot save the index: " + m_pack.lastError();
         }
-        m_prompts.ask(editPrompt(EditMessage::ImportDoneLeave));
+        const bool stopped = m_ended || !m_failure.empty();
+        // Lines skipped after a question do not move the bar as they pass,
+        // but a run that went through every line has done them all.
+        if (!stopped) showPercent(100);
+        m_prompts.ask(stopped ? importStoppedPrompt(m_stored)
+                              : editPrompt(EditMessage::ImportDoneLeave));
         if (!m_failure.empty()) return {EditOutcome::Failed, m_failure};
         return {m_ended ? EditOutcome::Refused : EditOutcome::Done, {}};
     }
@@ -195,8 +206,11 @@ private:
             return endWith(path + ": the pack would grow past the 2 GiB its offsets can address");
         }
         if (m_request.mode == ImportMode::Append) {
-            if (m_pack.AppendEntry(entry.header, entry.data)) return true;
-            return endWith(path + ": " + m_pack.lastError());
+            if (!m_pack.AppendEntry(entry.header, entry.data)) {
+                return endWith(path + ": " + m_pack.lastError());
+            }
+            ++m_stored;
+            return true;
         }
         if (m_batch.fit(size) == StagingBatch::Fit::FlushFirst && !flush()) {
             m_ended = true;
@@ -260,6 +274,8 @@ private:
                 : m_pack.insertBatch(m_target, m_batch.bytes(), m_batch.offsets());
         if (!written) return endWith("cannot write a batch: " + written.error());
         m_target += m_batch.count();
+        m_stored +=
+            std::ranges::count_if(m_batch.offsets(), [](std::int32_t at) { return at >= 0; });
         m_batch.clear();
         return true;
     }
@@ -276,10 +292,14 @@ private:
         return false;
     }
 
+    // Line i (0-based) is done: the share of lines done so far, rounded.
     void showProgress(std::size_t i) {
         const auto count = static_cast<std::int64_t>(m_files.size());
-        const auto percent =
-            static_cast<int>((200 * static_cast<std::int64_t>(i) + count) / (2 * count));
+        const auto done = static_cast<std::int64_t>(i) + 1;
+        showPercent(static_cast<int>((200 * done + count) / (2 * count)));
+    }
+
+    void showPercent(int percent) {
         if (percent == m_percent) return;
         m_percent = percent;
         if (m_progress) m_progress(percent);
@@ -295,6 +315,7 @@ private:
     std::int32_t m_target;  // where the next batch goes
     bool m_ended = false;
     std::string m_failure;
+    std::int64_t m_stored = 0;  // entries written to the pack, or offsets changed
     int m_percent = 0;
 };
 

@@ -85,7 +85,9 @@ ImportRequest normalizedImport(ImportRequest request, std::size_t listSize);
 // (Refused). A run ended by Cancel, by a batch that found no place or by an
 // entry too large keeps what was stored and ends Refused; a run that would
 // grow the pack past its offsets' range ends Failed, the entries before it
-// kept. Done runs and runs ended early show the closing question.
+// kept. A done run shows the closing question; a run ended early shows
+// instead how many files it stored. `progress` hears 0 before the first
+// line, then the share of lines done, and 100 only when every line is.
 EditResult importEntries(TWMBaseImages& archive, const ImportRequest& request,
                          const std::vector<TImportFileItem>& files, PromptSeam& prompts,
                          const ProgressSink& progress = {});

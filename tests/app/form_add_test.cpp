@@ -154,6 +154,7 @@ const RunCase kRunCases[] = {
     {"Image_Offset Image_Offset_App", 1, 2, "+5,_3", "", "4:0 5:6 6:7"},
     {"NoneStream Mode_Insert", 1, 0, "0,0", "", "4:0 0:0 0:0 5:1 6:2"},
     {"", 0, 0, "0,0", "a bad b", "4:0 5:1 6:2 6:6 0:0 8:8", true},
+    {"", 0, 0, "0,0", "a bad", "4:0 5:1 6:2 6:6 0:0", true},
 };
 
 QStringList words(const char* text) {
@@ -180,7 +181,11 @@ TEST_F(AddTest, ExecuteRunsTheImportTheControlsDescribe) {
                     writePicture("in/" + file.toStdString() + ".png", width, 2, true));
             }
         }
-        dialog.addDroppedPaths(paths);
+        for (const QString& path : paths) {
+            dialogs.fileAnswers = {path};
+            dialog.File_AddClick();
+        }
+        EXPECT_EQ(dialog.ProgressBar->value(), 0);  // nothing imported yet
         for (const QString& step : words(row.steps)) act(dialog, step.toStdString());
         dialog.None_Count->setValue(2);
         dialog.Index_Start->setValue(row.start);
@@ -192,6 +197,7 @@ TEST_F(AddTest, ExecuteRunsTheImportTheControlsDescribe) {
         EXPECT_EQ(entriesOf(pack), row.entries);
         ASSERT_FALSE(messages().empty());
         EXPECT_EQ(messages().back(), QStringLiteral("执行完成，是否退出导入界面？"));
+        EXPECT_EQ(dialog.ProgressBar->value(), *row.files ? 100 : 0);
         EXPECT_EQ(dialog.result(), QDialog::Accepted);  // OK, the default, leaves
         const std::int32_t count = form().CurrentArchive->FImageCount;
         EXPECT_EQ(form().DrawGrid->rowCount(), count / 6 + 1);
@@ -217,7 +223,7 @@ TEST_F(AddTest, CancelMidwayKeepsWhatWasStored) {
     }
     writeFile(dir.file("in/p150.png"), Bytes(40, 7));  // the 51st is no picture
     dialog.addDroppedPaths(paths);
-    dialogs.messageAnswers = {MessageAnswer::Cancel, MessageAnswer::Cancel};
+    dialogs.messageAnswers = {MessageAnswer::Cancel};
     bool servedWhileBusy = false;
     QTimer::singleShot(0, [&] { servedWhileBusy = !dialog.File_Begin->isEnabled(); });
 
@@ -226,10 +232,11 @@ TEST_F(AddTest, CancelMidwayKeepsWhatWasStored) {
     EXPECT_EQ(reopen(pack)->FImageCount, 2 + 50);
     // The 50th new entry, 2 x (2 + 49 % 5) wide, before the two there were.
     EXPECT_TRUE(entriesOf(pack).ends_with(" 12:0 4:0 5:1"));
-    EXPECT_GT(dialog.ProgressBar->value(), 30);
+    EXPECT_EQ(dialog.ProgressBar->value(), 42);  // 50 files of 120 done
     ASSERT_EQ(messages().size(), 2u);
     EXPECT_TRUE(messages()[0].startsWith(QString::fromStdString(dir.file("in/p150.png"))));
-    EXPECT_EQ(dialog.result(), QDialog::Rejected);  // Cancel to the closing question stays
+    EXPECT_EQ(messages()[1], QStringLiteral("导入已停止，已存入 50 个文件"));
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);  // a stopped run leaves the dialog open
     EXPECT_TRUE(dialog.File_Begin->isEnabled());
 }
 

@@ -17,6 +17,7 @@
 #include "image_io/png_file.h"
 #include "io/file_stream.h"
 #include "tests/edit/scripted_prompts.h"
+#include "tests/image_io/png_with_trns.h"
 #include "tests/support/pack_writer.h"
 
 namespace vantoro {
@@ -193,14 +194,17 @@ TEST(ImportRunTest, CancelKeepsWhatWasStoredAndRefusalsChangeNothing) {
         EditOutcome outcome;
         std::vector<Prompt> shown;
         std::int32_t count;
+        std::vector<int> progress = {};
     };
-    const Prompt done = editPrompt(EditMessage::ImportDoneLeave);
     const Row rows[] = {
+        // The first file is stored, the second cancelled: the run says it
+        // stopped, and the bar shows one file of three done.
         {kPassword,
          {.content = ImportContent::Data, .mode = ImportMode::Insert, .start = 1},
          EditOutcome::Refused,
-         {fileTooLargePrompt(dir.file("-"), -1), done},
-         3},
+         {fileTooLargePrompt(dir.file("-"), -1), importStoppedPrompt(1)},
+         3,
+         {0, 33}},
         {kPassword,
          {.content = ImportContent::Data, .mode = ImportMode::Insert, .start = 2},
          EditOutcome::Refused,
@@ -227,12 +231,42 @@ TEST(ImportRunTest, CancelKeepsWhatWasStoredAndRefusalsChangeNothing) {
         const Bytes before = testing::readFile(path);
         testing::ScriptedPrompts prompts;
         auto pack = openPack(path, row.password);
-        EXPECT_EQ(importEntries(*pack, row.request, files, prompts).outcome, row.outcome);
+        std::vector<int> progress;
+        EXPECT_EQ(importEntries(*pack, row.request, files, prompts,
+                                [&](int percent) { progress.push_back(percent); })
+                      .outcome,
+                  row.outcome);
         EXPECT_EQ(prompts.shown, row.shown);
+        EXPECT_EQ(progress, row.progress);
         EXPECT_EQ(openPack(path, row.password)->FImageCount, row.count);
         if (row.count != 3) {
             EXPECT_EQ(testing::readFile(path), before);
         }
+    }
+}
+
+// The transparency of a palette PNG (its tRNS chunk) reaches the pack:
+// format 3 keeps each pixel's alpha, format 0 with alpha its top four bits.
+TEST(ImportRunTest, PalettePngTransparencyIsStored) {
+    testing::TempDir dir;
+    const std::string path = dir.file("a.pak");
+    testing::writePack(path, {});
+    testing::writeFile(dir.file("p.png"),
+                       testing::encodeTrnsPng({.samples = {0, 1, 1, 0},
+                                               .palette = {{0, 0, 0}, {255, 0, 0}},
+                                               .paletteAlpha = {0, 128}}));
+    const std::pair<std::uint8_t, Bytes> rows[] = {
+        {3, {0, 0, 0, 0, 0, 0, 255, 128, 0, 0, 255, 128, 0, 0, 0, 0}},
+        {0, {0x00, 0x00, 0x00, 0x8F, 0x00, 0x8F, 0x00, 0x00}},
+    };
+    for (const auto& [format, stored] : rows) {
+        testing::ScriptedPrompts prompts;
+        const ImportRequest request{.convert = {.hasAlpha = true, .format = format, .rle = false}};
+        ASSERT_EQ(
+            importEntries(*openPack(path, ""), request, {{dir.file("p.png")}}, prompts).outcome,
+            EditOutcome::Done);
+        const auto pack = openPack(path, "");
+        EXPECT_EQ(storedData(*pack, pack->FImageCount - 1), stored) << int(format);
     }
 }
 
