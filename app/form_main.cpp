@@ -38,6 +38,8 @@ namespace {
 constexpr qsizetype kMaxVersionLength = 24;
 const char kAboutLine[] = "游戏图像资源浏览与打包工具";
 const char kMessageCaption[] = "提示信息";
+// How long a line of the sound panel stays in the status bar.
+constexpr int kSoundMessageMs = 5000;
 
 // The own pack is the only archive that records when it was made: days since
 // 30 December 1899, the fraction being the time of day, shown in the
@@ -116,9 +118,15 @@ void TFormMain::FormCreate() {
     UpdateCommandState();
     View.FBlendCode = 0x0504;
     fillBlendModes();
+    connect(Music, &MusicPanel::statusMessage, this,
+            [this](const QString& text) { StatusBar->showMessage(text, kSoundMessageMs); });
     if (initializeDevice() && !initializeAudio()) {
-        m_dialogs->message(this, {QString::fromUtf8(kMessageCaption),
-                                  QStringLiteral("音频设备初始化错误"), MessageIcon::Error});
+        // Asked once the event loop runs, so the message stands over the
+        // window that is by then on screen rather than alone before it.
+        QTimer::singleShot(0, this, [this] {
+            m_dialogs->message(this, {QString::fromUtf8(kMessageCaption),
+                                      QStringLiteral("音频设备初始化错误"), MessageIcon::Error});
+        });
     }
 }
 

@@ -75,7 +75,8 @@ void MusicPanel::shutdown() {
 }
 
 void MusicPanel::bt_Music_PlayClick() {
-    m_preview.play();
+    // Without an output the buttons act all the same; say why nothing is heard.
+    if (!m_preview.play()) emit statusMessage(QStringLiteral("没有音频设备"));
     showControls();
 }
 
@@ -96,11 +97,7 @@ void MusicPanel::ScrollBar1Scroll(int /*action*/) {
 }
 
 void MusicPanel::TimerMusicTimer() {
-    const bool playing = m_preview.tick(PaintBox1->width(), PaintBox1->height());
-    if (playing) {
-        PaintBox1->show(m_preview.spectrumPixels(), PaintBox1->width(), PaintBox1->height());
-        ScrollBar1->setValue(m_preview.controls().position);
-    }
+    m_preview.tick(PaintBox1->width(), PaintBox1->height());
     showControls();
 }
 
@@ -111,6 +108,9 @@ void MusicPanel::showControls() {
     bt_Music_Stop->setEnabled(controls.stopEnabled);
     ScrollBar1->setEnabled(controls.positionEnabled);
     ScrollBar1->setMaximum(controls.positionMaximum);
+    ScrollBar1->setValue(controls.position);
+    PaintBox1->show(m_preview.spectrumPixels(), m_preview.spectrumWidth(),
+                    m_preview.spectrumHeight());
     if (controls.timerOn != TimerMusic->isActive()) {
         controls.timerOn ? TimerMusic->start() : TimerMusic->stop();
     }

@@ -48,6 +48,11 @@ public:
 
     const MusicPreview& preview() const { return m_preview; }
 
+signals:
+    // A line for the window's status bar.
+    void statusMessage(const QString& text);
+
+public:
     SpectrumBox* PaintBox1 = nullptr;
     QScrollBar* ScrollBar1 = nullptr;
     QPushButton* bt_Music_Play = nullptr;

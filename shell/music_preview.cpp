@@ -77,7 +77,7 @@ void MusicPreview::createChannel(std::span<const std::uint8_t> bytes) {
     MusicChannel = BASS_StreamCreateFile(1, bytes.data(), 0, bytes.size(), 0);
 }
 
-void MusicPreview::play() {
+bool MusicPreview::play() {
     m_controls.timerOn = true;
     BASS_ChannelPlay(MusicChannel, MusicStopped);
     const double seconds =
@@ -87,6 +87,7 @@ void MusicPreview::play() {
     m_controls.playEnabled = false;
     m_controls.pauseEnabled = true;
     m_controls.stopEnabled = true;
+    return m_audioStarted;
 }
 
 void MusicPreview::pause() {
@@ -106,10 +107,15 @@ void MusicPreview::stop() {
     m_controls.pauseEnabled = false;
     m_controls.stopEnabled = false;
     m_controls.positionEnabled = false;
+    m_controls.position = 0;
+    m_levels = SpectrumLevels();
+    SpectrumBitmap.clear();
+    m_spectrumWidth = m_spectrumHeight = 0;
 }
 
 void MusicPreview::seek(std::int32_t milliseconds) {
     pause();
+    m_controls.position = std::max(milliseconds, 0);
     const QWORD bytes = BASS_ChannelSeconds2Bytes(MusicChannel, milliseconds / 1000.0);
     BASS_ChannelSetPosition(MusicChannel, bytes, BASS_POS_BYTE);
 }
@@ -127,6 +133,8 @@ bool MusicPreview::tick(std::int32_t width, std::int32_t height) {
     m_levels.update(FFTData, height);
     SpectrumBitmap.resize(std::size_t(width) * std::size_t(height));
     m_levels.paint(SpectrumBitmap, width, height);
+    m_spectrumWidth = width;
+    m_spectrumHeight = height;
     return true;
 }
 

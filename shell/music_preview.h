@@ -20,7 +20,9 @@ struct MusicControls {
     bool positionEnabled = false;  // the position bar
     bool timerOn = false;
     std::int32_t positionMaximum = 0;  // milliseconds
-    std::int32_t position = 0;         // milliseconds, as the tick last set it
+    // Milliseconds: where the tick or a move of the bar left it; 0 after
+    // Stop, where the next Play starts.
+    std::int32_t position = 0;
 };
 
 // 2049 levels (the last spectrum value stays 0), in pixels, kept between
@@ -58,8 +60,12 @@ public:
     // and every button then does nothing audible.
     void createChannel(std::span<const std::uint8_t> bytes);
 
-    void play();
+    // False when there is no audio output to play on; the buttons change
+    // all the same, and the first tick stops again.
+    bool play();
     void pause();
+    // Also puts the position and the spectrum back to the start, since the
+    // next Play starts from there.
     void stop();
     // The position bar moved to `milliseconds`: pause, then go there.
     void seek(std::int32_t milliseconds);
@@ -71,8 +77,11 @@ public:
     HSTREAM channel() const { return MusicChannel; }
     bool stopped() const { return MusicStopped; }
     const SpectrumLevels& levels() const { return m_levels; }
-    // SpectrumBitmap: width x height 0xAARRGGBB values of the last tick.
+    // SpectrumBitmap: spectrumWidth() x spectrumHeight() 0xAARRGGBB values
+    // of the last tick; none before the first tick and after Stop.
     std::span<const std::uint32_t> spectrumPixels() const { return SpectrumBitmap; }
+    std::int32_t spectrumWidth() const { return m_spectrumWidth; }
+    std::int32_t spectrumHeight() const { return m_spectrumHeight; }
 
 private:
     HSTREAM MusicChannel = 0;
@@ -80,6 +89,8 @@ private:
     bool m_audioStarted = false;
     std::array<float, SpectrumLevels::kCount> FFTData{};
     std::vector<std::uint32_t> SpectrumBitmap;
+    std::int32_t m_spectrumWidth = 0;
+    std::int32_t m_spectrumHeight = 0;
     SpectrumLevels m_levels;
     MusicControls m_controls;
 };

@@ -3,8 +3,11 @@
 // First: the pack writer names a field "slots", which Qt's keyword macro eats.
 #include "tests/support/pack_writer.h"
 // Then the window and its fixtures.
+#include <QCoreApplication>
+#include <QImage>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTimer>
 #include <cstdlib>
 
@@ -28,6 +31,15 @@ protected:
     void select(int index) { form().DrawGridSelectCell(index % 6, index / 6); }
     MusicPanel& music() { return *form().Music; }
     bool panelShown() { return form().PanelMusic->isVisibleTo(&form()); }
+    // Green pixels the spectrum display shows.
+    int spectrumGreen() {
+        const QImage shown = music().PaintBox1->grab().toImage();
+        int green = 0;
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x) green += shown.pixel(x, y) == 0xFF00FF00u;
+        }
+        return green;
+    }
 };
 
 TEST_F(MusicPanelTest, PlayingASoundEntryAndSelectingAnImageStopsIt) {
@@ -69,13 +81,39 @@ TEST_F(MusicPanelTest, ASoundEntryThatDoesNotDecodeShowsThePanelWithNothingToPla
     EXPECT_TRUE(dialogs.asked.empty());
 }
 
-TEST_F(MusicPanelTest, WithoutAnAudioDeviceTheWindowSaysSoOnceAndStillShowsSounds) {
+// The next Play starts from the beginning, so the bar and the spectrum go
+// back there too.
+TEST_F(MusicPanelTest, StopPutsThePositionBarAndTheSpectrumBackToTheStart) {
+    form().show();
+    QCoreApplication::processEvents();
+    openSounds();
+    select(0);
+    music().bt_Music_Play->click();
+    music().ScrollBar1->setSliderPosition(2000);
+    music().ScrollBar1->triggerAction(QScrollBar::SliderMove);  // a drag pauses there
+    music().bt_Music_Play->click();
+    music().TimerMusicTimer();
+    EXPECT_GE(music().ScrollBar1->value(), 2000);
+    EXPECT_GT(spectrumGreen(), 0);
+
+    music().bt_Music_Stop->click();
+    EXPECT_EQ(music().ScrollBar1->value(), 0);
+    EXPECT_EQ(spectrumGreen(), 0);
+    for (const std::int32_t level : music().preview().levels().BarLevels()) ASSERT_EQ(level, 0);
+    music().bt_Music_Play->click();
+    EXPECT_LT(BASS_ChannelGetPosition(music().preview().channel(), BASS_POS_BYTE), 22050u);
+}
+
+TEST_F(MusicPanelTest, WithoutAnAudioDeviceTheWindowSaysSoOverItselfAndPlaySaysWhy) {
     destroyForm();
     const char* driver = std::getenv("SDL_AUDIODRIVER");
     const std::string saved = driver ? driver : "";
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     restartForm();
     driver ? setenv("SDL_AUDIODRIVER", saved.c_str(), 1) : unsetenv("SDL_AUDIODRIVER");
+    EXPECT_TRUE(dialogs.askedOf(QStringLiteral("message")).empty());  // not before the window
+    form().show();
+    QCoreApplication::processEvents();
     const auto messages = dialogs.askedOf(QStringLiteral("message"));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, QStringLiteral("音频设备初始化错误"));
@@ -85,7 +123,9 @@ TEST_F(MusicPanelTest, WithoutAnAudioDeviceTheWindowSaysSoOnceAndStillShowsSound
     EXPECT_TRUE(panelShown());
     EXPECT_EQ(music().preview().channel(), 0u);
     music().bt_Music_Play->click();
+    EXPECT_EQ(form().StatusBar->currentMessage(), QStringLiteral("没有音频设备"));
     music().TimerMusicTimer();
+    QCoreApplication::processEvents();
     EXPECT_EQ(dialogs.askedOf(QStringLiteral("message")).size(), 1u);
 }
 
