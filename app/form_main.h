@@ -55,6 +55,8 @@ class AppSettings;
 class ColorButton;
 class DrawPanel;
 class TDX9Device;
+class TWMMyImageImages;
+class Status;
 class DialogSeam;
 class DrawGrid;
 class FileBrowser;
@@ -153,7 +155,9 @@ public:
             *MEMU_FILE_CLOSE = nullptr, *MEMU_FILE_EXIT = nullptr;
     QAction *MEMU_WORK_IMAGE_GOTO = nullptr, *MEMU_WORK_AUTOIMAGE = nullptr,
             *MEMU_WORK_FRONT = nullptr, *MEMU_WORK_NEXT = nullptr, *MEMU_WORK_ADDIMAGE = nullptr,
-            *MEMU_WORK_PUTIMAGE = nullptr, *MEMU_WORK_DELIMAGE = nullptr;
+            *MEMU_WORK_PUTIMAGE = nullptr, *MEMU_WORK_DELIMAGE = nullptr,
+            *MEMU_WORK_PROTECT = nullptr, *MEMU_WORK_REKEY = nullptr,
+            *MEMU_WORK_UNPROTECT = nullptr;
     QAction *MENU_VIER_TOOLBAR = nullptr, *MENU_VIER_STATUSBAR = nullptr;
     QAction *MENU_OPTION_BACKCOLOR = nullptr, *MENU_OPTION_BLENDCOLOR = nullptr,
             *MENU_OPTION_LEVEL = nullptr, *MENU_OPTION_UPRIGHTNESS = nullptr,
@@ -198,6 +202,10 @@ public slots:
     void MEMU_WORK_ADDIMAGEClick();
     void MEMU_WORK_PUTIMAGEClick();
     void MEMU_WORK_DELIMAGEClick();
+    // Password protection of the open pack (form_main_password.cpp).
+    void MEMU_WORK_PROTECTClick();
+    void MEMU_WORK_REKEYClick();
+    void MEMU_WORK_UNPROTECTClick();
     // View, options, help.
     void MENU_VIER_TOOLBARClick();
     void MENU_VIER_STATUSBARClick();
@@ -271,6 +279,10 @@ private:
 
     // form_main_edit.cpp
     void createEditDialogs();
+    // form_main_password.cpp
+    TWMMyImageImages* packToProtect(bool protectedNow);
+    void reopenPack(const TWMMyImageImages& pack);
+    void finishProtection(TWMMyImageImages& pack, const Status& changed);
     // form_main_desktop.cpp
     void setUpDesktop();
 

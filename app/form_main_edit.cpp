@@ -1,5 +1,5 @@
 // The editing commands of the main window: the import, export and delete
-// dialogs, the new-pack command and the pack password.
+// dialogs and the new-pack command.
 #include "app/dialog_seam.h"
 #include "app/form_add.h"
 #include "app/form_del.h"
@@ -48,16 +48,6 @@ void TFormMain::Tool_NewClick() {
     if (made.result.outcome != EditOutcome::Done) return;
     if (prompts.ask(editPrompt(EditMessage::NewPackOpen)) != PromptAnswer::Yes) return;
     guarded([&] { OpenArchive(QString::fromStdString(made.path), TWMImagesKind::MyImage); });
-}
-
-// The password packs are opened with from now on; an open pack stays as it
-// was opened. Cancel keeps it; the text is taken as typed.
-void TFormMain::pak1Click() {
-    const InputPrompt prompt = packPasswordPrompt(PackPassword);
-    const auto typed = m_dialogs->inputText(this, QString::fromStdString(prompt.caption),
-                                            QString::fromStdString(prompt.prompt),
-                                            QString::fromStdString(prompt.offered));
-    if (typed) PackPassword = typed->toStdString();
 }
 
 }  // namespace vantoro

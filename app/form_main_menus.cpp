@@ -134,6 +134,10 @@ void TFormMain::createWorkMenu(QMenu* work) {
     MEMU_WORK_ADDIMAGE = addItem(work, "MEMU_WORK_ADDIMAGE", "导入数据(&A)", ctrl(Qt::Key_A));
     MEMU_WORK_PUTIMAGE = addItem(work, "MEMU_WORK_PUTIMAGE", "导出数据(&P)", ctrl(Qt::Key_S));
     MEMU_WORK_DELIMAGE = addItem(work, "MEMU_WORK_DELIMAGE", "删除数据(&D)", ctrl(Qt::Key_D));
+    work->addSeparator();
+    MEMU_WORK_PROTECT = addItem(work, "MEMU_WORK_PROTECT", "保护pak包(&K)...");
+    MEMU_WORK_REKEY = addItem(work, "MEMU_WORK_REKEY", "修改pak包密码(&M)...");
+    MEMU_WORK_UNPROTECT = addItem(work, "MEMU_WORK_UNPROTECT", "取消pak包保护(&U)...");
 }
 
 void TFormMain::createOptionMenus() {
@@ -288,6 +292,9 @@ void TFormMain::connectHandlers() {
     on(MENU_VIER_TOOLBAR, &TFormMain::MENU_VIER_TOOLBARClick);
     on(MENU_VIER_STATUSBAR, &TFormMain::MENU_VIER_STATUSBARClick);
     on(pak1, &TFormMain::pak1Click);
+    on(MEMU_WORK_PROTECT, &TFormMain::MEMU_WORK_PROTECTClick);
+    on(MEMU_WORK_REKEY, &TFormMain::MEMU_WORK_REKEYClick);
+    on(MEMU_WORK_UNPROTECT, &TFormMain::MEMU_WORK_UNPROTECTClick);
     on(MENU_HELP_ABOUT, &TFormMain::MENU_HELP_ABOUTClick);
     connect(Timer, &QTimer::timeout, this, &TFormMain::TimerTimer);
     connectViewControls();
