@@ -10,20 +10,38 @@
 namespace vantoro {
 namespace {
 
-// Room beside the text inside the sunken frame.
+// Room beside the text inside the sunken frame; the text starts after half of it.
 constexpr int kTextPadding = 6;
+// What a panel keeps when the bar has less room than the panels want: the
+// ellipsis of an elided text and its frame.
+constexpr int kNarrowestText = 24;
 
-// A panel that refits its width whenever its font changes.
+}  // namespace
+
+// A panel as wide as its widest text when the bar has room for it, narrower
+// when not: then its text is elided and the whole text is its tooltip. It
+// refits whenever its font changes.
 class StatusPanel final : public QLabel {
 public:
-    StatusPanel(QWidget* parent, int designWidth, QStringList widest, bool stretches)
-        : QLabel(parent),
-          m_designWidth(designWidth),
-          m_widest(std::move(widest)),
-          m_stretches(stretches) {
+    StatusPanel(QWidget* parent, int designWidth, QStringList widest)
+        : QLabel(parent), m_designWidth(designWidth), m_widest(std::move(widest)) {
         setFrameShape(QFrame::Panel);
         setFrameShadow(QFrame::Sunken);
+        setIndent(kTextPadding / 2);
+        setMinimumWidth(kNarrowestText);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
         fit();
+    }
+
+    const QString& fullText() const { return m_fullText; }
+    void setFullText(const QString& text) {
+        m_fullText = text;
+        showFitting();
+    }
+
+    QSize sizeHint() const override { return {m_fitWidth, QLabel::sizeHint().height()}; }
+    QSize minimumSizeHint() const override {
+        return {kNarrowestText, QLabel::minimumSizeHint().height()};
     }
 
 protected:
@@ -31,29 +49,35 @@ protected:
         QLabel::changeEvent(event);
         if (event->type() == QEvent::FontChange) fit();
     }
+    void resizeEvent(QResizeEvent* event) override {
+        QLabel::resizeEvent(event);
+        showFitting();
+    }
 
 private:
-    // The last panel reaches to the bar's right end, as status bars draw
-    // their last part; the others keep their widths.
     void fit() {
         int width = m_designWidth;
         for (const QString& text : m_widest) {
             width = std::max(width, fontMetrics().horizontalAdvance(text) + 2 * frameWidth() +
                                         2 * margin() + kTextPadding);
         }
-        if (m_stretches) {
-            setMinimumWidth(width);
-        } else {
-            setFixedWidth(width);
-        }
+        m_fitWidth = width;
+        updateGeometry();
+        showFitting();
+    }
+
+    void showFitting() {
+        const int room = contentsRect().width() - 2 * margin() - indent();
+        const QString shown = fontMetrics().elidedText(m_fullText, Qt::ElideRight, room);
+        QLabel::setText(shown);
+        setToolTip(shown == m_fullText ? QString() : m_fullText);
     }
 
     int m_designWidth;
     QStringList m_widest;
-    bool m_stretches;
+    int m_fitWidth = 0;
+    QString m_fullText;
 };
-
-}  // namespace
 
 std::array<QStringList, kStatusPanelCount> widestStatusTexts() {
     QStringList formats;
@@ -84,8 +108,10 @@ std::array<QStringList, kStatusPanelCount> widestStatusTexts() {
 StatusPanels::StatusPanels(QStatusBar* bar) {
     const auto widest = widestStatusTexts();
     for (std::size_t i = 0; i < kStatusPanelCount; ++i) {
+        // The last panel reaches to the bar's right end, as status bars draw
+        // their last part; the others keep their widths while there is room.
         const bool last = i + 1 == kStatusPanelCount;
-        auto* panel = new StatusPanel(bar, kStatusPanelWidths[i], widest[i], last);
+        auto* panel = new StatusPanel(bar, kStatusPanelWidths[i], widest[i]);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         bar->addWidget(panel, last ? 1 : 0);
         m_panels[i] = panel;
@@ -94,12 +120,12 @@ StatusPanels::StatusPanels(QStatusBar* bar) {
 
 void StatusPanels::setTexts(const StatusBarTexts& texts) {
     for (std::size_t i = 0; i < kStatusPanelCount; ++i) {
-        m_panels[i]->setText(QString::fromStdString(texts[i]));
+        m_panels[i]->setFullText(QString::fromStdString(texts[i]));
     }
 }
 
 QString StatusPanels::text(std::size_t panel) const {
-    return panel < kStatusPanelCount ? m_panels[panel]->text() : QString();
+    return panel < kStatusPanelCount ? m_panels[panel]->fullText() : QString();
 }
 
 }  // namespace vantoro

@@ -1,5 +1,7 @@
-// The main window's status bar: eight fixed-width panels in a QStatusBar,
-// filled with the texts worked out in shell/status_bar_text.h.
+// The main window's status bar: eight panels in a QStatusBar, filled with the
+// texts worked out in shell/status_bar_text.h. Each keeps its width while the
+// window has room for all of them; in a narrower window they shrink and elide
+// their texts, showing the whole text as a tooltip.
 #pragma once
 
 #include <QString>
@@ -8,14 +10,16 @@
 
 #include "shell/status_bar_text.h"
 
-class QLabel;
 class QStatusBar;
 
 namespace vantoro {
 
+class StatusPanel;
+
 // The widest texts each panel can show (longest format names, the widest
-// numbers their fields hold), in panel order. A panel is never narrower than
-// its design width, nor than any of these in its current font.
+// numbers their fields hold), in panel order. Where the window has room, a
+// panel is never narrower than its design width, nor than any of these in
+// its current font.
 std::array<QStringList, kStatusPanelCount> widestStatusTexts();
 
 class StatusPanels {
@@ -24,10 +28,11 @@ public:
     explicit StatusPanels(QStatusBar* bar);
 
     void setTexts(const StatusBarTexts& texts);
+    // The panel's whole text, also while it shows it elided.
     QString text(std::size_t panel) const;
 
 private:
-    std::array<QLabel*, kStatusPanelCount> m_panels{};
+    std::array<StatusPanel*, kStatusPanelCount> m_panels{};
 };
 
 }  // namespace vantoro

@@ -40,10 +40,11 @@ TEST_F(DesktopTest, EveryStatusPanelFitsItsWidestTextInTheCurrentFont) {
             auto* panel =
                 form().StatusBar->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i));
             ASSERT_NE(panel, nullptr);
-            EXPECT_GE(panel->minimumWidth(), kStatusPanelWidths[i]) << i;
+            const int wanted = panel->sizeHint().width();
+            EXPECT_GE(wanted, kStatusPanelWidths[i]) << i;
             for (const QString& text : widest[i]) {
                 EXPECT_LE(panel->fontMetrics().horizontalAdvance(text),
-                          panel->minimumWidth() - 2 * panel->frameWidth())
+                          wanted - 2 * panel->frameWidth())
                     << i << " " << text.toStdString();
             }
         }
@@ -162,6 +163,42 @@ TEST_F(DesktopTest, DroppedArchiveOpensAsABrowserPick) {
     EXPECT_TRUE(drop(form(), mir3));
     EXPECT_EQ(className(), "TWMM3DefImages");
     EXPECT_EQ(form().recentFiles().list().entries().front(), mir3 + " [4]");
+}
+
+// Narrower than its panels, the status bar elides each text that does not
+// fit, keeps the whole text as the panel's tooltip, and no panel covers
+// another.
+TEST_F(DesktopTest, ANarrowWindowElidesTheStatusTextsInsteadOfOverlappingThem) {
+    openArchive(writeMir2("a.wil", 3), TWMImagesKind::M2Def);
+    form().SelectImage(2);
+    form().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form()));
+    for (const QSize size : {QSize(1165, 685), QSize(420, 300)}) {
+        form().resize(size);
+        QTest::qWait(20);
+        const bool narrow = size.width() < 800;
+        int right = 0;
+        int elided = 0;
+        for (std::size_t i = 0; i < kStatusPanelCount; ++i) {
+            auto* label =
+                form().StatusBar->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i));
+            ASSERT_NE(label, nullptr);
+            const QRect shown = label->geometry();
+            EXPECT_GE(shown.left(), right) << i;
+            right = shown.right() + 1;
+            EXPECT_LE(right, form().StatusBar->width()) << i;
+            EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()),
+                      label->contentsRect().width())
+                << i;
+            if (label->text() != panel(i)) {
+                ++elided;
+                EXPECT_EQ(label->toolTip(), panel(i)) << i;
+            } else {
+                EXPECT_TRUE(label->toolTip().isEmpty()) << i;
+            }
+        }
+        EXPECT_EQ(elided > 0, narrow) << size.width();
+    }
 }
 
 TEST_F(DesktopTest, CtrlCOnTheGridCopiesTheSelectedImageWithItsAlpha) {
