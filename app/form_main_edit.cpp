@@ -9,6 +9,7 @@
 #include "edit/edit_messages.h"
 #include "edit/new_pack.h"
 #include "shell/grid_navigation.h"
+#include "shell/recent_files.h"
 
 namespace vantoro {
 
@@ -47,7 +48,11 @@ void TFormMain::Tool_NewClick() {
     const NewPackResult made = createNewPack(chosen->toStdString(), prompts);
     if (made.result.outcome != EditOutcome::Done) return;
     if (prompts.ask(editPrompt(EditMessage::NewPackOpen)) != PromptAnswer::Yes) return;
-    guarded([&] { OpenArchive(QString::fromStdString(made.path), TWMImagesKind::MyImage); });
+    // Opened as any other pack is, it enters the recent-file list as they do.
+    guarded([&] {
+        OpenArchive(QString::fromStdString(made.path), TWMImagesKind::MyImage);
+        AddRecentFile(recentFileEntry(made.path, TWMImagesKind::MyImage));
+    });
 }
 
 }  // namespace vantoro

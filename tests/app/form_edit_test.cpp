@@ -139,6 +139,8 @@ TEST_F(EditTest, NewMakesAnEmptyPackAndOffersToOpenIt) {
         EXPECT_EQ(className(), opened ? "TWMMyImageImages" : "");
         if (opened) {
             EXPECT_TRUE(caption().contains(QString::fromStdString(made) + "] "));
+            const auto& recent = form().recentFiles().list().entries();
+            EXPECT_EQ(recent.empty() ? "" : recent.front(), made + " [3]");
         }
         const std::size_t questions = (row.existing ? 1 : 0) + (row.created ? 1 : 0);
         EXPECT_EQ(messages().size(), questions);
