@@ -115,6 +115,18 @@ bool DrawGrid::cellAt(const QPoint& point, int& column, int& row) const {
     return true;
 }
 
+void DrawGrid::setSelectionShown(bool shown) {
+    if (shown == m_selectionShown) return;
+    m_selectionShown = shown;
+    invalidateCells(selection());
+}
+
+void DrawGrid::setEmptyText(const QString& text) {
+    if (text == m_emptyText) return;
+    m_emptyText = text;
+    viewport()->update();
+}
+
 void DrawGrid::invalidateGrid() {
     viewport()->update();
 }
@@ -142,6 +154,7 @@ DrawGrid::Cell DrawGrid::cellUnder(const QPoint& point) const {
 // first, then the highlighted rectangle collapses onto it.
 void DrawGrid::moveCurrent(Cell target) {
     if (!contains(target)) return;
+    m_selectionShown = true;  // the handler may hide it again
     if (m_selectCell) m_selectCell(target.column, target.row);
     // The handler may have changed the row count meanwhile.
     target = clampToGrid(target);
@@ -157,6 +170,7 @@ void DrawGrid::moveAnchor(Cell target) {
     if (target == m_anchor) return;
     invalidateCells(selection());
     m_anchor = target;
+    m_selectionShown = true;
     invalidateCells(selection());
     scrollToCell(m_anchor);
 }
@@ -217,13 +231,26 @@ void DrawGrid::paintEvent(QPaintEvent* event) {
             paintCell(painter, {row, column}, rect);
         }
     }
+    paintEmptyText(painter);
+}
+
+void DrawGrid::paintEmptyText(QPainter& painter) {
+    if (m_emptyText.isEmpty()) return;
+    constexpr int kMargin = 6;
+    const QRect below(kMargin, cellRect(0, 1).top() + kMargin, viewport()->width() - 2 * kMargin,
+                      viewport()->height());
+    painter.save();
+    painter.setFont(font());
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    painter.drawText(below, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, m_emptyText);
+    painter.restore();
 }
 
 // A cell of the highlighted rectangle shows the highlight colour, except the
 // current cell while the grid has the focus: that one keeps the normal colour
 // and gets a focus frame.
 void DrawGrid::paintCell(QPainter& painter, Cell cell, const QRect& rect) {
-    const bool selected = selection().contains(QPoint(cell.column, cell.row));
+    const bool selected = m_selectionShown && selection().contains(QPoint(cell.column, cell.row));
     const bool focused = hasFocus() && cell == m_current;
     const bool highlighted = selected && !focused;
     const QColor fill = highlighted ? palette().color(QPalette::Highlight) : QColor(Qt::white);

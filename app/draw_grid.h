@@ -17,6 +17,11 @@
 // Nothing else runs it: not setting a value the grid already has, not the
 // highlighted rectangle (dragging, Shift+arrows), not scrolling.
 //
+// The highlighted rectangle is shown while something is selected: every move
+// of the current cell shows it, and the owner hides it when its selection is
+// gone (the current cell stays where it is, and keys and clicks go on from
+// there). It starts hidden.
+//
 // Rows scroll whole (the vertical scroll bar counts rows, as does the
 // horizontal one columns); the current cell is kept in view. Only the
 // visible cells are painted.
@@ -26,6 +31,7 @@
 #include <QColor>
 #include <QFont>
 #include <QRect>
+#include <QString>
 #include <functional>
 
 namespace vantoro {
@@ -89,6 +95,14 @@ public:
     QRect cellRect(int column, int row) const;
     bool cellAt(const QPoint& point, int& column, int& row) const;
 
+    bool selectionShown() const { return m_selectionShown; }
+    void setSelectionShown(bool shown);
+
+    // A line drawn under the first row while it is not empty: why the grid
+    // holds no entries.
+    QString emptyText() const { return m_emptyText; }
+    void setEmptyText(const QString& text);
+
     // Repaints every visible cell (the cells ask their owner again).
     void invalidateGrid();
 
@@ -122,12 +136,15 @@ private:
     void scrollToCell(Cell cell);
     void updateScrollBars();
     void paintCell(QPainter& painter, Cell cell, const QRect& rect);
+    void paintEmptyText(QPainter& painter);
     bool keyboardTarget(const QKeyEvent& event, Cell from, Cell& target) const;
 
     int m_rowCount = 1;
     Cell m_current;
     Cell m_anchor;  // the far corner of the highlighted rectangle
     bool m_dragging = false;
+    bool m_selectionShown = false;
+    QString m_emptyText;
     SelectCellHandler m_selectCell;
     DrawCellHandler m_drawCell;
 };

@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <QScrollArea>
 #include <QSlider>
@@ -17,6 +19,7 @@
 #include "app/draw_panel.h"
 #include "app/file_browser.h"
 #include "app/music_panel.h"
+#include "app/open_failure_text.h"
 #include "app/program_resources.h"
 #include "app/recent_files_menu.h"
 #include "app/status_bar.h"
@@ -41,13 +44,14 @@ const char kMessageCaption[] = "提示信息";
 // How long a line of the sound panel stays in the status bar.
 constexpr int kSoundMessageMs = 5000;
 
-// The own pack is the only archive that records when it was made: days since
+// The own pack is the only archive that records when it was made (a file
+// of another kind opened as a pack has no such record): days since
 // 30 December 1899, the fraction being the time of day, shown in the
 // system's short date-and-time format. A time outside the years 1..9999
 // shows nothing.
 std::optional<QString> packCreationTime(const TWMBaseImages& archive) {
     const auto* pack = dynamic_cast<const TWMMyImageImages*>(&archive);
-    if (!pack) return std::nullopt;
+    if (!pack || !hasPackHeader(*pack)) return std::nullopt;
     constexpr double kDaysLimit = 3'000'000;
     const double days = pack->CreationTime();
     if (!(days > -kDaysLimit && days < kDaysLimit)) return std::nullopt;
@@ -170,21 +174,29 @@ void TFormMain::OpenArchive(const QString& path, TWMImagesKind kind) {
     CurrentArchive.reset();
     const std::int32_t remembered = selection.CurrentIndex;
     CurrentArchive = CreateWMImages(kind);
+    // Nothing of the previous file stays in view, whatever this one gives.
+    m_openFailure.clear();
+    showNoSelection();
     if (CurrentArchive) {
         CurrentArchive->FFileName = file;
         CurrentArchive->FUseTextureCache = false;
         CurrentArchive->FPassword = PackPassword;
-        CurrentArchive->Initialize();  // a failure leaves an empty archive open
+        // A failure leaves an empty archive open, and says why.
+        const bool opened = CurrentArchive->Initialize();
+        m_openFailure = openFailureText(*CurrentArchive, opened);
         warnOfUnfinishedEdit();
-        RefreshGridRows();
+        showArchiveRows();
         const auto created = packCreationTime(*CurrentArchive);
         if (kind == TWMImagesKind::MyImage && CurrentArchive->FInitialized && created) {
             setCaption(QStringLiteral(" [") + path + QStringLiteral("] ") + *created);
         }
     }
     UpdateCommandState();
-    RefreshGridRows();
-    reselectAfterOpen(remembered);
+    if (CurrentArchive) showArchiveRows();
+    // The entry selected before, when this archive has one there; else the
+    // one the grid's shrinking moved the selection to, or none.
+    reloadSelection(acceptsSelection(CurrentArchive.get(), remembered) ? remembered
+                                                                       : selection.CurrentIndex);
 }
 
 void TFormMain::OpenWithDialog(TWMImagesKind kind) {
@@ -246,6 +258,10 @@ void TFormMain::fllst1Click() {
 bool TFormMain::openPicked(const QString& path) {
     const auto kind = kindForFile(path.toStdString());
     if (!kind) return false;
+    // A file named on the command line or dropped on the window shows its
+    // folder in the browser, as a file picked there does.
+    const QString folder = QFileInfo(path).absolutePath();
+    if (QDir(folder) != QDir(pnl1->directory())) pnl1->setDirectory(folder);
     guarded([&] {
         OpenButton->setEnabled(true);
         OpenArchive(path, *kind);
@@ -259,6 +275,8 @@ void TFormMain::MEMU_FILE_CLOSEClick() {
         CurrentArchive.reset();
         setCaption(QStringLiteral(" []"));
     }
+    m_openFailure.clear();
+    m_entryFailure.clear();
     UpdateCommandState();
 }
 
@@ -278,11 +296,12 @@ void TFormMain::UpdateCommandState() {
         command->setEnabled(open);
     }
     const bool writable = open && !CurrentArchive->FReadOnly;
-    for (QAction* command :
-         {MEMU_WORK_ADDIMAGE, MEMU_WORK_DELIMAGE, Tool_Image_Add, Tool_Image_Del}) {
+    for (QAction* command : {MEMU_WORK_ADDIMAGE, MEMU_WORK_DELIMAGE, Tool_Image_Add, Tool_Image_Del,
+                             MEMU_WORK_PROTECT, MEMU_WORK_REKEY, MEMU_WORK_UNPROTECT}) {
         command->setEnabled(writable);
     }
     setGridRowCount(1);
+    showEmptyGridText();
     UpdateStatusBar();
 }
 
@@ -295,6 +314,7 @@ void TFormMain::UpdateStatusBar() {
     state.alpha = Tool_Alpha->value();
     state.FUserX = View.FUserX;
     state.FUserY = View.FUserY;
+    state.notice = (m_entryFailure.isEmpty() ? m_openFailure : m_entryFailure).toStdString();
     m_statusPanels->setTexts(vantoro::UpdateStatusBar(state));
 }
 

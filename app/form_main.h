@@ -265,7 +265,10 @@ private:
     // form_main_grid.cpp
     void setGridRowCount(int rows);
     GridCell gridCurrentCell() const;
-    void reselectAfterOpen(std::int32_t index);
+    void showArchiveRows();
+    void showEmptyGridText();
+    void reloadSelection(std::int32_t index);
+    void showNoSelection();
     void autoPlayStep();
     void showAutoPlayState();
     // form_main_view.cpp: the device, the view and the sound.
@@ -302,6 +305,8 @@ private:
     std::unique_ptr<ThumbnailPainter> m_thumbnails;
     QActionGroup* m_placementGroup = nullptr;
     QString m_lastArchivePath;  // the last file OpenArchive found
+    QString m_openFailure;      // why the open archive shows none or not all of its entries
+    QString m_entryFailure;     // why the selected entry shows nothing
 };
 
 // Runs one command; an exception that escapes it ends the command and its

@@ -7,6 +7,7 @@
 #include "app/draw_grid.h"
 #include "app/form_main.h"
 #include "app/music_panel.h"
+#include "app/open_failure_text.h"
 #include "app/program_resources.h"
 #include "app/thumbnail_painter.h"
 
@@ -31,22 +32,58 @@ bool TFormMain::SelectImage(std::int32_t index) {
     return true;
 }
 
-void TFormMain::RefreshGridRows() {
-    if (!CurrentArchive) return;
+// The rows of the open archive, repainted.
+void TFormMain::showArchiveRows() {
     setGridRowCount(gridRowCount(CurrentArchive.get()));
     DrawGrid->invalidateGrid();
+    showEmptyGridText();
 }
 
-// After an open the entry selected before is loaded again from the new
-// archive, when it has one at that index.
-void TFormMain::reselectAfterOpen(std::int32_t index) {
-    if (!acceptsSelection(CurrentArchive.get(), index)) return;
+// An archive without entries says why under its one empty row.
+void TFormMain::showEmptyGridText() {
+    QString text;
+    if (CurrentArchive && CurrentArchive->FImageCount <= 0) {
+        text = m_openFailure.isEmpty() ? QStringLiteral("没有数据") : m_openFailure;
+    }
+    DrawGrid->setEmptyText(text);
+}
+
+// The archive's entries changed (an import, a delete): the rows follow, and
+// the view, the status bar and the highlighted cell show the entry now at
+// CurrentIndex, or nothing when there is none.
+void TFormMain::RefreshGridRows() {
+    if (!CurrentArchive) return;
+    showArchiveRows();
+    reloadSelection(selection.CurrentIndex);
+}
+
+// Entry `index` is loaded again from the open archive and its cell made
+// current (when it already is, the selection runs for it directly); where
+// the archive holds no such entry, nothing is selected.
+void TFormMain::reloadSelection(std::int32_t index) {
+    if (!acceptsSelection(CurrentArchive.get(), index)) {
+        showNoSelection();
+        return;
+    }
     const GridCell cell = cellOf(index);
     if (gridCurrentCell() == cell) {
         DrawGridSelectCell(cell.column, cell.row);
     } else {
         SelectImage(index);
     }
+}
+
+// Nothing of an entry stays in the view, the status bar or the grid; the
+// grid's current cell stays where it is, for the keys to go on from.
+void TFormMain::showNoSelection() {
+    stopSound();
+    releaseSound();
+    PanelMusic->hide();
+    clearSelection(selection, View.ImageTexture.get());
+    View.FImageOffsetX = View.FImageOffsetY = 0;
+    m_entryFailure.clear();
+    DrawGrid->setSelectionShown(false);
+    UpdateStatusBar();
 }
 
 void TFormMain::DrawGridDrawCell(int column, int row, const QRect& rect, bool selected,
@@ -59,9 +96,14 @@ void TFormMain::DrawGridSelectCell(int column, int row) {
     stopSound();
     releaseSound();
     guarded([&] {
-        auto chosen = selectEntry(CurrentArchive.get(), cellIndex({row, column}),
-                                  View.ImageTexture.get(), selection);
+        const std::int32_t index = cellIndex({row, column});
+        auto chosen = selectEntry(CurrentArchive.get(), index, View.ImageTexture.get(), selection);
+        DrawGrid->setSelectionShown(chosen.has_value());
         if (!chosen) return;
+        // The cells after the last entry are empty: nothing to explain there.
+        m_entryFailure = index < CurrentArchive->FImageCount
+                             ? entryFailureText(index, chosen->failure)
+                             : QString();
         View.FImageOffsetX = selection.FImageOffsetX;
         View.FImageOffsetY = selection.FImageOffsetY;
         if (chosen->soundPanel != SoundPanel::Unchanged) {

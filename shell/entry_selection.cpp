@@ -30,7 +30,11 @@ std::optional<EntrySelection> selectEntry(TWMBaseImages* archive, std::int32_t i
     switch (archive->GetDataType(index)) {
         case kDataTypeImage:
             selection.soundPanel = SoundPanel::Hidden;
-            if (archive->DrawToTexture(index, imageTexture)) takeDecodedImage(*archive, state);
+            if (archive->DrawToTexture(index, imageTexture)) {
+                takeDecodedImage(*archive, state);
+            } else {
+                selection.failure = archive->lastError();
+            }
             break;
         case kDataTypeRaw:
             selection.soundPanel = SoundPanel::Hidden;
@@ -39,11 +43,18 @@ std::optional<EntrySelection> selectEntry(TWMBaseImages* archive, std::int32_t i
         case kDataTypeMp3:
             selection.soundPanel = SoundPanel::Shown;
             selection.soundStream = archive->GetDataStream(index, 0);
+            if (!selection.soundStream) selection.failure = archive->lastError();
             break;
         default:
             break;
     }
     return selection;
+}
+
+void clearSelection(SelectionState& state, TDXImageTexture* imageTexture) {
+    state = SelectionState{};
+    state.CurrentPixelFormat = -1;
+    if (imageTexture) imageTexture->ClearPixels();
 }
 
 }  // namespace vantoro

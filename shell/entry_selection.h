@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "archive/wil.h"
@@ -33,6 +34,9 @@ struct EntrySelection {
     // Sound entries only: their bytes, ready to play (none when they cannot
     // be read).
     std::optional<std::vector<std::uint8_t>> soundStream;
+    // Why an image could not be decoded or a sound not read, in the
+    // archive's words; empty when nothing failed.
+    std::string failure;
 };
 
 // Selects entry `index` of `archive` (row * 6 + column of the cell; cells past
@@ -44,5 +48,10 @@ struct EntrySelection {
 // open archive; then the status bar is not refreshed either.
 std::optional<EntrySelection> selectEntry(TWMBaseImages* archive, std::int32_t index,
                                           TDXImageTexture* imageTexture, SelectionState& state);
+
+// Nothing selected: index -1, a zero header, pixel format -1 ("default"),
+// zero offsets and an empty texture, as after a change of the archive that
+// left no entry at the selected index.
+void clearSelection(SelectionState& state, TDXImageTexture* imageTexture);
 
 }  // namespace vantoro

@@ -67,7 +67,9 @@ StatusBarTexts UpdateStatusBar(const StatusBarState& state) {
         formatText("坐标Y: %d", int{info.PY}),
         pixelFormatText(state.CurrentPixelFormat),
         formatText("透明度: %d", static_cast<int>(state.alpha)),
-        formatText("测试: (%d,%d)", static_cast<int>(state.FUserX), static_cast<int>(state.FUserY)),
+        state.notice.empty() ? formatText("测试: (%d,%d)", static_cast<int>(state.FUserX),
+                                          static_cast<int>(state.FUserY))
+                             : state.notice,
     };
 }
 

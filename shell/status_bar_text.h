@@ -30,6 +30,10 @@ struct StatusBarState {
     std::int32_t alpha = 255;             // position of the alpha track bar
     std::int32_t FUserX = 0;
     std::int32_t FUserY = 0;
+    // What went wrong with the open archive or the selected entry, in the
+    // window's words; shown in the last panel in place of the dragged
+    // position while there is one.
+    std::string notice;
 };
 
 using StatusBarTexts = std::array<std::string, kStatusPanelCount>;

@@ -13,7 +13,10 @@
 #include <QTest>
 #include <QToolBar>
 #include <QUrl>
+#include <filesystem>
+#include <functional>
 
+#include "app/command_line.h"
 #include "app/draw_grid.h"
 #include "app/draw_panel.h"
 #include "app/file_browser.h"
@@ -163,6 +166,26 @@ TEST_F(DesktopTest, DroppedArchiveOpensAsABrowserPick) {
     EXPECT_TRUE(drop(form(), mir3));
     EXPECT_EQ(className(), "TWMM3DefImages");
     EXPECT_EQ(form().recentFiles().list().entries().front(), mir3 + " [4]");
+}
+
+// The browser shows the folder of an archive opened from outside it.
+TEST_F(DesktopTest, AnArchiveFromTheCommandLineOrADropShowsItsFolderInTheBrowser) {
+    std::filesystem::create_directories(dir.path() / "games");
+    const std::string archive = writeMir2("games/a.wil", 1);
+    const QString top = QString::fromStdString(dir.path().string());
+    const QString games = QString::fromStdString((dir.path() / "games").string());
+    const std::function<void()> openings[] = {
+        [&] {
+            EXPECT_TRUE(openCommandLineFile(form(), QString::fromStdString(archive)).isEmpty());
+        },
+        [&] { EXPECT_TRUE(drop(form(), archive)); },
+    };
+    for (const auto& open : openings) {
+        form().pnl1->setDirectory(top);
+        open();
+        EXPECT_EQ(className(), "TWMM2DefImages");
+        EXPECT_EQ(form().pnl1->directory(), games);
+    }
 }
 
 // Narrower than its panels, the status bar elides each text that does not
