@@ -182,7 +182,17 @@ void TFormMain::OpenArchive(const QString& path, TWMImagesKind kind) {
         CurrentArchive->FUseTextureCache = false;
         CurrentArchive->FPassword = PackPassword;
         // A failure leaves an empty archive open, and says why.
-        const bool opened = CurrentArchive->Initialize();
+        bool opened = false;
+        try {
+            opened = CurrentArchive->Initialize();
+        } catch (const ArchiveError& error) {
+            // A named failure ends the command with its message in a box; the
+            // status bar and the grid say it too, as the box goes.
+            m_openFailure = QString::fromStdString(error.what());
+            showArchiveRows();
+            UpdateStatusBar();
+            throw;
+        }
         m_openFailure = openFailureText(*CurrentArchive, opened);
         warnOfUnfinishedEdit();
         showArchiveRows();

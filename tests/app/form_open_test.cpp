@@ -140,6 +140,7 @@ TEST_F(OpenTest, ArchiveErrorIsShownAndEndsTheCommand) {
     const auto messages = dialogs.askedOf(QStringLiteral("message"));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, QString::fromStdString(path + " 对应文件数量不一致"));
+    EXPECT_EQ(panel(7), messages[0].text);     // and stays said when the box is gone
     EXPECT_EQ(className(), "TWMM3DefImages");  // made current before it raised
     EXPECT_FALSE(form().CurrentArchive->FInitialized);
     EXPECT_TRUE(form().recentFiles().list().entries().empty());  // the rest was skipped
