@@ -12,6 +12,8 @@
 #include "app/draw_grid.h"
 #include "app/form_add.h"
 #include "app/form_del.h"
+#include "app/open_failure_text.h"
+#include "archive/entry_errors.h"
 #include "image_io/texel_rgba.h"
 #include "tests/app/edit_fixture.h"
 
@@ -233,6 +235,21 @@ TEST_F(TruthTest, TheHighlightFollowsTheSelectionFromTheStart) {
     EXPECT_FALSE(form().DrawGrid->selectionShown());
     form().SelectImage(2);
     expectShown(2, 6);
+}
+
+// Every reason the readers share has the window's own words.
+TEST(OpenFailureTextTest, EveryCommonEntryReasonHasItsOwnText) {
+    const QString unknown = entryFailureText(3, "a reason no reader gives");
+    EXPECT_EQ(unknown, QStringLiteral("编号 3: 数据无法读取"));
+    for (const char* reason :
+         {entry_error::kOutsideIndex, entry_error::kHoldsNoImage, entry_error::kHeaderCutShort,
+          entry_error::kPixelsCutShort, entry_error::kNotZlib, entry_error::kInflatesToNothing,
+          entry_error::kTextureRefused, entry_error::kNoTexture, entry_error::kCannotDraw,
+          entry_error::kNotOpen, entry_error::kNoMemory, entry_error::kFileShrank}) {
+        EXPECT_NE(entryFailureText(3, entry_error::about(3, reason)), unknown) << reason;
+    }
+    EXPECT_NE(entryFailureText(3, entry_error::cannotSeek(99)), unknown);
+    EXPECT_NE(entryFailureText(3, entry_error::imageSize({5000, 2, 0, 0})), unknown);
 }
 
 }  // namespace
