@@ -7,17 +7,17 @@
 #include <memory>
 #include <span>
 
-#include "audio/decoded_sound.h"
 #include "audio/silenced_stderr.h"
 #include "audio/sound_mixer.h"
+#include "audio/sound_stream.h"
 #include "audio/spectrum.h"
 
 namespace vantoro {
 namespace {
 
 using audio::ChannelState;
-using audio::DecodedSound;
 using audio::SoundMixer;
+using audio::SoundStream;
 using audio::SpectrumAnalyzer;
 
 // Output frames per buffer: about 23 ms at 44.1 kHz, below the display's
@@ -56,9 +56,9 @@ QWORD failedQword(std::string message) {
 
 // The channel's sound, or none (and the reason kept) for a handle that is
 // not a live stream.
-std::shared_ptr<const DecodedSound> soundOf(DWORD handle) {
+std::shared_ptr<SoundStream> soundOf(DWORD handle) {
     Library& lib = library();
-    std::shared_ptr<const DecodedSound> sound = lib.mixer ? lib.mixer->sound(handle) : nullptr;
+    std::shared_ptr<SoundStream> sound = lib.mixer ? lib.mixer->sound(handle) : nullptr;
     if (!sound) failed(lib.initialized ? "invalid handle" : "the audio library is not initialised");
     return sound;
 }
@@ -150,10 +150,10 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD le
     if (!mem) return failed("only streams from memory are supported");
     if (!file || length == 0) return failed("no sound data");
     const auto* bytes = static_cast<const std::uint8_t*>(file);
-    Result<DecodedSound> decoded = audio::decodeSound(std::span(bytes + offset, length));
-    if (!decoded) return failed(decoded.error());
-    if (decoded->frames() == 0) return failed("the sound has no samples");
-    return lib.mixer->create(std::make_shared<const DecodedSound>(std::move(*decoded)));
+    Result<std::shared_ptr<SoundStream>> stream =
+        SoundStream::open(std::span(bytes + offset, length));
+    if (!stream) return failed(stream.error());
+    return lib.mixer->create(std::move(*stream));
 }
 
 BOOL BASS_StreamFree(HSTREAM handle) {
@@ -214,14 +214,14 @@ double BASS_ChannelBytes2Seconds(DWORD handle, QWORD position) {
     const auto sound = soundOf(handle);
     if (!sound) return -1;
     return static_cast<double>(position) /
-           (static_cast<double>(sound->rate) * static_cast<double>(sound->bytesPerFrame()));
+           (static_cast<double>(sound->rate()) * static_cast<double>(sound->bytesPerFrame()));
 }
 
 QWORD BASS_ChannelSeconds2Bytes(DWORD handle, double seconds) {
     const auto sound = soundOf(handle);
     if (!sound) return kBassFailed;
     // Below 2^52 frames the product keeps every whole frame exact.
-    const double frames = std::floor(seconds * sound->rate);
+    const double frames = std::floor(seconds * sound->rate());
     if (!(frames >= 0 && frames < 0x1p52)) return failedQword("bad position in seconds");
     return static_cast<QWORD>(frames) * sound->bytesPerFrame();
 }
@@ -236,11 +236,9 @@ DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
     Library& lib = library();
     const std::uint64_t first = lib.mixer->frame(handle).value_or(0);
     if (!lib.analyzer) lib.analyzer = std::make_unique<SpectrumAnalyzer>();
-    const audio::SpectrumValues values = lib.analyzer->analyze(*sound, first);
-    std::memcpy(buffer, values.data(), sizeof(values));
-    const std::uint64_t frames = sound->frames();
-    const std::uint64_t read = first < frames ? std::min<std::uint64_t>(frames - first, 4096) : 0;
-    return static_cast<DWORD>(read * sound->bytesPerFrame());
+    const auto analysis = lib.analyzer->analyze(*sound, first);
+    std::memcpy(buffer, analysis.values.data(), sizeof(analysis.values));
+    return static_cast<DWORD>(analysis.read * sound->bytesPerFrame());
 }
 
 std::string audioLastError() {
@@ -254,7 +252,7 @@ void showAudioBackendMessages(bool shown) {
 std::optional<SoundFormat> channelFormat(DWORD handle) {
     const auto sound = soundOf(handle);
     if (!sound) return std::nullopt;
-    return SoundFormat{sound->rate, sound->channels};
+    return SoundFormat{sound->rate(), sound->channels()};
 }
 
 }  // namespace vantoro

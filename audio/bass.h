@@ -37,7 +37,8 @@ BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* win, const void* clsid
 // Frees every stream and closes the output.
 BOOL BASS_Free();
 
-// Decodes the whole sound at once. With `mem`, `file` points at the bytes and
+// Reads the sound's format and length; its samples are decoded as playing
+// and the spectrum reach them. With `mem`, `file` points at the bytes and
 // `offset` and `length` select them; the bytes may go once this returns.
 // Only memory streams are made; `flags` is unused.
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags);

@@ -26,7 +26,7 @@ const SoundMixer::Channel* SoundMixer::find(std::uint32_t handle) const {
     return it == m_channels.end() ? nullptr : &it->second;
 }
 
-std::uint32_t SoundMixer::create(std::shared_ptr<const DecodedSound> sound) {
+std::uint32_t SoundMixer::create(std::shared_ptr<SoundStream> sound) {
     const std::lock_guard guard(m_lock);
     do {
         ++m_lastHandle;  // wraps after four billion streams, skipping 0 and live ones
@@ -36,7 +36,7 @@ std::uint32_t SoundMixer::create(std::shared_ptr<const DecodedSound> sound) {
 }
 
 bool SoundMixer::free(std::uint32_t handle) {
-    std::shared_ptr<const DecodedSound> released;  // let go outside the lock
+    std::shared_ptr<SoundStream> released;  // let go outside the lock
     const std::lock_guard guard(m_lock);
     const auto it = m_channels.find(handle);
     if (it == m_channels.end()) return false;
@@ -92,34 +92,54 @@ bool SoundMixer::seek(std::uint32_t handle, std::uint64_t frame) {
     return true;
 }
 
-std::shared_ptr<const DecodedSound> SoundMixer::sound(std::uint32_t handle) const {
+std::shared_ptr<SoundStream> SoundMixer::sound(std::uint32_t handle) const {
     const std::lock_guard guard(m_lock);
     const Channel* channel = find(handle);
     return channel ? channel->sound : nullptr;
 }
 
-// Channel 0 goes left and channel 1 right; a mono sound goes to both.
+// Channel 0 goes left and channel 1 right; a mono sound goes to both. The
+// buffer is mixed in pieces that each read about a block of the sound at
+// most, however far the rates lie apart.
 void SoundMixer::mixChannel(Channel& channel, std::span<std::int32_t> sums) {
-    const DecodedSound& sound = *channel.sound;
-    const std::uint64_t frames = sound.frames();
-    const std::uint32_t channels = sound.channels;
+    const std::uint64_t step =
+        (std::uint64_t{channel.sound->rate()} << kFractionBits) / m_outputRate;
+    const std::uint64_t perPiece =
+        std::max<std::uint64_t>((kBlockFrames << kFractionBits) / step, 1);
+    for (std::size_t done = 0; done + 1 < sums.size();) {
+        const std::size_t piece = std::min<std::uint64_t>(perPiece, (sums.size() - done) / 2);
+        if (!mixPiece(channel, step, sums.subspan(done, piece * 2))) return;
+        done += piece * 2;
+    }
+}
+
+bool SoundMixer::mixPiece(Channel& channel, std::uint64_t step, std::span<std::int32_t> sums) {
+    SoundStream& sound = *channel.sound;
+    const std::uint32_t channels = sound.channels();
     const std::uint32_t right = channels > 1 ? 1 : 0;
-    const std::uint64_t step = (std::uint64_t{sound.rate} << kFractionBits) / m_outputRate;
-    const std::int16_t* samples = sound.samples.data();
+    // The frames this piece reaches, and the one after the last for the
+    // interpolation. A read stops short only where the sound ends, and the
+    // stream's length then says so.
+    const std::uint64_t first = channel.position >> kFractionBits;
+    const std::uint64_t last = (channel.position + step * (sums.size() / 2 - 1)) >> kFractionBits;
+    m_source.resize((last - first + 2) * channels);
+    const std::uint64_t end = first + sound.read(first, m_source);
+    const std::uint64_t frames = sound.frames();
     for (std::size_t out = 0; out + 1 < sums.size(); out += 2) {
         const std::uint64_t at = channel.position >> kFractionBits;
-        if (at >= frames) {
-            channel.position = frames << kFractionBits;
+        if (at >= frames || at >= end) {
+            channel.position = std::min(at, frames) << kFractionBits;
             channel.state = ChannelState::Stopped;
-            return;
+            return false;
         }
         const std::uint64_t fraction = channel.position & 0xFFFFFFFFu;
-        const std::int16_t* now = samples + at * channels;
-        const std::int16_t* next = at + 1 < frames ? now + channels : now;
+        const std::int16_t* now = m_source.data() + (at - first) * channels;
+        const std::int16_t* next = at + 1 < end ? now + channels : now;
         sums[out] += interpolate(now[0], next[0], fraction);
         sums[out + 1] += interpolate(now[right], next[right], fraction);
         channel.position += step;
     }
+    return true;
 }
 
 void SoundMixer::mix(std::span<std::int16_t> stereo) {

@@ -1,11 +1,12 @@
-#include "audio/decoded_sound.h"
+#include "audio/sound_stream.h"
 
 #include <sndfile.h>
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <string>
+
+#include "audio/mpeg_frames.h"
 
 namespace vantoro::audio {
 namespace {
@@ -53,58 +54,125 @@ sf_count_t memoryTell(void* user) {
     return static_cast<MemoryFile*>(user)->position;
 }
 
-struct SndfileCloser {
-    void operator()(SNDFILE* file) const { sf_close(file); }
-};
-
-// Frames read per call; the whole sound grows in these steps, since an MP3's
-// frame count is only known once it has been decoded.
-constexpr sf_count_t kChunkFrames = 16384;
+// A block this many blocks or fewer ahead of the decoder is reached by
+// decoding the ones between (about 6 s at 44.1 kHz: a few milliseconds of
+// MP3); one further ahead, or behind, by seeking.
+constexpr std::uint64_t kDecodeAheadBlocks = 64;
 
 }  // namespace
 
-Result<DecodedSound> decodeSound(std::span<const std::uint8_t> file) {
+struct SoundStream::Decoder {
+    std::vector<std::uint8_t> bytes;
+    MemoryFile memory;
+    SNDFILE* file = nullptr;
+    std::uint64_t next = 0;  // the frame the next read decodes
+
+    explicit Decoder(std::span<const std::uint8_t> file)
+        : bytes(file.begin(), file.end()), memory{bytes} {}
+    ~Decoder() {
+        if (file) sf_close(file);
+    }
+};
+
+SoundStream::~SoundStream() = default;
+
+Result<std::shared_ptr<SoundStream>> SoundStream::open(std::span<const std::uint8_t> file) {
     if (file.empty()) return fail("empty sound data");
-    MemoryFile memory{file};
+    std::shared_ptr<SoundStream> stream(new SoundStream());
+    stream->m_decoder = std::make_unique<Decoder>(file);
+    Decoder& decoder = *stream->m_decoder;
     SF_VIRTUAL_IO io{memoryLength, memorySeek, memoryRead, memoryWrite, memoryTell};
     SF_INFO info{};
-    std::unique_ptr<SNDFILE, SndfileCloser> sound(sf_open_virtual(&io, SFM_READ, &info, &memory));
-    if (!sound) return fail(std::string("cannot decode the sound: ") + sf_strerror(nullptr));
+    decoder.file = sf_open_virtual(&io, SFM_READ, &info, &decoder.memory);
+    if (!decoder.file) return fail(std::string("cannot decode the sound: ") + sf_strerror(nullptr));
     if (info.channels < 1 || static_cast<std::uint32_t>(info.channels) > kMaxChannels) {
         return fail("unsupported channel count " + std::to_string(info.channels));
     }
     if (info.samplerate < 1 || static_cast<std::uint32_t>(info.samplerate) > kMaxRate) {
         return fail("unsupported sample rate " + std::to_string(info.samplerate));
     }
-    // Floating-point files are scaled to the 16-bit range rather than clipped.
-    sf_command(sound.get(), SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
+    // Floating-point files are scaled to the 16-bit range rather than
+    // clipped. Finding that range reads the whole file; MP3 decodes within
+    // it anyway, so there the scan would only decode everything once more.
+    const bool mpeg = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
+    if (!mpeg) sf_command(decoder.file, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
 
-    DecodedSound decoded;
-    decoded.rate = static_cast<std::uint32_t>(info.samplerate);
-    decoded.channels = static_cast<std::uint32_t>(info.channels);
-    const std::size_t chunkSamples = static_cast<std::size_t>(kChunkFrames) * decoded.channels;
-    // The frame count the header claims (an estimate for MP3) saves regrowing;
-    // it is trusted only as far as the memory limit.
-    const std::uint64_t claimed = info.frames > 0 ? static_cast<std::uint64_t>(info.frames) : 0;
-    const std::uint64_t limitFrames = kMaxDecodedBytes / decoded.bytesPerFrame();
-    decoded.samples.reserve(
-        static_cast<std::size_t>(std::min(claimed, limitFrames)) * decoded.channels + chunkSamples);
-    for (;;) {
-        const std::size_t filled = decoded.samples.size();
-        if ((filled + chunkSamples) * sizeof(std::int16_t) > kMaxDecodedBytes) {
-            return fail("sound too long to decode into memory");
+    // libsndfile decodes no further than the length it reports. For MP3
+    // that is exact when the file says how long it is (a Xing or Info
+    // frame) and otherwise estimated from the first frame's bit rate, when
+    // the frame headers tell the frames that are really there.
+    std::uint64_t frames = info.frames > 0 ? static_cast<std::uint64_t>(info.frames) : 0;
+    if (mpeg) {
+        if (const auto walked = mpegSampleFrames(decoder.bytes)) frames = std::min(frames, *walked);
+    }
+    if (frames == 0) return fail("the sound has no samples");
+    if (frames > kMaxFrames) return fail("sound too long");
+    stream->m_rate = static_cast<std::uint32_t>(info.samplerate);
+    stream->m_channels = static_cast<std::uint32_t>(info.channels);
+    stream->m_frames = frames;
+    return stream;
+}
+
+std::uint64_t SoundStream::read(std::uint64_t first, std::span<std::int16_t> samples) {
+    const std::lock_guard guard(m_lock);
+    const std::uint64_t wanted = samples.size() / m_channels;
+    std::uint64_t copied = 0;
+    while (copied < wanted) {
+        const std::uint64_t frame = first + copied;
+        if (frame >= frames()) break;
+        const Block* found = block(frame / kBlockFrames);
+        if (!found) break;
+        const std::uint64_t offset = frame - found->index * kBlockFrames;
+        const std::uint64_t held = found->samples.size() / m_channels;
+        if (offset >= held) break;
+        const std::uint64_t count = std::min(held - offset, wanted - copied);
+        std::copy_n(found->samples.data() + offset * m_channels, count * m_channels,
+                    samples.data() + copied * m_channels);
+        copied += count;
+    }
+    return copied;
+}
+
+const SoundStream::Block* SoundStream::block(std::uint64_t index) {
+    const auto kept = std::find_if(m_blocks.begin(), m_blocks.end(),
+                                   [&](const Block& b) { return b.index == index; });
+    if (kept == m_blocks.end()) return decodeBlock(index);
+    m_blocks.splice(m_blocks.begin(), m_blocks, kept);
+    return &m_blocks.front();
+}
+
+// Decodes from where the decoder stands up to block `index`, keeping every
+// block on the way. The decoder stands at a block's start except at the end.
+const SoundStream::Block* SoundStream::decodeBlock(std::uint64_t index) {
+    Decoder& decoder = *m_decoder;
+    const std::uint64_t start = index * kBlockFrames;
+    const bool nearAhead =
+        start >= decoder.next && (start - decoder.next) / kBlockFrames <= kDecodeAheadBlocks;
+    if (!nearAhead) {
+        if (sf_seek(decoder.file, static_cast<sf_count_t>(start), SEEK_SET) !=
+            static_cast<sf_count_t>(start)) {
+            m_frames = std::min(frames(), start);  // nothing can be read from there on
+            return nullptr;
         }
-        decoded.samples.resize(filled + chunkSamples);
+        decoder.next = start;
+    }
+    for (;;) {
+        Block fresh{decoder.next / kBlockFrames, {}};
+        const std::uint64_t wanted = std::min(kBlockFrames, frames() - decoder.next);
+        fresh.samples.resize(wanted * m_channels);
         const sf_count_t read =
-            sf_readf_short(sound.get(), decoded.samples.data() + filled, kChunkFrames);
-        decoded.samples.resize(filled + static_cast<std::size_t>(std::max<sf_count_t>(read, 0)) *
-                                            decoded.channels);
-        if (read < kChunkFrames) break;
+            sf_readf_short(decoder.file, fresh.samples.data(), static_cast<sf_count_t>(wanted));
+        const std::uint64_t got = read > 0 ? static_cast<std::uint64_t>(read) : 0;
+        m_decodedFrames += got;
+        decoder.next += got;
+        if (got < wanted) m_frames = std::min(frames(), decoder.next);  // the end came sooner
+        if (got == 0) return nullptr;
+        fresh.samples.resize(got * m_channels);
+        m_blocks.push_front(std::move(fresh));
+        if (m_blocks.size() > kKeptBlocks) m_blocks.pop_back();
+        if (m_blocks.front().index == index) return &m_blocks.front();
+        if (got < wanted) return nullptr;
     }
-    if (sf_error(sound.get()) != SF_ERR_NO_ERROR && decoded.samples.empty()) {
-        return fail(std::string("cannot decode the sound: ") + sf_strerror(sound.get()));
-    }
-    return decoded;
 }
 
 }  // namespace vantoro::audio

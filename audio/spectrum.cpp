@@ -5,6 +5,7 @@
 #include <cmath>
 #include <new>
 #include <numbers>
+#include <vector>
 
 namespace vantoro::audio {
 
@@ -13,6 +14,7 @@ struct SpectrumAnalyzer::Plan {
     fftw_complex* output = nullptr;
     fftw_plan plan = nullptr;
     std::array<double, kSpectrumFrames> window{};
+    std::vector<std::int16_t> samples;  // the frames read, interleaved
 
     Plan() {
         input = fftw_alloc_real(kSpectrumFrames);
@@ -46,26 +48,29 @@ SpectrumAnalyzer::SpectrumAnalyzer() : m_plan(std::make_unique<Plan>()) {}
 
 SpectrumAnalyzer::~SpectrumAnalyzer() = default;
 
-SpectrumValues SpectrumAnalyzer::analyze(const DecodedSound& sound, std::uint64_t first) {
+SpectrumAnalyzer::Analysis SpectrumAnalyzer::analyze(SoundStream& sound, std::uint64_t first) {
     Plan& p = *m_plan;
-    const std::uint64_t frames = sound.frames();
-    const std::uint32_t channels = sound.channels;
+    const std::uint32_t channels = sound.channels();
+    p.samples.resize(kSpectrumFrames * channels);
+    const std::uint64_t read = sound.read(first, p.samples);
     const double scale = 1.0 / (32768.0 * channels);
     for (std::size_t n = 0; n < kSpectrumFrames; ++n) {
         double sum = 0;
-        if (first < frames && n < frames - first) {
-            const std::int16_t* frame = sound.samples.data() + (first + n) * channels;
+        if (n < read) {
+            const std::int16_t* frame = p.samples.data() + n * channels;
             for (std::uint32_t c = 0; c < channels; ++c) sum += frame[c];
         }
         p.input[n] = sum * scale * p.window[n];
     }
     fftw_execute(p.plan);
-    SpectrumValues values;
+    Analysis analysis;
+    analysis.read = read;
     constexpr double kNormal = 2.0 / static_cast<double>(kSpectrumValues);
     for (std::size_t k = 0; k < kSpectrumValues; ++k) {
-        values[k] = static_cast<float>(std::hypot(p.output[k][0], p.output[k][1]) * kNormal);
+        analysis.values[k] =
+            static_cast<float>(std::hypot(p.output[k][0], p.output[k][1]) * kNormal);
     }
-    return values;
+    return analysis;
 }
 
 }  // namespace vantoro::audio

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "audio/decoded_sound.h"
+#include "audio/sound_stream.h"
 
 namespace vantoro::audio {
 
@@ -29,8 +29,13 @@ public:
     SpectrumAnalyzer(const SpectrumAnalyzer&) = delete;
     SpectrumAnalyzer& operator=(const SpectrumAnalyzer&) = delete;
 
-    // The spectrum of `sound` from frame `first` on.
-    SpectrumValues analyze(const DecodedSound& sound, std::uint64_t first);
+    // The spectrum of `sound` from frame `first` on; `read` is the frames
+    // of sound it had (fewer near the end).
+    struct Analysis {
+        SpectrumValues values;
+        std::uint64_t read = 0;
+    };
+    Analysis analyze(SoundStream& sound, std::uint64_t first);
 
 private:
     struct Plan;

@@ -185,6 +185,33 @@ TEST_F(BassTest, SoundDataThatDoesNotDecodeMakesNoStream) {
     EXPECT_LT(BASS_ChannelBytes2Seconds(stream, 0), 0);
 }
 
+// Making a stream reads the sound's header, not its samples: a long MP3's
+// stream is made in a small part of the time that reading its spectrum from
+// start to end takes, which decodes it.
+TEST_F(BassTest, MakingAStreamLeavesTheDecodingToTheReads) {
+    const auto mp3 = testing::mp3FromWav(testing::sineWav({44100, 2, 44100 * 30, 440, 0.5}), dir);
+    if (!mp3) GTEST_SKIP() << testing::kLameMissing;
+    using Clock = std::chrono::steady_clock;
+    auto made = Clock::duration::max();
+    HSTREAM stream = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (stream != 0) BASS_StreamFree(stream);
+        const auto start = Clock::now();
+        stream = create(*mp3);
+        made = std::min(made, Clock::now() - start);
+    }
+    ASSERT_NE(stream, 0u) << audioLastError();
+    const QWORD length = BASS_ChannelGetLength(stream, BASS_POS_BYTE);
+    const QWORD step = 4096 * 4;
+    std::vector<float> values(2048);
+    const auto start = Clock::now();
+    for (QWORD at = 0; at < length; at += step) {
+        BASS_ChannelSetPosition(stream, at, BASS_POS_BYTE);
+        BASS_ChannelGetData(stream, values.data(), BASS_DATA_FFT4096);
+    }
+    EXPECT_LT(made * 10, Clock::now() - start);
+}
+
 // Damaged sounds decode or fail, never crash: about 1 % of the bytes of a
 // WAV and an MP3 changed, 150 times each, seeded by the case number.
 TEST_F(BassTest, DamagedSoundsDecodeOrFailCleanly) {

@@ -39,12 +39,12 @@ Bytes wavFile(std::uint32_t rate, std::uint32_t channels,
     return out;
 }
 
-std::optional<Bytes> mp3FromWav(const Bytes& wav, const TempDir& dir) {
+std::optional<Bytes> mp3FromWav(const Bytes& wav, const TempDir& dir, const std::string& options) {
     if (std::system("command -v lame >/dev/null 2>&1") != 0) return std::nullopt;
     const std::string in = dir.file("lame-in.wav");
     const std::string out = dir.file("lame-out.mp3");
     writeFile(in, wav);
-    const std::string command = "lame --quiet -b 128 '" + in + "' '" + out + "'";
+    const std::string command = "lame --quiet " + options + " '" + in + "' '" + out + "'";
     if (std::system(command.c_str()) != 0) return Bytes{};  // fails the decode that follows
     return readFile(out);
 }

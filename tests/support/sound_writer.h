@@ -26,9 +26,10 @@ inline Bytes sineWav(const SineSound& sound) {
     return wavFile(sound.rate, sound.channels, sineSamples(sound));
 }
 
-// The MP3 lame makes of `wav`, or none when lame is not installed (the
-// caller skips with lameMissing()).
-std::optional<Bytes> mp3FromWav(const Bytes& wav, const TempDir& dir);
+// The MP3 lame makes of `wav` with `options`, or none when lame is not
+// installed (the caller skips with kLameMissing).
+std::optional<Bytes> mp3FromWav(const Bytes& wav, const TempDir& dir,
+                                const std::string& options = "-b 128");
 inline constexpr const char* kLameMissing = "lame is not installed; MP3 cases skipped";
 
 }  // namespace vantoro::testing
