@@ -70,13 +70,17 @@ bool TWMM2DefImages::Initialize() {
     return true;
 }
 
-// A missing or unreadable index leaves the archive open with 0 entries.
+// A missing or unreadable index leaves the archive open with 0 entries, and
+// says why: to a user an archive without entries looks like an empty one.
 void TWMM2DefImages::loadIndex() {
     FIndexList.clear();
     FImageCount = 0;
     m_indexHeader = M2DefIndexHeader{};
     const auto file = FileStream::open(FIndexFileName, FileStream::Mode::ReadOnly);
-    if (!file) return;
+    if (!file) {
+        setLastError("index file " + FIndexFileName + " is missing or cannot be opened");
+        return;
+    }
 
     std::array<std::uint8_t, kMirOfPrefix.size()> prefix{};
     const bool prefixed = file->read(prefix) == prefix.size() && startsWithMirOf(prefix);
@@ -85,7 +89,10 @@ void TWMM2DefImages::loadIndex() {
                                    kIndexCountAt};
     file->seek(layout.headerStart);
     const auto header = file->readBytes(layout.headerSize);
-    if (!header) return;
+    if (!header) {
+        setLastError("index file " + FIndexFileName + " is shorter than its header");
+        return;
+    }
     m_indexHeader = parseIndexHeader(*header, prefixed);
 
     auto offsets = readOffsetTable(*file, layout);

@@ -117,6 +117,11 @@ void initialize(TWMBaseImages& archive) {
         if (!archive.lastError().empty()) message += ": " + archive.lastError();
         failure(message);
     }
+    // A reader that refused the index or table opens the archive empty and
+    // says why: the archive was not read, so the command fails.
+    if (archive.FImageCount == 0 && !archive.lastError().empty()) {
+        failure(archive.FFileName + ": " + archive.lastError());
+    }
     // A pack whose interrupted edit could not be completed shows its entries
     // as the edit leaves them but cannot be edited: say why.
     const auto* pack = dynamic_cast<const TWMMyImageImages*>(&archive);
@@ -326,7 +331,7 @@ Invocation parseWords(const CommandEntry& entry, std::span<const std::string> wo
 
 // ---- Commands -----------------------------------------------------------------
 
-int runInfo(const Invocation& call, std::ostream& out, std::ostream& err) {
+int runInfo(const Invocation& call, std::ostream& out, std::ostream&) {
     const TWMImagesKind kind = kindOf(call);
     std::unique_ptr<TWMBaseImages> archive = createArchive(call, kind);
     out << "file: " << call.operands[0] << '\n'
@@ -340,10 +345,6 @@ int runInfo(const Invocation& call, std::ostream& out, std::ostream& err) {
     }
     out << "entries: " << archive->FImageCount << '\n';
     if (failed) throw *failed;
-    // An index or table the reader refused opens the archive empty: say why.
-    if (archive->FImageCount == 0 && !archive->lastError().empty()) {
-        err << kPrefix << archive->lastError() << '\n';
-    }
     return kExitOk;
 }
 

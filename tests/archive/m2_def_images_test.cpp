@@ -189,6 +189,7 @@ TEST_F(M2DefTest, MissingIndexOpensWithNoEntries) {
     auto archive = open();
     EXPECT_TRUE(archive->FInitialized);
     EXPECT_EQ(archive->FImageCount, 0);
+    EXPECT_NE(archive->lastError().find("is missing"), std::string::npos);
     EXPECT_FALSE(archive->GetBitmap(0));
 }
 
