@@ -31,6 +31,10 @@ inline std::string about(std::int32_t index, const std::string& reason) {
 inline std::string cannotSeek(std::int64_t offset) {
     return "cannot seek to offset " + std::to_string(offset);
 }
+// A record stored without compression whose body the file does not hold.
+inline std::string uncompressedBodyPastEnd(std::uint64_t bodySize) {
+    return "uncompressed body of " + std::to_string(bodySize) + " bytes passes the end of the file";
+}
 inline std::string imageSize(const TWMImageInfo& info) {
     return "image size " + std::to_string(info.Width) + "x" + std::to_string(info.Height) +
            " is outside 2..4095";

@@ -82,13 +82,26 @@ Result<DecodedImage> TWMM2ZipImages::decodeEntry(std::int32_t index) {
     }
     FIs16Bit = header.pixelCode == kSixteenBitCode;
     const int bits = FIs16Bit ? 16 : 8;
-    if (header.payloadSize <= 0) {
-        return fail("payload size " + std::to_string(header.payloadSize) + " is not positive");
+    if (header.payloadSize < 0) {
+        return fail("payload size " + std::to_string(header.payloadSize) + " is negative");
     }
+    const DecodedFormat format = FIs16Bit ? DecodedFormat::R5G6B5 : DecodedFormat::Palette8;
+    const auto stride =
+        static_cast<std::size_t>(WidthBytes(static_cast<std::uint32_t>(bits), header.info.Width));
+    const std::uint64_t bodySize = bottomUpBodySize(bits, header.info.Width, header.info.Height);
+
+    // Size 0 marks a record the game's tools stored uncompressed (interface
+    // panels, books): the whole body follows the header, and must, since
+    // nothing else says where it ends.
+    if (header.payloadSize == 0) {
+        const auto body = readPayload(bodySize, bodySize);
+        if (!body) return fail(entry_error::uncompressedBodyPastEnd(bodySize));
+        return DecodedImage{header.info, format, *body, stride, true};
+    }
+
     // Never more than a full body is inflated: a stream claiming more cannot
     // exhaust memory, and bytes past the body do not count. A shorter body is
     // kept; the rows it lacks stay transparent.
-    const std::uint64_t bodySize = bottomUpBodySize(bits, header.info.Width, header.info.Height);
     const auto payload =
         readPayload(static_cast<std::uint64_t>(header.payloadSize), usefulStreamBytes(bodySize));
     if (!payload) return payload.failure();
@@ -96,11 +109,7 @@ Result<DecodedImage> TWMM2ZipImages::decodeEntry(std::int32_t index) {
     const auto inflated = inflateInto(*payload, body);
     if (!inflated) return fail(entry_error::kNotZlib);
     if (*inflated == 0) return fail(entry_error::kInflatesToNothing);
-    return DecodedImage{
-        header.info, FIs16Bit ? DecodedFormat::R5G6B5 : DecodedFormat::Palette8,
-        body.first(*inflated),
-        static_cast<std::size_t>(WidthBytes(static_cast<std::uint32_t>(bits), header.info.Width)),
-        true};
+    return DecodedImage{header.info, format, body.first(*inflated), stride, true};
 }
 
 }  // namespace vantoro

@@ -6,7 +6,9 @@
 // u8 (5: 16-bit R5G6B5, anything else 8-bit palette indices), 3 unused
 // bytes, Width u16, Height u16, PX i16, PY i16, payload size i32; then the
 // payload, a zlib stream that inflates to a bottom-up bitmap body (rows
-// padded to 4 bytes).
+// padded to 4 bytes). A payload size of 0 means the record is stored
+// uncompressed: the body itself, WidthBytes x Height bytes, follows the
+// header.
 //
 // .wzx index (same folder and name, extension ".WZX" in any letter case):
 // 44 bytes of title, the count N (i32) at 44, then N i32 offsets.

@@ -30,8 +30,8 @@ Result<RecordHeader> parseRecordHeader(std::span<const std::uint8_t> bytes) {
     if (!isAcceptedImageSize(header.info.Width, header.info.Height)) {
         return fail(entry_error::imageSize(header.info));
     }
-    if (header.payloadSize <= 0) {
-        return fail("payload size " + std::to_string(header.payloadSize) + " is not positive");
+    if (header.payloadSize < 0) {
+        return fail("payload size " + std::to_string(header.payloadSize) + " is negative");
     }
     return header;
 }
@@ -75,8 +75,18 @@ Result<DecodedImage> TWMM3ZipImages::decodeEntry(std::int32_t index) {
     const auto header = parseRecordHeader(headerBytes);
     if (!header) return header.failure();
     FIs16Bit = true;
-    const std::uint64_t bodySize =
-        bottomUpBodySize(kBitsPerPixel, header->info.Width, header->info.Height);
+    const TWMImageInfo& info = header->info;
+    const auto stride = static_cast<std::size_t>(WidthBytes(kBitsPerPixel, info.Width));
+    const std::uint64_t bodySize = bottomUpBodySize(kBitsPerPixel, info.Width, info.Height);
+
+    // Size 0: the record is stored uncompressed, its whole body right after
+    // the header, which the file must therefore hold.
+    if (header->payloadSize == 0) {
+        const auto body = readPayload(bodySize, bodySize);
+        if (!body) return fail(entry_error::uncompressedBodyPastEnd(bodySize));
+        return DecodedImage{info, DecodedFormat::R5G6B5, *body, stride, true};
+    }
+
     const auto payload =
         readPayload(static_cast<std::uint64_t>(header->payloadSize), usefulStreamBytes(bodySize));
     if (!payload) return payload.failure();
@@ -85,13 +95,11 @@ Result<DecodedImage> TWMM3ZipImages::decodeEntry(std::int32_t index) {
     // would inflate further cannot make us allocate more, and bytes past a
     // complete body never count. A shorter body is kept; the rows it lacks
     // stay transparent.
-    const TWMImageInfo& info = header->info;
     const auto body = pixelBuffer(bodySize);
     const auto inflated = inflateInto(*payload, body);
     if (!inflated) return fail(entry_error::kNotZlib);
     if (*inflated == 0) return fail(entry_error::kInflatesToNothing);
-    return DecodedImage{info, DecodedFormat::R5G6B5, body.first(*inflated),
-                        static_cast<std::size_t>(WidthBytes(kBitsPerPixel, info.Width)), true};
+    return DecodedImage{info, DecodedFormat::R5G6B5, body.first(*inflated), stride, true};
 }
 
 }  // namespace vantoro

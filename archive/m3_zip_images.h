@@ -12,7 +12,8 @@
 //   0   u16 Width     2  u16 Height     4  i16 PX     6  i16 PY
 //   8   i32 payload size in bytes       12 4 bytes not interpreted
 //   16  payload: a zlib stream inflating to Height rows of
-//       WidthBytes(16, Width) bytes, bottom row first
+//       WidthBytes(16, Width) bytes, bottom row first; with a payload size
+//       of 0, those rows themselves, stored uncompressed
 #pragma once
 
 #include <array>

@@ -127,8 +127,8 @@ TEST_F(M2ZipTest, UnreadableIndexGivesNoEntries) {
     EXPECT_EQ(open()->FImageCount, 0);
 }
 
-TEST_F(M2ZipTest, NonPositivePayloadSizeGivesNoImage) {
-    for (const std::uint32_t size : {0u, 0xFFFFFFFFu, 0x80000000u}) {
+TEST_F(M2ZipTest, NegativePayloadSizeGivesNoImage) {
+    for (const std::uint32_t size : {0xFFFFFFFFu, 0x80000000u}) {
         auto archive = openWithPayload(goodPayload());
         // Rewrite the size field of record 1 in place.
         Bytes data = testing::readFile(wzl);
@@ -138,6 +138,51 @@ TEST_F(M2ZipTest, NonPositivePayloadSizeGivesNoImage) {
         EXPECT_FALSE(archive->DrawToTexture(1, &texture)) << size;
         EXPECT_FALSE(archive->GetBitmap(1)) << size;
         EXPECT_TRUE(archive->DrawToTexture(0, &texture));
+    }
+}
+
+// Payload size 0: the record is stored uncompressed, its bottom-up body
+// right after the header. Last in the file, the body ends exactly at the
+// file's end, or one byte past it.
+TEST_F(M2ZipTest, UncompressedRecordIsItsBodyWhenTheFileHoldsIt) {
+    struct Case {
+        const char* name;
+        M2ZipImage raw;
+        std::size_t cut;  // bytes taken off the end of the file
+        Rows texels;      // none: no image
+    };
+    const Case cases[] = {
+        {"8-bit", {kEightBit, false, 6, true}, 0, kEightBitTexels},
+        {"16-bit", {kSixteenBit, true, 6, true}, 0, kSixteenBitTexels},
+        {"cut by the end of the file", {kSixteenBit, true, 6, true}, 1, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto built = testing::buildM2Zip({{kEightBit, false}, c.raw});
+        testing::truncateTo(built.data, built.data.size() - c.cut);
+        testing::writeArchiveFiles(wzl, built, ".WZX");
+        auto archive = open();
+        TDXImageTexture texture;
+        const bool whole = !c.texels.empty();
+        ASSERT_EQ(archive->DrawToTexture(1, &texture), whole) << archive->lastError();
+        const auto bitmap = archive->GetBitmap(1);
+        ASSERT_EQ(bitmap.has_value(), whole);
+        if (whole) {
+            EXPECT_EQ(zip(archive).FIs16Bit, c.raw.sixteenBit);
+            EXPECT_EQ(textureRows(texture, c.raw.image.width, 2), c.texels);
+            std::vector<std::uint16_t> pixels;
+            for (std::int32_t y = 0; y < bitmap->height(); ++y) {
+                for (std::int32_t x = 0; x < bitmap->width(); ++x) {
+                    pixels.push_back(c.raw.sixteenBit ? bitmap->row16(y)[x] : bitmap->row(y)[x]);
+                }
+            }
+            EXPECT_EQ(pixels, c.raw.image.pixels);
+            EXPECT_EQ(archive->FLastImageInfo.PX, c.raw.image.px);
+        } else {
+            EXPECT_NE(archive->lastError().find("passes the end of the file"), std::string::npos)
+                << archive->lastError();
+        }
+        EXPECT_TRUE(archive->GetBitmap(0));
     }
 }
 

@@ -152,11 +152,41 @@ TEST_F(M3ZipImagesTest, IndexCountsOutsideTheLimitGiveNoEntries) {
     }
 }
 
-TEST_F(M3ZipImagesTest, NonPositiveOrOversizedPayloadSizeYieldsNoImage) {
-    for (const std::uint32_t size : {0u, 0x80000000u, 0x7FFFFFFFu}) {
+TEST_F(M3ZipImagesTest, NegativeOrOversizedPayloadSizeYieldsNoImage) {
+    for (const std::uint32_t size : {0x80000000u, 0xFFFFFFFFu, 0x7FFFFFFFu}) {
         M3ZipArchiveBytes archive = testing::buildM3Zip({tinyImage()});
         testing::setU32At(archive.data, archive.recordOffsets[0] + 8, size);
         EXPECT_FALSE(open(archive)->GetBitmap(0)) << size;
+    }
+}
+
+// Payload size 0: the record is stored uncompressed, its bottom-up body
+// right after the header; last in the file, the body ends exactly at the
+// file's end, or one byte past it.
+TEST_F(M3ZipImagesTest, UncompressedRecordIsItsBodyWhenTheFileHoldsIt) {
+    M3ZipImage raw = tinyImage();
+    raw.raw = true;
+    for (const std::size_t cut : {0u, 1u}) {
+        SCOPED_TRACE("cut " + std::to_string(cut));
+        M3ZipArchiveBytes archive = testing::buildM3Zip({tinyImage(), raw});
+        testing::truncateTo(archive.data, archive.data.size() - cut);
+        auto images = open(archive);
+        const auto bitmap = images->GetBitmap(1);
+        TDXImageTexture texture;
+        if (cut == 0) {
+            ASSERT_TRUE(bitmap) << images->lastError();
+            EXPECT_EQ(bitmapRows(*bitmap), raw.pixels);
+            ASSERT_TRUE(images->DrawToTexture(1, &texture));
+            EXPECT_EQ(textureRows(texture, 3, 2),
+                      (std::vector<std::uint16_t>{0x8001, 0xFFFF, 0x83E0, 0xFC00, 0, 0x8914}));
+            EXPECT_EQ(images->FLastImageInfo.PY, 7);
+        } else {
+            EXPECT_FALSE(bitmap);
+            EXPECT_NE(images->lastError().find("passes the end of the file"), std::string::npos)
+                << images->lastError();
+            EXPECT_FALSE(images->DrawToTexture(1, &texture));
+        }
+        EXPECT_TRUE(images->GetBitmap(0));
     }
 }
 

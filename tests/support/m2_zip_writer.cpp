@@ -88,10 +88,14 @@ M2ArchiveBytes buildM2Zip(const std::vector<M2ZipImage>& images) {
     archive.data = header("www.shandagames.com", images.size(), 64);
     for (const M2ZipImage& entry : images) {
         archive.recordOffsets.push_back(archive.data.size());
-        const Bytes payload =
-            deflateBytes(bottomUpBodyOf(entry.image, entry.sixteenBit), entry.level);
+        const Bytes body = bottomUpBodyOf(entry.image, entry.sixteenBit);
         const std::uint8_t code = entry.sixteenBit ? kSixteenBitCode : kEightBitCode;
-        putBytes(archive.data, m2ZipRecord(entry.image, code, payload));
+        if (entry.raw) {
+            putBytes(archive.data, m2ZipRecord(entry.image, code, {}));
+            putBytes(archive.data, body);
+        } else {
+            putBytes(archive.data, m2ZipRecord(entry.image, code, deflateBytes(body, entry.level)));
+        }
     }
     archive.index = header("www.shandagames.com", images.size(), 48);
     for (const std::size_t offset : archive.recordOffsets) {

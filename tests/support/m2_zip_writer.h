@@ -13,11 +13,13 @@
 namespace vantoro::testing {
 
 // One .wzl record: the image, its depth (pixel code 5 for 16-bit, 3 for
-// 8-bit) and the zlib level (0..9) its pixels are deflated with.
+// 8-bit) and the zlib level (0..9) its pixels are deflated with; a raw
+// record stores its body uncompressed after a payload size of 0 instead.
 struct M2ZipImage {
     M2Image image;
     bool sixteenBit = false;
     int level = 6;
+    bool raw = false;
 };
 
 // A zlib stream of `bytes` at `level`, made with zlib itself (not the code

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <stdexcept>
+#include <utility>
 
 namespace vantoro::testing {
 namespace {
@@ -76,7 +77,13 @@ M3ZipArchiveBytes buildM3Zip(const std::vector<M3ZipImage>& images) {
     std::vector<Bytes> records;
     records.reserve(images.size());
     for (const M3ZipImage& image : images) {
-        records.push_back(m3ZipRecord(image, m3ZipDeflate(m3ZipBody(image), image.level)));
+        if (image.raw) {
+            Bytes record = m3ZipRecord(image, {});
+            putBytes(record, m3ZipBody(image));
+            records.push_back(std::move(record));
+        } else {
+            records.push_back(m3ZipRecord(image, m3ZipDeflate(m3ZipBody(image), image.level)));
+        }
     }
     return buildM3ZipFromRecords(records);
 }

@@ -13,7 +13,8 @@
 namespace vantoro::testing {
 
 // One image, R5G6B5 pixels top row first, and the zlib level (0..9) its
-// body is deflated with.
+// body is deflated with; a raw record stores its body uncompressed after a
+// payload size of 0 instead.
 struct M3ZipImage {
     std::uint16_t width = 0;
     std::uint16_t height = 0;
@@ -21,6 +22,7 @@ struct M3ZipImage {
     std::int16_t py = 0;
     std::vector<std::uint16_t> pixels;
     int level = 6;
+    bool raw = false;
 };
 
 // A built archive: the data file, the index file and where each image
