@@ -25,6 +25,8 @@
 #include "io/edit_journal.h"
 #include "pixels/dib_bitmap.h"
 #include "tests/support/format_fixtures.h"
+#include "tests/support/m2_zip_writer.h"
+#include "tests/support/m3_zip_writer.h"
 #include "tests/support/pack_writer.h"
 #include "tests/support/stop_at.h"
 #include "tests/support/test_files.h"
@@ -77,6 +79,33 @@ void addArchives(SeedWriter& seeds) {
             }
             seeds.add(target.name, fixture.name, input);
         }
+    }
+}
+
+// Records stored uncompressed (payload size 0, the body after the header)
+// in both compressed formats, between compressed ones and last in the file:
+// whole, and with the last body cut by the end of the file.
+void addUncompressedRecords(SeedWriter& seeds) {
+    const testing::M2Image eight = testing::patternImage(5, 3, false);
+    const testing::M2Image sixteen = testing::patternImage(3, 2, true, 1);
+    const testing::M2ArchiveBytes wzl = testing::buildM2Zip(
+        {{eight, false, 6, true}, {sixteen, true, 6}, {sixteen, true, 6, true}});
+    testing::M3ZipImage raw = testing::m3ZipPatternImage(3, 2);
+    raw.raw = true;
+    const testing::M3ZipArchiveBytes miz =
+        testing::buildM3Zip({raw, testing::m3ZipPatternImage(4, 2, 1), raw});
+    struct Archive {
+        std::string_view target;
+        const Bytes& data;
+        const Bytes& index;
+    };
+    for (const Archive& archive : {Archive{"archive_m2_zip", wzl.data, wzl.index},
+                                   Archive{"archive_m3_zip", miz.data, miz.index}}) {
+        const ArchiveTarget& target = *findArchiveTarget(archive.target);
+        Bytes data = archive.data;
+        seeds.add(target.name, "uncompressed", joinArchiveInput(target, data, archive.index));
+        data.pop_back();
+        seeds.add(target.name, "uncompressed-cut", joinArchiveInput(target, data, archive.index));
     }
 }
 
@@ -252,6 +281,7 @@ int main(int argc, char** argv) {
     }
     vantoro::fuzz::SeedWriter seeds(argv[1]);
     vantoro::fuzz::addArchives(seeds);
+    vantoro::fuzz::addUncompressedRecords(seeds);
     vantoro::fuzz::addJournals(seeds);
     vantoro::fuzz::addPictures(seeds);
     vantoro::fuzz::addTexts(seeds);
