@@ -117,11 +117,6 @@ void initialize(TWMBaseImages& archive) {
         if (!archive.lastError().empty()) message += ": " + archive.lastError();
         failure(message);
     }
-    // A reader that refused the index or table opens the archive empty and
-    // says why: the archive was not read, so the command fails.
-    if (archive.FImageCount == 0 && !archive.lastError().empty()) {
-        failure(archive.FFileName + ": " + archive.lastError());
-    }
     // A pack whose interrupted edit could not be completed shows its entries
     // as the edit leaves them but cannot be edited: say why.
     const auto* pack = dynamic_cast<const TWMMyImageImages*>(&archive);
@@ -331,7 +326,19 @@ Invocation parseWords(const CommandEntry& entry, std::span<const std::string> wo
 
 // ---- Commands -----------------------------------------------------------------
 
-int runInfo(const Invocation& call, std::ostream& out, std::ostream&) {
+namespace {
+
+// A reader that refused the index or table opens the archive empty: the
+// listing commands say why, once, and still succeed.
+void explainEmptyOpen(const TWMBaseImages& archive, std::ostream& err) {
+    if (archive.FImageCount == 0 && !archive.lastError().empty()) {
+        err << kPrefix << archive.lastError() << '\n';
+    }
+}
+
+}  // namespace
+
+int runInfo(const Invocation& call, std::ostream& out, std::ostream& err) {
     const TWMImagesKind kind = kindOf(call);
     std::unique_ptr<TWMBaseImages> archive = createArchive(call, kind);
     out << "file: " << call.operands[0] << '\n'
@@ -345,6 +352,7 @@ int runInfo(const Invocation& call, std::ostream& out, std::ostream&) {
     }
     out << "entries: " << archive->FImageCount << '\n';
     if (failed) throw *failed;
+    explainEmptyOpen(*archive, err);
     return kExitOk;
 }
 
@@ -372,6 +380,7 @@ std::string listLine(TWMBaseImages& archive, std::int32_t index, bool pack, std:
 int runList(const Invocation& call, std::ostream& out, std::ostream& err) {
     std::unique_ptr<TWMBaseImages> archive = openArchive(call);
     const bool pack = dynamic_cast<const TWMMyImageImages*>(archive.get()) != nullptr;
+    explainEmptyOpen(*archive, err);
     for (std::int32_t index = 0; index < archive->FImageCount; ++index) {
         out << listLine(*archive, index, pack, err) << '\n';
     }
