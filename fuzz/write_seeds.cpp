@@ -1,7 +1,8 @@
 // Writes the starting corpus of every fuzz target into OUT/<target>/: the
 // archives of every format that the test fixtures build, packs with the
 // journals of interrupted edits, pictures from the program's own BMP and PNG
-// writers and from libjpeg, hand-made TGAs, and small texts and sound headers.
+// writers and from libjpeg, hand-made TGAs, small texts and sound headers, and
+// short WAV and MP3 sounds.
 //
 //   vantoro-fuzz-seeds OUT
 #include <algorithm>
@@ -28,6 +29,7 @@
 #include "tests/support/m2_zip_writer.h"
 #include "tests/support/m3_zip_writer.h"
 #include "tests/support/pack_writer.h"
+#include "tests/support/sound_writer.h"
 #include "tests/support/stop_at.h"
 #include "tests/support/test_files.h"
 
@@ -271,6 +273,24 @@ void addTexts(SeedWriter& seeds) {
     seeds.add(kSound, "mp3-late-frame", {0, 0, 0, 0, 0, 0, 0, 0xFF, 0xF3, 0x40, 0xC0});
 }
 
+// Short sounds as a pack stores them: WAV, and MP3 from lame in the two
+// shapes its frame walk tells apart (constant rate, and variable rate with a
+// Xing frame and an ID3v2 tag in front).
+void addSounds(SeedWriter& seeds) {
+    constexpr std::string_view kTarget = "sound_stream";
+    const Bytes mono = testing::sineWav({.rate = 22050, .channels = 1, .frames = 5000});
+    seeds.add(kTarget, "wav-mono", mono);
+    seeds.add(kTarget, "wav-stereo",
+              testing::sineWav({.rate = 8000, .channels = 2, .frames = 300}));
+    const testing::TempDir dir;
+    if (const auto cbr = testing::mp3FromWav(mono, dir, "-b 32")) {
+        seeds.add(kTarget, "mp3-cbr", *cbr);
+    }
+    if (const auto vbr = testing::mp3FromWav(mono, dir, "-V 9 --add-id3v2 --tt seed")) {
+        seeds.add(kTarget, "mp3-vbr-id3", *vbr);
+    }
+}
+
 }  // namespace
 }  // namespace vantoro::fuzz
 
@@ -285,6 +305,7 @@ int main(int argc, char** argv) {
     vantoro::fuzz::addJournals(seeds);
     vantoro::fuzz::addPictures(seeds);
     vantoro::fuzz::addTexts(seeds);
+    vantoro::fuzz::addSounds(seeds);
     std::printf("%d seeds written to %s\n", seeds.count(), argv[1]);
     return 0;
 }

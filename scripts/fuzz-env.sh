@@ -5,7 +5,7 @@ fuzz_build_dir="${VANTORO_FUZZ_BUILD:-build-fuzz}"
 fuzz_targets=(
     archive_m2_def archive_m2_def16 archive_m2_wis archive_m2_zip archive_m3_def
     archive_m3_zip archive_woool archive_wuyi pack pack_password pack_journal picture
-    import_text sound_type
+    import_text sound_type sound_stream
 )
 
 # Builds every fuzz target and the seed writer, then writes the seeds to
