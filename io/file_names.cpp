@@ -5,6 +5,8 @@
 #include <optional>
 #include <system_error>
 
+#include "io/name_encoding.h"
+
 namespace vantoro {
 
 namespace fs = std::filesystem;
@@ -41,7 +43,7 @@ std::string resolveIgnoringCase(const std::string& path) {
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         const fs::path& candidate = it->path();
-        if (!equalsIgnoringCase(candidate.filename().string(), name)) continue;
+        if (!sameNameIgnoringAsciiCase(candidate.filename().string(), name)) continue;
         if (!fileExists(candidate.string())) continue;
         if (!best || candidate.filename() < best->filename()) best = candidate;
     }

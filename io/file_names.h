@@ -23,7 +23,9 @@ std::string extensionOf(const std::string& path);
 std::string companionFileName(const std::string& dataPath, std::string_view extension);
 
 // `path` itself if it exists, else a file in the same folder whose name
-// equals it without regard to ASCII case, else `path` unchanged.
+// equals it without regard to ASCII case (sameNameIgnoringAsciiCase: a GBK
+// name's letters, not the bytes inside its characters), else `path`
+// unchanged.
 std::string resolveIgnoringCase(const std::string& path);
 
 }  // namespace vantoro
