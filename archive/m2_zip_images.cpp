@@ -51,15 +51,22 @@ bool TWMM2ZipImages::Initialize() {
     return true;
 }
 
-// A missing or unreadable index leaves the archive open with 0 entries.
+// A missing or unreadable index leaves the archive open with 0 entries, and
+// says why.
 void TWMM2ZipImages::loadIndex() {
     FIndexList.clear();
     FImageCount = 0;
     m_indexHeader = M2ZipIndexHeader{};
     const auto file = FileStream::open(FIndexFileName, FileStream::Mode::ReadOnly);
-    if (!file) return;
+    if (!file) {
+        setLastError("index file " + FIndexFileName + " is missing or cannot be opened");
+        return;
+    }
     const auto header = file->readBytes(kIndexLayout.headerSize);
-    if (!header) return;
+    if (!header) {
+        setLastError("index file " + FIndexFileName + " is shorter than its header");
+        return;
+    }
     m_indexHeader = parseIndexHeader(*header);
 
     auto offsets = readOffsetTable(*file, kIndexLayout);

@@ -55,9 +55,17 @@ void TWMM3ZipImages::loadIndex() {
     FImageCount = 0;
     m_indexHeader.fill(0);
     FIndexFileName = companionFileName(FFileName, ".mix");
-    if (!fileExists(FIndexFileName)) return;
-    const auto index = FileStream::open(FIndexFileName, FileStream::Mode::ReadOnly);
-    if (!index || !index->readExact(m_indexHeader)) return;
+    const auto index = fileExists(FIndexFileName)
+                           ? FileStream::open(FIndexFileName, FileStream::Mode::ReadOnly)
+                           : nullptr;
+    if (!index) {
+        setLastError("index file " + FIndexFileName + " is missing or cannot be opened");
+        return;
+    }
+    if (!index->readExact(m_indexHeader)) {
+        setLastError("index file " + FIndexFileName + " is shorter than its header");
+        return;
+    }
     auto offsets = readOffsetTable(*index, kIndexLayout);
     if (!offsets) {
         setLastError("index file " + FIndexFileName + ": " + offsets.error());

@@ -182,7 +182,8 @@ const FailureCase kFailureCases[] = {
          writeFile(path, Bytes(3000, 0x5A));
          return path;
      },
-     TWMImagesKind::M2Zip, -1, "", "没有数据"},
+     TWMImagesKind::M2Zip, -1, "找不到索引文件，或索引文件无法打开",
+     "找不到索引文件，或索引文件无法打开"},
     {"a Mir3 .wil without its index",
      [](TruthTest& t) {
          const std::string path = t.dir.file("short.wil");

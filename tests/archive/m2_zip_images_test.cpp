@@ -113,7 +113,14 @@ TEST_F(M2ZipTest, AnyCodeButFiveIsEightBit) {
 TEST_F(M2ZipTest, UnreadableIndexGivesNoEntries) {
     auto built = testing::buildM2Zip({kEightBit, kEightBit}, false);
     testing::writeFile(wzl, built.data);
-    EXPECT_EQ(open()->FImageCount, 0);  // missing
+    const auto missing = open();
+    EXPECT_EQ(missing->FImageCount, 0);
+    EXPECT_NE(missing->lastError().find("is missing"), std::string::npos);
+
+    testing::writeFile(dir.file("Objects.WZX"), Bytes(10));
+    const auto headerOnly = open();
+    EXPECT_EQ(headerOnly->FImageCount, 0);
+    EXPECT_NE(headerOnly->lastError().find("shorter than its header"), std::string::npos);
 
     Bytes shortTable = built.index;
     testing::truncateTo(shortTable, shortTable.size() - 2);

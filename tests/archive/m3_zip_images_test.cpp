@@ -77,6 +77,7 @@ TEST_F(M3ZipImagesTest, MissingIndexOpensWithNoEntries) {
     auto images = openWritten();
     EXPECT_TRUE(images->FInitialized);
     EXPECT_EQ(images->FImageCount, 0);
+    EXPECT_NE(images->lastError().find("is missing"), std::string::npos);
 }
 
 TEST_F(M3ZipImagesTest, GetBitmapSkipsTheStridePaddingAndKeepsRowOrder) {
