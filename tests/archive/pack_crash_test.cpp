@@ -53,14 +53,7 @@ Model modelOf(const std::vector<PackEntry>& entries) {
     return model;
 }
 
-std::unique_ptr<TWMMyImageImages> openPack(const std::string& path, const std::string& password) {
-    auto pack = std::make_unique<TWMMyImageImages>();
-    pack->FFileName = path;
-    pack->FUseTextureCache = false;
-    pack->FPassword = password;
-    pack->Initialize();
-    return pack;
-}
+using testing::openPack;
 
 Model readModel(TWMMyImageImages& pack) {
     Model model;

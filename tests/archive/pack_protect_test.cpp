@@ -39,14 +39,7 @@ std::vector<PackEntry> mixedEntries() {
     return entries;
 }
 
-std::unique_ptr<TWMMyImageImages> openPack(const std::string& path, const std::string& password) {
-    auto pack = std::make_unique<TWMMyImageImages>();
-    pack->FFileName = path;
-    pack->FUseTextureCache = false;
-    pack->FPassword = password;
-    pack->Initialize();
-    return pack;
-}
+using testing::openPack;
 
 // Each slot's type and what it reads back as: the decoded pixels of an
 // image, the stored file of the others.

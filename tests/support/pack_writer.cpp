@@ -117,4 +117,13 @@ PackEntry packFile(std::uint8_t dataType, std::size_t size, bool compressed, std
     return entry;
 }
 
+std::unique_ptr<TWMMyImageImages> openPack(const std::string& path, const std::string& password) {
+    auto pack = std::make_unique<TWMMyImageImages>();
+    pack->FFileName = path;
+    pack->FUseTextureCache = false;
+    pack->FPassword = password;
+    pack->Initialize();
+    return pack;
+}
+
 }  // namespace vantoro::testing

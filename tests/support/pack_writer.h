@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "archive/my_image_images.h"
 #include "archive/pack_entry_header.h"
 #include "tests/support/test_files.h"
 
@@ -54,5 +56,9 @@ PackEntry packImage(std::uint16_t width, std::uint16_t height, std::uint8_t pixe
 // A stored file of `size` bytes of a pattern that compresses.
 PackEntry packFile(std::uint8_t dataType, std::size_t size, bool compressed,
                    std::uint32_t seed = 1);
+
+// The pack at `path` opened as the program opens it, with `password`.
+std::unique_ptr<TWMMyImageImages> openPack(const std::string& path,
+                                           const std::string& password = "");
 
 }  // namespace vantoro::testing
