@@ -2,6 +2,7 @@
 
 #include <QSettings>
 
+#include "io/name_encoding.h"
 #include "shell/recent_files.h"
 
 namespace vantoro {
@@ -35,7 +36,9 @@ std::vector<std::string> AppSettings::recentFileValues() const {
     m_settings->beginGroup(kRecentGroup);
     for (std::size_t n = 0; n < kMaxRecentFiles; ++n) {
         const QString key = QString::number(n);
-        values.push_back(m_settings->value(key, QString()).toString().toStdString());
+        // A text as earlier versions wrote every entry, or the bytes of a
+        // name that is not UTF-8; either reads as the entry's bytes.
+        values.push_back(m_settings->value(key).toByteArray().toStdString());
     }
     m_settings->endGroup();
     return values;
@@ -44,7 +47,14 @@ std::vector<std::string> AppSettings::recentFileValues() const {
 void AppSettings::storeRecentFileValues(const std::vector<std::string>& values) {
     m_settings->beginGroup(kRecentGroup);
     for (std::size_t n = 0; n < values.size(); ++n) {
-        m_settings->setValue(QString::number(n), QString::fromStdString(values[n]));
+        const std::string& value = values[n];
+        // Text where it is UTF-8, so earlier versions read the file as
+        // before; bytes otherwise, which a text would turn into U+FFFD.
+        if (isValidUtf8(value)) {
+            m_settings->setValue(QString::number(n), QString::fromStdString(value));
+        } else {
+            m_settings->setValue(QString::number(n), QByteArray::fromStdString(value));
+        }
     }
     m_settings->endGroup();
 }

@@ -1,5 +1,6 @@
 // What the window keeps from one run to the next, in one INI file: the
-// recent-file list (group "Path", one text per position "0" to "9") and the
+// recent-file list (group "Path", one entry per position "0" to "9": a text,
+// or its bytes where the name is not UTF-8) and the
 // window's own layout (group "Window"). Everything else lasts until the
 // program ends.
 #pragma once

@@ -3,13 +3,18 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace vantoro {
 
 class TFormMain;
 
-// Opens `file` in `form`; answers the line for standard error, empty when
-// the file was handed to the window.
+// The program's arguments as held names (app/file_name.h), so a file name
+// that is not UTF-8 keeps its bytes; Qt's own list decodes them as UTF-8.
+QStringList commandLineArguments(int argc, char** argv);
+
+// Opens `file` (a held name) in `form`; answers the line for standard error,
+// empty when the file was handed to the window.
 QString openCommandLineFile(TFormMain& form, const QString& file);
 
 }  // namespace vantoro

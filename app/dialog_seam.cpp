@@ -8,6 +8,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+#include "app/file_name.h"
+
 namespace vantoro {
 namespace {
 
@@ -78,9 +80,11 @@ QString startPath(const FileDialogRequest& request) {
     return QDir(request.directory).filePath(request.fileName);
 }
 
-std::optional<QString> nonEmpty(const QString& text) {
+// Qt's dialogs list a name that is not UTF-8 with U+FFFD in it and hand it
+// back so; the window holds the name of the file that is there.
+std::optional<QString> chosenName(const QString& text) {
     if (text.isEmpty()) return std::nullopt;
-    return text;
+    return nameString(chosenNameBytes(text));
 }
 
 }  // namespace
@@ -106,9 +110,9 @@ QString pictureFileFilter() {
 }
 
 std::optional<QString> QtDialogSeam::openFile(QWidget* owner, const FileDialogRequest& request) {
-    return nonEmpty(QFileDialog::getOpenFileName(owner, request.title, startPath(request),
-                                                 qtFileFilter(request.filter), nullptr,
-                                                 kFileDialogOptions));
+    return chosenName(QFileDialog::getOpenFileName(owner, request.title, startPath(request),
+                                                   qtFileFilter(request.filter), nullptr,
+                                                   kFileDialogOptions));
 }
 
 std::optional<QStringList> QtDialogSeam::openFiles(QWidget* owner,
@@ -117,24 +121,26 @@ std::optional<QStringList> QtDialogSeam::openFiles(QWidget* owner,
         QFileDialog::getOpenFileNames(owner, request.title, startPath(request),
                                       qtFileFilter(request.filter), nullptr, kFileDialogOptions);
     if (names.isEmpty()) return std::nullopt;
-    return names;
+    QStringList held;
+    for (const QString& name : names) held << nameString(chosenNameBytes(name));
+    return held;
 }
 
 // The commands ask about an existing file themselves, in their own words.
 std::optional<QString> QtDialogSeam::saveFile(QWidget* owner, const FileDialogRequest& request) {
-    return nonEmpty(QFileDialog::getSaveFileName(
+    return chosenName(QFileDialog::getSaveFileName(
         owner, request.title, startPath(request), qtFileFilter(request.filter), nullptr,
         kFileDialogOptions | QFileDialog::DontConfirmOverwrite));
 }
 
 std::optional<QString> QtDialogSeam::openPicture(QWidget* owner) {
-    return nonEmpty(QFileDialog::getOpenFileName(owner, QString(), QString(),
-                                                 qtFileFilter(pictureFileFilter()), nullptr,
-                                                 kFileDialogOptions));
+    return chosenName(QFileDialog::getOpenFileName(owner, QString(), QString(),
+                                                   qtFileFilter(pictureFileFilter()), nullptr,
+                                                   kFileDialogOptions));
 }
 
 std::optional<QString> QtDialogSeam::chooseFolder(QWidget* owner, const QString& caption) {
-    return nonEmpty(QFileDialog::getExistingDirectory(
+    return chosenName(QFileDialog::getExistingDirectory(
         owner, caption, QString(), kFileDialogOptions | QFileDialog::ShowDirsOnly));
 }
 

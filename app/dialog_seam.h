@@ -40,7 +40,8 @@ class DialogSeam {
 public:
     virtual ~DialogSeam() = default;
 
-    // The chosen file, or nothing when the dialog was cancelled.
+    // The chosen file, or nothing when the dialog was cancelled. Files and
+    // folders are answered as held names (app/file_name.h).
     virtual std::optional<QString> openFile(QWidget* owner, const FileDialogRequest& request) = 0;
     virtual std::optional<QStringList> openFiles(QWidget* owner,
                                                  const FileDialogRequest& request) = 0;

@@ -7,12 +7,16 @@
 #include <QHeaderView>
 #include <QListView>
 #include <QSignalBlocker>
-#include <QSortFilterProxyModel>
 #include <QSplitter>
 #include <QStorageInfo>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <filesystem>
 #include <utility>
+
+#include "app/file_name.h"
+#include "app/folder_files.h"
 
 namespace vantoro {
 namespace {
@@ -37,32 +41,8 @@ int driveOf(const QComboBox& drives, const QString& path) {
     return best;
 }
 
-// The file system model shows every folder it was once asked for (a folder
-// that was the file list's root stays in its parent's rows, whatever the
-// filter says). The file list keeps only files, and the folders above the
-// one shown, without which the list would have no root.
-class FilesOnly final : public QSortFilterProxyModel {
-public:
-    FilesOnly(QFileSystemModel* files, QObject* parent)
-        : QSortFilterProxyModel(parent), m_files(files) {
-        setSourceModel(files);
-        connect(files, &QFileSystemModel::rootPathChanged, this, [this] { invalidateFilter(); });
-    }
-
-protected:
-    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
-        const QModelIndex index = m_files->index(row, 0, parent);
-        if (!m_files->isDir(index)) return true;
-        const QString folder = m_files->filePath(index);
-        const QString root = m_files->rootPath();
-        return root == folder ||
-               root.startsWith(folder.endsWith(QLatin1Char('/')) ? folder
-                                                                 : folder + QLatin1Char('/'));
-    }
-
-private:
-    QFileSystemModel* m_files;
-};
+// How often the file list looks whether its folder changed.
+constexpr int kRefreshMs = 500;
 
 }  // namespace
 
@@ -79,8 +59,7 @@ FileBrowser::FileBrowser(QWidget* parent)
       m_files(new QListView(this)),
       m_splitter(new QSplitter(Qt::Vertical, this)),
       m_directoryModel(new QFileSystemModel(this)),
-      m_fileModel(new QFileSystemModel(this)),
-      m_filesOnly(new FilesOnly(m_fileModel, this)) {
+      m_fileModel(new FolderFiles(splitFileMask(QString::fromLatin1(kBrowserFileMask)), this)) {
     setObjectName(QStringLiteral("pnl1"));
     m_drives->setObjectName(QStringLiteral("drvcbb1"));
     m_directories->setObjectName(QStringLiteral("dirlst1"));
@@ -94,11 +73,10 @@ FileBrowser::FileBrowser(QWidget* parent)
         m_directories->hideColumn(column);
     }
 
-    // Without QDir::CaseSensitive the model compares masks without case.
-    m_fileModel->setFilter(QDir::Files);
-    m_fileModel->setNameFilters(splitFileMask(QString::fromLatin1(kBrowserFileMask)));
-    m_fileModel->setNameFilterDisables(false);
-    m_files->setModel(m_filesOnly);
+    m_files->setModel(m_fileModel);
+    auto* refresh = new QTimer(this);
+    connect(refresh, &QTimer::timeout, m_fileModel, &FolderFiles::refresh);
+    refresh->start(kRefreshMs);
 
     m_splitter->addWidget(m_directories);
     m_splitter->addWidget(m_files);
@@ -119,7 +97,7 @@ FileBrowser::FileBrowser(QWidget* parent)
     connect(m_files, &QListView::clicked, this, &FileBrowser::fileClicked);
     connect(m_directoryModel, &QFileSystemModel::directoryLoaded, this,
             &FileBrowser::keepDirectoryInView);
-    setDirectory(QDir::currentPath());
+    setDirectory(nameString(std::filesystem::current_path().string()));
 }
 
 void FileBrowser::fillDrives() {
@@ -134,7 +112,7 @@ void FileBrowser::fillDrives() {
 }
 
 void FileBrowser::setDirectory(const QString& path) {
-    const QString directory = QDir(path).absolutePath();
+    const QString directory = absoluteName(path);
     const int drive = driveOf(*m_drives, directory);
     const QString root = drive >= 0 ? m_drives->itemData(drive).toString() : QStringLiteral("/");
     {
@@ -159,48 +137,41 @@ void FileBrowser::keepDirectoryInView(const QString& loaded) {
 }
 
 QString FileBrowser::directory() const {
-    return m_fileModel->rootPath();
+    return m_fileModel->folder();
 }
 
 void FileBrowser::driveChanged(int index) {
     if (index >= 0) setDirectory(m_drives->itemData(index).toString());
 }
 
+// The folder list's model decodes a folder name that is not UTF-8 with
+// U+FFFD; the folder that is there is looked up by it.
 void FileBrowser::directoryChanged(const QModelIndex& current) {
-    if (current.isValid()) showFilesOf(m_directoryModel->filePath(current));
-}
-
-QModelIndex FileBrowser::shown(const QModelIndex& file) const {
-    return m_filesOnly->mapFromSource(file);
-}
-
-QModelIndex FileBrowser::fileOf(const QModelIndex& shown) const {
-    return m_filesOnly->mapToSource(shown);
+    if (current.isValid()) {
+        showFilesOf(nameString(chosenNameBytes(m_directoryModel->filePath(current))));
+    }
 }
 
 void FileBrowser::showFilesOf(const QString& path) {
     m_files->setCurrentIndex(QModelIndex());
-    const QModelIndex root = m_fileModel->setRootPath(path);
-    m_files->setRootIndex(shown(root));
+    m_fileModel->setFolder(path);
 }
 
 bool FileBrowser::selectFile(const QString& fileName) {
-    const QModelIndex index = shown(m_fileModel->index(QDir(directory()).filePath(fileName)));
-    if (!index.isValid() || index.parent() != m_files->rootIndex()) return false;
+    const QModelIndex index = m_fileModel->indexOf(fileName);
+    if (!index.isValid()) return false;
     m_files->setCurrentIndex(index);
     return true;
 }
 
 QString FileBrowser::currentFilePath() const {
-    const QModelIndex current = fileOf(m_files->currentIndex());
-    if (!current.isValid() || m_fileModel->isDir(current)) return QString();
-    return m_fileModel->filePath(current);
+    return m_fileModel->filePath(m_files->currentIndex());
 }
 
 // A mouse press selects the entry before the click arrives; the click then
 // must not report it a second time.
 void FileBrowser::fileChanged(const QModelIndex& current) {
-    if (!current.isValid() || m_fileModel->isDir(fileOf(current))) return;
+    if (!current.isValid()) return;
     m_changedByPress = QGuiApplication::mouseButtons() != Qt::NoButton;
     emit fileChosen();
 }

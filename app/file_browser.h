@@ -2,6 +2,8 @@
 // drives the directory list `dirlst1`, which drives the masked file list
 // `fllst1`; a splitter moves the border between the two lists. All three
 // start at the process's current directory. Masks compare without case.
+// Folders and files are held names (app/file_name.h): a name that is not
+// UTF-8 keeps its bytes, and the file list shows it as it reads.
 #pragma once
 
 #include <QModelIndex>
@@ -11,12 +13,13 @@
 
 class QComboBox;
 class QFileSystemModel;
-class QSortFilterProxyModel;
 class QListView;
 class QSplitter;
 class QTreeView;
 
 namespace vantoro {
+
+class FolderFiles;
 
 // The archive files the browser lists.
 inline constexpr char kBrowserFileMask[] = "*.WIL;*.WZL;*.MIZ;*.PAK";
@@ -41,9 +44,8 @@ public:
     QTreeView* directoryList() const { return m_directories; }
     QListView* fileList() const { return m_files; }
     QSplitter* splitter() const { return m_splitter; }
-    // The files of every folder visited; the list shows them through a
-    // filter that keeps folders out.
-    QFileSystemModel* fileModel() const { return m_fileModel; }
+    // The files the list shows.
+    FolderFiles* fileModel() const { return m_fileModel; }
 
 signals:
     // The file list's selected entry changed to a valid one, or the selected
@@ -58,16 +60,13 @@ private:
     void fileClicked(const QModelIndex& index);
     void showFilesOf(const QString& path);
     void keepDirectoryInView(const QString& loaded);
-    QModelIndex shown(const QModelIndex& file) const;
-    QModelIndex fileOf(const QModelIndex& shown) const;
 
     QComboBox* m_drives;
     QTreeView* m_directories;
     QListView* m_files;
     QSplitter* m_splitter;
     QFileSystemModel* m_directoryModel;
-    QFileSystemModel* m_fileModel;
-    QSortFilterProxyModel* m_filesOnly;
+    FolderFiles* m_fileModel;
     bool m_changedByPress = false;
 };
 

@@ -3,17 +3,17 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QProgressBar>
-#include <QUrl>
 #include <algorithm>
 
 #include "app/dialog_seam.h"
+#include "app/file_name.h"
 #include "app/form_add.h"
 #include "app/form_main.h"
 #include "app/window_prompts.h"
 #include "edit/edit_messages.h"
+#include "io/name_encoding.h"
 
 namespace vantoro {
 namespace {
@@ -22,14 +22,9 @@ QString fromView(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// The local files and folders among dropped URLs.
+// The local files and folders among dropped URLs, as held names.
 QStringList localPaths(const QMimeData* data) {
-    QStringList paths;
-    if (data == nullptr || !data->hasUrls()) return paths;
-    for (const QUrl& url : data->urls()) {
-        if (url.isLocalFile()) paths << url.toLocalFile();
-    }
-    return paths;
+    return droppedFileNames(data);
 }
 
 }  // namespace
@@ -72,7 +67,7 @@ void TFormAdd::showList() {
     QStringList names;
     names.reserve(static_cast<qsizetype>(m_files.size()));
     for (const ImportListLine& line : m_files.lines()) {
-        names << QString::fromStdString(line.displayName);
+        names << QString::fromStdString(nameDisplayText(line.displayName));
     }
     File_List->addItems(names);
 }
@@ -106,25 +101,22 @@ void TFormAdd::File_AddClick() {
         this, {fromView(kImportFileFilter), QString(), QString(), QString()});
     if (!chosen || chosen->isEmpty()) return;
     buildList([&]() -> Result<std::vector<ImportListLine>> {
-        std::vector<ImportListLine> lines;
-        for (const QString& path : *chosen) {
-            const std::string file = path.toStdString();
-            lines.push_back({QFileInfo(path).fileName().toStdString(), importItemFor(file)});
-        }
-        return lines;
+        std::vector<std::string> files;
+        for (const QString& path : *chosen) files.push_back(nameBytes(path));
+        return listChosenFiles(files);
     });
 }
 
 void TFormAdd::File_AddDIRClick() {
     const auto folder = m_main.dialogs().chooseFolder(this, fromView(kImportFolderTitle));
     if (!folder || folder->trimmed().isEmpty()) return;
-    buildList([&] { return listFolder(folder->trimmed().toStdString()); });
+    buildList([&] { return listFolder(nameBytes(folder->trimmed())); });
 }
 
 void TFormAdd::File_AddDIRALLClick() {
     const auto folder = m_main.dialogs().chooseFolder(this, fromView(kImportFolderTitle));
     if (!folder || folder->trimmed().isEmpty()) return;
-    buildList([&] { return listFolderTree(folder->trimmed().toStdString()); });
+    buildList([&] { return listFolderTree(nameBytes(folder->trimmed())); });
 }
 
 void TFormAdd::addDroppedPaths(const QStringList& paths) {
@@ -132,14 +124,13 @@ void TFormAdd::addDroppedPaths(const QStringList& paths) {
     buildList([&]() -> Result<std::vector<ImportListLine>> {
         std::vector<ImportListLine> lines;
         for (const QString& path : paths) {
-            const QFileInfo info(path);
-            const std::string file = path.toStdString();
-            if (info.isDir()) {
+            const std::string file = nameBytes(path);
+            if (isFolderName(path)) {
                 Result<std::vector<ImportListLine>> folder = listFolder(file);
                 if (!folder) return folder;
                 std::move(folder->begin(), folder->end(), std::back_inserter(lines));
-            } else if (info.isFile()) {
-                lines.push_back({info.fileName().toStdString(), importItemFor(file)});
+            } else if (isFileName(path)) {
+                std::ranges::move(listChosenFiles({&file, 1}), std::back_inserter(lines));
             }
         }
         return lines;

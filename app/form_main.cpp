@@ -2,8 +2,6 @@
 
 #include <QAction>
 #include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
 #include <QLocale>
 #include <QScrollArea>
 #include <QSlider>
@@ -18,6 +16,7 @@
 #include "app/draw_grid.h"
 #include "app/draw_panel.h"
 #include "app/file_browser.h"
+#include "app/file_name.h"
 #include "app/music_panel.h"
 #include "app/open_failure_text.h"
 #include "app/program_resources.h"
@@ -165,12 +164,12 @@ void TFormMain::warnOfUnfinishedEdit() {
 }
 
 void TFormMain::OpenArchive(const QString& path, TWMImagesKind kind) {
-    const std::string file = path.toStdString();
+    const std::string file = nameBytes(path);
     if (!fileExists(file)) return;
     m_lastArchivePath = path;
     OpenButton->setEnabled(true);
     LastOpenKind = kind;
-    setCaption(QStringLiteral(" [") + path + QLatin1Char(']'));
+    setCaption(QStringLiteral(" [") + displayName(path) + QLatin1Char(']'));
     CurrentArchive.reset();
     const std::int32_t remembered = selection.CurrentIndex;
     CurrentArchive = CreateWMImages(kind);
@@ -198,7 +197,7 @@ void TFormMain::OpenArchive(const QString& path, TWMImagesKind kind) {
         showArchiveRows();
         const auto created = packCreationTime(*CurrentArchive);
         if (kind == TWMImagesKind::MyImage && CurrentArchive->FInitialized && created) {
-            setCaption(QStringLiteral(" [") + path + QStringLiteral("] ") + *created);
+            setCaption(QStringLiteral(" [") + displayName(path) + QStringLiteral("] ") + *created);
         }
     }
     UpdateCommandState();
@@ -215,7 +214,7 @@ void TFormMain::OpenWithDialog(TWMImagesKind kind) {
     if (!chosen || chosen->isEmpty()) return;
     OpenButton->setEnabled(true);
     OpenArchive(*chosen, kind);
-    AddRecentFile(recentFileEntry(chosen->toStdString(), kind));
+    AddRecentFile(recentFileEntry(nameBytes(*chosen), kind));
 }
 
 // An Open command: the dialog filter of its kind, then the dialog.
@@ -266,16 +265,17 @@ void TFormMain::fllst1Click() {
 }
 
 bool TFormMain::openPicked(const QString& path) {
-    const auto kind = kindForFile(path.toStdString());
+    const std::string file = nameBytes(path);
+    const auto kind = kindForFile(file);
     if (!kind) return false;
     // A file named on the command line or dropped on the window shows its
     // folder in the browser, as a file picked there does.
-    const QString folder = QFileInfo(path).absolutePath();
-    if (QDir(folder) != QDir(pnl1->directory())) pnl1->setDirectory(folder);
+    const QString folder = folderOf(path);
+    if (folder != pnl1->directory()) pnl1->setDirectory(folder);
     guarded([&] {
         OpenButton->setEnabled(true);
         OpenArchive(path, *kind);
-        AddRecentFile(recentFileEntry(path.toStdString(), *kind));
+        AddRecentFile(recentFileEntry(file, *kind));
     });
     return true;
 }
@@ -345,9 +345,9 @@ void TFormMain::SaveRecentFiles() {
 
 // Opening from the list neither moves the entry nor adds one.
 void TFormMain::MEMU_FILE_AGOFILE_PATHSClick(const QString& hint) {
-    const auto target = parseRecentFileEntry(hint.toStdString());
+    const auto target = parseRecentFileEntry(nameBytes(hint));
     if (!target) return;
-    guarded([&] { OpenArchive(QString::fromStdString(target->path), target->kind); });
+    guarded([&] { OpenArchive(nameString(target->path), target->kind); });
 }
 
 // --- View and help commands ---------------------------------------------

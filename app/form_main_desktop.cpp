@@ -4,17 +4,15 @@
 // the folder the user was working in.
 #include <QAction>
 #include <QClipboard>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
-#include <QUrl>
 #include <string>
 
 #include "app/draw_grid.h"
 #include "app/draw_panel.h"
+#include "app/file_name.h"
 #include "app/form_main.h"
 #include "app/recent_files_menu.h"
 #include "archive/archive_kind.h"
@@ -24,15 +22,15 @@
 namespace vantoro {
 namespace {
 
-// The one local archive file among the dragged items; empty for anything else.
+// The one local archive file among the dragged items, as a held name; empty
+// for anything else.
 QString droppedArchive(const QMimeData* data) {
-    if (!data || !data->hasUrls() || data->urls().size() != 1) return QString();
-    const QUrl url = data->urls().first();
-    if (!url.isLocalFile()) return QString();
-    const QFileInfo info(url.toLocalFile());
-    const std::string name = info.fileName().toStdString();
-    if (!info.isFile() || !kindForExtension(fileExtension(name), {})) return QString();
-    return info.absoluteFilePath();
+    const QStringList names = droppedFileNames(data);
+    if (names.size() != 1) return QString();
+    const QString& path = names.first();
+    const std::string name = nameBytes(fileNameOf(path));
+    if (!isFileName(path) || !kindForExtension(fileExtension(name), {})) return QString();
+    return absoluteName(path);
 }
 
 // The selected image as `vantoro-cli texture` writes it: straight RGBA.
@@ -79,11 +77,11 @@ QString TFormMain::openDialogFolder() const {
     QString path = m_lastArchivePath;
     if (path.isEmpty() && !m_recentFiles->list().entries().empty()) {
         const auto newest = parseRecentFileEntry(m_recentFiles->list().entries().front());
-        if (newest) path = QString::fromStdString(newest->path);
+        if (newest) path = nameString(newest->path);
     }
     if (path.isEmpty()) return QString();
-    const QFileInfo file(path);
-    return file.dir().exists() ? file.absolutePath() : QString();
+    const QString folder = folderOf(path);
+    return isFolderName(folder) ? folder : QString();
 }
 
 void TFormMain::dragEnterEvent(QDragEnterEvent* event) {

@@ -1,6 +1,7 @@
 // The editing commands of the main window: the import, export and delete
 // dialogs and the new-pack command.
 #include "app/dialog_seam.h"
+#include "app/file_name.h"
 #include "app/form_add.h"
 #include "app/form_del.h"
 #include "app/form_main.h"
@@ -45,12 +46,12 @@ void TFormMain::Tool_NewClick() {
                                    QString(), QString(), QString()});
     if (!chosen || chosen->isEmpty()) return;
     WindowPrompts prompts(*m_dialogs, this);
-    const NewPackResult made = createNewPack(chosen->toStdString(), prompts);
+    const NewPackResult made = createNewPack(nameBytes(*chosen), prompts);
     if (made.result.outcome != EditOutcome::Done) return;
     if (prompts.ask(editPrompt(EditMessage::NewPackOpen)) != PromptAnswer::Yes) return;
     // Opened as any other pack is, it enters the recent-file list as they do.
     guarded([&] {
-        OpenArchive(QString::fromStdString(made.path), TWMImagesKind::MyImage);
+        OpenArchive(nameString(made.path), TWMImagesKind::MyImage);
         AddRecentFile(recentFileEntry(made.path, TWMImagesKind::MyImage));
     });
 }

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/dialog_seam.h"
+#include "app/file_name.h"
 #include "app/form_main.h"
 #include "app/range_dialog.h"
 #include "app/window_prompts.h"
@@ -87,7 +88,9 @@ void TFormOut::ShowExportDialog() {
 void TFormOut::Button1Click() {
     const auto folder = m_main.dialogs().chooseFolder(
         this, QString::fromUtf8(kExportFolderTitle.data(), kExportFolderTitle.size()));
-    if (folder && !folder->isEmpty()) edtSaveDir->setText(*folder);
+    if (!folder || folder->isEmpty()) return;
+    m_pickedFolder = *folder;
+    edtSaveDir->setText(displayName(*folder));
 }
 
 void TFormOut::Out_OffsetClick() {
@@ -109,7 +112,7 @@ void TFormOut::btnGoClick() {
     ExportRequest request;
     request.first = rangeBoxValue(*edtIndexStart);
     request.last = rangeBoxValue(*edtIndexEnd);
-    request.folder = edtSaveDir->text().toStdString();
+    request.folder = saveFolder();
     request.alpha = Out_Alpha->isChecked();
     request.offsets = Out_Offset->isChecked();
     request.format = Out_Format->isChecked();
@@ -135,6 +138,16 @@ void TFormOut::btnGoClick() {
         showEditFailure(m_main.dialogs(), this, result.error);
     }
     if (result.outcome == EditOutcome::Done) accept();
+}
+
+// The picked folder's own bytes while its name is shown unchanged; else
+// the folder the text names (a GBK folder typed as it reads is found).
+std::string TFormOut::saveFolder() const {
+    const QString text = edtSaveDir->text();
+    if (!m_pickedFolder.isEmpty() && text == displayName(m_pickedFolder)) {
+        return nameBytes(m_pickedFolder);
+    }
+    return chosenNameBytes(text);
 }
 
 void TFormOut::reject() {

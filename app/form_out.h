@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
+#include <string>
 
 class QCheckBox;
 class QLineEdit;
@@ -39,9 +41,11 @@ protected:
 
 private:
     void setControlsEnabled(bool enabled);
+    std::string saveFolder() const;
 
     TFormMain& m_main;
     bool m_busy = false;
+    QString m_pickedFolder;  // the folder picker's answer, as a held name
 };
 
 }  // namespace vantoro

@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("启动时打开的图像存储文件 (.wil .wzl .wis .sgl "
                                                 ".521g .pak .miz)"));
-    parser.process(app);
+    // Qt has taken its own options out of argc and argv by now.
+    parser.process(vantoro::commandLineArguments(argc, argv));
     vantoro::showAudioBackendMessages(parser.isSet(verbose));
 
     vantoro::FormMainOptions options;

@@ -3,13 +3,17 @@
 #include <QAction>
 #include <QMenu>
 
+#include "app/file_name.h"
+#include "io/name_encoding.h"
+
 namespace vantoro {
 namespace {
 
 // "&N entry": the first "&" makes N the item's accelerator; any "&" in the
-// entry itself is doubled so that the path shows as it is spelled.
+// entry itself is doubled so that the path shows as it is spelled. A name
+// that is not UTF-8 shows as GBK.
 QString menuText(const RecentMenuItem& item) {
-    const QString caption = QString::fromStdString(item.caption);
+    const QString caption = QString::fromStdString(nameDisplayText(item.caption));
     if (item.hint.empty()) return caption;
     const qsizetype entryStart = caption.indexOf(QLatin1Char(' ')) + 1;
     QString entry = caption.mid(entryStart);
@@ -43,7 +47,7 @@ void RecentFilesMenu::rebuild() {
     const std::vector<RecentMenuItem> items = m_list.menuItems();
     for (std::size_t position = 0; position < items.size(); ++position) {
         const RecentMenuItem& item = items[position];
-        const QString hint = QString::fromStdString(item.hint);
+        const QString hint = nameString(item.hint);
         auto* action = new QAction(menuText(item), m_menu);
         action->setObjectName(position == 0
                                   ? QStringLiteral("MEMU_FILE_AGOFILE_PATHS")

@@ -31,7 +31,8 @@ public:
     QMenu* menu() const { return m_menu; }
 
 signals:
-    // An item was clicked; `hint` is its entry (empty for the placeholder).
+    // An item was clicked; `hint` is its entry as a held name
+    // (app/file_name.h), empty for the placeholder.
     void entryClicked(const QString& hint);
 
 private:
