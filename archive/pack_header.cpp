@@ -90,6 +90,26 @@ PackHeaderBytes newPackHeader(double creationTime) {
     return serializePackHeader(header);
 }
 
+Status checkPackHeader(const TPackHeader& header, std::uint64_t fileSize) {
+    if (fileSize < kPackHeaderSize) return fail("shorter than a pack header");
+    if (!std::equal(kPackSignature.begin(), kPackSignature.end(), header.signature.begin())) {
+        return fail("no pack signature");
+    }
+    const std::int32_t count = header.isProtected() ? header.protectedCount : header.count;
+    const std::uint64_t offset = header.indexOffset();
+    if (count < 0 || header.packedIndexSize < 0) return fail("negative index count or size");
+    if (offset == 0) {
+        if (count != 0) return fail("index slots counted but no index");
+        return {};
+    }
+    if (offset < kPackHeaderSize || offset > fileSize) return fail("index offset outside the file");
+    const std::uint64_t indexBytes = header.packedIndexSize > 0
+                                         ? static_cast<std::uint64_t>(header.packedIndexSize)
+                                         : 4 * static_cast<std::uint64_t>(count);
+    if (indexBytes > fileSize - offset) return fail("index passes the end of the file");
+    return {};
+}
+
 double packTimeNow() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};

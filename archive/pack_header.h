@@ -33,6 +33,7 @@
 
 #include "archive/pack_cipher.h"
 #include "io/random_source.h"
+#include "io/result.h"
 
 namespace vantoro {
 
@@ -75,6 +76,14 @@ PackHeaderBytes serializePackHeader(const TPackHeader& header);
 // zero in every other byte. A pack file of these 64 bytes alone opens with
 // no entries.
 PackHeaderBytes newPackHeader(double creationTime);
+
+// Whether a file of `fileSize` bytes starting with `header` is a pack as
+// this program writes one: the signature at 0, at least the 64 header bytes,
+// and an index that lies inside the file with room for the slots it counts
+// (raw) or for its packed bytes; a header without index counts no slots.
+// Editing anything else would write a pack header and entries over another
+// kind of file, so the editing commands refuse it with this reason.
+Status checkPackHeader(const TPackHeader& header, std::uint64_t fileSize);
 
 // The local date and time now, as a pack stores its creation time.
 double packTimeNow();

@@ -23,6 +23,7 @@
 #include "cli/protect_command.h"
 #include "cli/render_command.h"
 #include "cli/sound_commands.h"
+#include "edit/import_text.h"
 #include "image_io/bmp_file.h"
 #include "image_io/png_file.h"
 #include "image_io/texel_rgba.h"
@@ -66,6 +67,15 @@ std::optional<std::uint32_t> parseNumber(std::string_view text, std::uint32_t ma
     }
     if (value > max) return std::nullopt;
     return static_cast<std::uint32_t>(value);
+}
+
+std::int32_t parseRangeBound(const Invocation& call, std::size_t operand) {
+    const auto bound = parseIntegerText(call.operands[operand]);
+    if (!bound) {
+        const std::string name = operand == 1 ? "FIRST" : "LAST";
+        usageError("bad " + name + " '" + call.operands[operand] + "'", call.command);
+    }
+    return *bound;
 }
 
 std::int32_t parseIndex(const Invocation& call) {
@@ -133,13 +143,35 @@ std::unique_ptr<TWMBaseImages> openArchive(const Invocation& call) {
     return archive;
 }
 
+bool lockedPack(const TWMBaseImages& archive) {
+    const auto* pack = dynamic_cast<const TWMMyImageImages*>(&archive);
+    return pack != nullptr && pack->FHeader.isProtected() && !pack->FCipherActive;
+}
+
+std::optional<std::string> emptyOpenReason(const TWMBaseImages& archive) {
+    if (lockedPack(archive)) return std::string(kLockedPackMessage);
+    if (archive.FImageCount != 0 || archive.lastError().empty()) return std::nullopt;
+    // Opening already warned of an edit it could not complete.
+    const auto* pack = dynamic_cast<const TWMMyImageImages*>(&archive);
+    if (pack != nullptr && pack->editBlock() == PackEditBlock::UnfinishedEdit) return std::nullopt;
+    return archive.lastError();
+}
+
+void failIfLocked(const TWMBaseImages& archive) {
+    if (lockedPack(archive)) failure(archive.FFileName + ": " + std::string(kLockedPackMessage));
+}
+
 // An entry past the end has no bitmap and cannot be drawn: that is the
 // command's own failure (exit 1), told more plainly than the reader would.
+// A pack locked by its password shows no entries: that is said instead.
 void checkIndexInRange(const TWMBaseImages& archive, std::int32_t index) {
+    failIfLocked(archive);
     if (index < archive.FImageCount) return;
-    const std::string range = archive.FImageCount == 0
-                                  ? "the archive has no entries"
-                                  : "0.." + std::to_string(archive.FImageCount - 1);
+    std::string range = "0.." + std::to_string(archive.FImageCount - 1);
+    if (archive.FImageCount == 0) {
+        range = "the archive has no entries";
+        if (const auto reason = emptyOpenReason(archive)) range += ": " + *reason;
+    }
     failure("index " + std::to_string(index) + " out of range (" + range + ")");
 }
 
@@ -241,10 +273,14 @@ std::string optionsHelp() {
 
 // ---- Parsing -----------------------------------------------------------------
 
+// A kind byte the factory makes a reader for.
 TWMImagesKind parseKind(std::string_view text, std::string_view command) {
-    const auto kind = parseNumber(text, 255);
-    if (!kind) usageError("bad archive kind '" + std::string(text) + "'", command);
-    return static_cast<TWMImagesKind>(*kind);
+    const auto number = parseNumber(text, 255);
+    const auto kind = static_cast<TWMImagesKind>(number.value_or(0));
+    if (!number || CreateWMImages(kind) == nullptr) {
+        usageError("bad archive kind '" + std::string(text) + "'", command);
+    }
+    return kind;
 }
 
 // A word starting with '-' is an option, except a negative number, which is
@@ -328,12 +364,11 @@ Invocation parseWords(const CommandEntry& entry, std::span<const std::string> wo
 
 namespace {
 
-// A reader that refused the index or table opens the archive empty: the
-// listing commands say why, once, and still succeed.
+// A reader that refused the index or table opens the archive empty, and a
+// pack opened without its password shows no entries: the listing commands
+// say why, once, and still succeed.
 void explainEmptyOpen(const TWMBaseImages& archive, std::ostream& err) {
-    if (archive.FImageCount == 0 && !archive.lastError().empty()) {
-        err << kPrefix << archive.lastError() << '\n';
-    }
+    if (const auto reason = emptyOpenReason(archive)) err << kPrefix << *reason << '\n';
 }
 
 }  // namespace

@@ -58,13 +58,29 @@ struct Invocation {
 
 // A decimal number without sign, at most `max`.
 std::optional<std::uint32_t> parseNumber(std::string_view text, std::uint32_t max);
+// FIRST (operand 1) or LAST (operand 2) of a range, read as the dialogs read
+// their number boxes (edit/import_text.h); exit 2 for a text that is not a
+// number. A number outside the archive is the dialog's to refuse.
+std::int32_t parseRangeBound(const Invocation& call, std::size_t operand);
 // The INDEX operand (the second).
 std::int32_t parseIndex(const Invocation& call);
 
 // The archive FILE names, opened as the window opens it; exit 2 for a file
 // that is not there or whose kind cannot be told, exit 1 when it does not open.
 std::unique_ptr<TWMBaseImages> openArchive(const Invocation& call);
-// Exit 1 for an index past the last entry.
+// What every command says of a protected pack opened without its password.
+inline constexpr std::string_view kLockedPackMessage =
+    "the pack is protected; its password is missing or wrong";
+
+// Why an archive opened with no entries: a protected pack's missing or wrong
+// password, or the reader's reason; nothing when it has entries, when the
+// reader gave no reason, or when opening already warned.
+std::optional<std::string> emptyOpenReason(const TWMBaseImages& archive);
+// Exit 1 with kLockedPackMessage for a protected pack opened without its
+// password.
+void failIfLocked(const TWMBaseImages& archive);
+// Exit 1 for an index past the last entry (with the reason when the archive
+// opened empty), or for a pack locked by its password.
 void checkIndexInRange(const TWMBaseImages& archive, std::int32_t index);
 // The message, with the reader's reason when it gave one.
 std::string withReason(std::string message, const TWMBaseImages& archive);

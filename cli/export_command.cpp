@@ -6,7 +6,6 @@
 #include "cli/cli_app.h"
 #include "cli/console_prompts.h"
 #include "edit/export_entries.h"
-#include "edit/import_text.h"
 
 namespace vantoro::cli {
 namespace {
@@ -44,9 +43,8 @@ ExportRequest requestOf(const Invocation& call) {
             if (row.entry.name == option.name) row.apply(request);
         }
     }
-    // As the dialog reads its number boxes: -1 for a text that is not a number.
-    request.first = parseIntegerText(call.operands[1]).value_or(-1);
-    request.last = parseIntegerText(call.operands[2]).value_or(-1);
+    request.first = parseRangeBound(call, 1);
+    request.last = parseRangeBound(call, 2);
     request.folder = call.operands[3];
     return request;
 }
@@ -60,6 +58,9 @@ std::span<const OptionEntry> exportOptions() {
 int runExport(const Invocation& call, std::ostream&, std::ostream& err) {
     const ExportRequest request = requestOf(call);
     std::unique_ptr<TWMBaseImages> archive = openArchive(call);
+    failIfLocked(*archive);
+    // The range message that follows would not say why there is no entry.
+    if (const auto reason = emptyOpenReason(*archive)) err << "vantoro-cli: " << *reason << '\n';
     ConsolePrompts prompts(err, "export", call.progressOnError);
     const EditResult result = exportEntries(*archive, request, prompts, prompts.progress());
     return exitCodeOf(result, archive->FFileName + ": not open");

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <random>
@@ -23,8 +24,8 @@ struct ImportSettings {
     ImportRequest request;
     bool yes = false;
     bool recursive = false;
-    std::optional<std::string> from;
-    std::optional<bool> zip;  // of the chosen content, sound or data
+    std::vector<std::string> from;  // archives, in command-line order
+    std::optional<bool> zip;        // of the chosen content, sound or data
     std::optional<int> level;
 };
 
@@ -108,9 +109,12 @@ constexpr ImportOption kImportTable[] = {
      [](ImportSettings& s, const std::string& v) {
          s.request.start = numberIn("--start", v, 10000000);
      }},
-    {{"--end", "N", "last entry of an offsets-only import with --offsets-from fixed"},
+    {{"--end", "N",
+      "last entry of an overwrite (the files must fill --start..N) or\n"
+      "of an offsets-only import with --offsets-from fixed"},
      [](ImportSettings& s, const std::string& v) {
          s.request.end = numberIn("--end", v, 10000000);
+         s.request.endTyped = true;
      }},
     {{"--count", "N", "number of empty entries, 1..100000; 1 by default"},
      [](ImportSettings& s, const std::string& v) {
@@ -160,8 +164,9 @@ constexpr ImportOption kImportTable[] = {
      [](ImportSettings& s, const std::string&) { s.yes = true; }},
     {{"--from", "ARCHIVE",
       "the entries of this archive are the sources, their offsets\n"
-      "kept (--kind N gives its kind)"},
-     [](ImportSettings& s, const std::string& v) { s.from = v; }},
+      "kept (--kind N gives its kind); repeat it for more archives,\n"
+      "whose entries follow in that order"},
+     [](ImportSettings& s, const std::string& v) { s.from.push_back(v); }},
 };
 
 constexpr std::size_t kImportOptionCount = std::size(kImportTable);
@@ -235,30 +240,58 @@ private:
 
 // --from: the archive's entries exported as the export command writes them
 // (pictures with Placements offsets files and a pack's formats, sounds and
-// data as files), then listed as a folder.
+// data as files) into `folder`, then listed in the order of their numbers.
 std::vector<ImportListLine> linesFromArchive(const Invocation& call, const std::string& from,
-                                             const ScratchFolder& scratch) {
+                                             const std::string& folder) {
     Invocation source = call;
     source.operands = {from};
     std::unique_ptr<TWMBaseImages> archive = openArchive(source);
+    failIfLocked(*archive);
     if (archive->FImageCount == 0) return {};
     ExportRequest request;
     request.first = 0;
     request.last = archive->FImageCount - 1;
-    request.folder = scratch.path();
+    request.folder = folder;
     QuietPrompts quiet;
     const EditResult exported = exportEntries(*archive, request, quiet);
     if (exported.outcome != EditOutcome::Done) failure(from + ": " + exported.error);
-    Result<std::vector<ImportListLine>> lines = listFolder(scratch.path());
+    Result<std::vector<ImportListLine>> lines = listFolder(folder);
     if (!lines) failure(lines.error());
     return std::move(*lines);
 }
 
-std::unique_ptr<TWMBaseImages> openPack(const Invocation& call) {
+// The archives' entries one archive after the other, each exported into a
+// folder of its own below `scratch`.
+std::vector<ImportListLine> linesFromArchives(const Invocation& call,
+                                              const std::vector<std::string>& archives,
+                                              const ScratchFolder& scratch) {
+    std::vector<ImportListLine> lines;
+    for (std::size_t i = 0; i < archives.size(); ++i) {
+        const std::string folder = scratch.path() + '/' + std::to_string(i);
+        std::error_code error;
+        if (!std::filesystem::create_directory(folder, error)) {
+            failure("cannot create the temporary folder " + folder);
+        }
+        std::vector<ImportListLine> more = linesFromArchive(call, archives[i], folder);
+        std::move(more.begin(), more.end(), std::back_inserter(lines));
+    }
+    return lines;
+}
+
+// The pack PACK names, by the kind rule of every command: its extension,
+// or --kind unless --kind names the kind of the --from archives.
+std::unique_ptr<TWMBaseImages> openPack(const Invocation& call, bool kindIsFrom) {
     Invocation pack = call;
-    pack.kind = TWMImagesKind::MyImage;
     pack.operands.resize(1);
-    return openArchive(pack);
+    if (kindIsFrom) pack.kind.reset();
+    const std::string& path = pack.operands[0];
+    if (!fileExists(path)) {
+        throw CliExit{kExitUsage,
+                      path + ": no such file; `vantoro-cli new " + path + "` makes an empty pack"};
+    }
+    std::unique_ptr<TWMBaseImages> archive = openArchive(pack);
+    failIfLocked(*archive);
+    return archive;
 }
 
 }  // namespace
@@ -269,18 +302,27 @@ std::span<const OptionEntry> importOptions() {
 
 int runImport(const Invocation& call, std::ostream&, std::ostream& err) {
     const ImportSettings settings = settingsOf(call);
+    const bool fromArchives = !settings.from.empty();
+    if (fromArchives && call.operands.size() > 1) {
+        // "--from A.wil B.wil" would take B.wil for a picture.
+        usageError("'" + call.operands[1] +
+                       "' beside --from: give each archive its own --from, and import files "
+                       "in a run of their own",
+                   call.command);
+    }
+    std::unique_ptr<TWMBaseImages> pack = openPack(call, fromArchives);
     ConsolePrompts prompts(err, "import", call.progressOnError, settings.yes);
     ImportFileList list;
     for (std::size_t i = 1; i < call.operands.size(); ++i) {
         list.add(linesOf(call.operands[i], settings.recursive, prompts));
     }
+    std::vector<ImportListLine> lines = list.lines();
     std::optional<ScratchFolder> scratch;
-    if (settings.from) list.add(linesFromArchive(call, *settings.from, scratch.emplace()));
+    if (fromArchives) lines = linesFromArchives(call, settings.from, scratch.emplace());
     std::vector<TImportFileItem> files;
-    files.reserve(list.size());
-    for (const ImportListLine& line : list.lines()) files.push_back(line.item);
+    files.reserve(lines.size());
+    for (const ImportListLine& line : lines) files.push_back(line.item);
 
-    std::unique_ptr<TWMBaseImages> pack = openPack(call);
     const EditResult result =
         importEntries(*pack, settings.request, files, prompts, prompts.progress());
     return exitCodeOf(result, pack->FFileName + ": not a pack open for writing");

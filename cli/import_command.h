@@ -5,8 +5,8 @@
 // --recursive a whole tree as "目录ALL"), ordered by display name, and each
 // control is an option with the dialog's default. Its messages go to the
 // error stream; the questions about single files are answered OK with --yes
-// and Cancel otherwise. With --from the entries of another archive are the
-// sources, their offsets kept.
+// and Cancel otherwise. With --from the entries of other archives are the
+// sources, their offsets kept, one archive after the other.
 #pragma once
 
 #include <ostream>

@@ -5,7 +5,6 @@
 #include "cli/cli_app.h"
 #include "cli/console_prompts.h"
 #include "edit/delete_entries.h"
-#include "edit/import_text.h"
 #include "edit/new_pack.h"
 
 namespace vantoro::cli {
@@ -68,11 +67,11 @@ int runNew(const Invocation& call, std::ostream&, std::ostream&) {
 
 int runDelete(const Invocation& call, std::ostream&, std::ostream& err) {
     DeleteRequest request;
-    // As the dialog reads its number boxes: -1 for a text that is not a number.
-    request.first = parseIntegerText(call.operands[1]).value_or(-1);
-    request.last = parseIntegerText(call.operands[2]).value_or(-1);
+    request.first = parseRangeBound(call, 1);
+    request.last = parseRangeBound(call, 2);
     request.placeholders = hasOption(call, "--placeholders");
     std::unique_ptr<TWMBaseImages> archive = openArchive(call);
+    failIfLocked(*archive);
     ConsolePrompts prompts(err, "delete", call.progressOnError);
     const EditResult result = deleteEntries(*archive, request, prompts, prompts.progress());
     return exitCodeOf(result, archive->FFileName + ": only a pack can be edited");

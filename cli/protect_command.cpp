@@ -6,6 +6,7 @@
 #include "archive/my_image_images.h"
 #include "archive/pack_cipher.h"
 #include "cli/cli_app.h"
+#include "edit/pack_file_check.h"
 
 namespace vantoro::cli {
 namespace {
@@ -25,9 +26,9 @@ const std::string* optionValueOf(const Invocation& call, std::string_view name) 
 std::unique_ptr<TWMBaseImages> openPackFor(const Invocation& call) {
     if (call.password.empty()) usageError("--password is needed", call.command);
     std::unique_ptr<TWMBaseImages> archive = openArchive(call);
-    if (dynamic_cast<TWMMyImageImages*>(archive.get()) == nullptr) {
-        failure(archive->FFileName + ": only a pack can be protected");
-    }
+    const auto* pack = dynamic_cast<const TWMMyImageImages*>(archive.get());
+    if (pack == nullptr) failure(archive->FFileName + ": only a pack can be protected");
+    if (const Status file = checkPackFile(*pack); !file) failure(file.error());
     return archive;
 }
 
@@ -64,12 +65,14 @@ int runProtect(const Invocation& call, std::ostream&, std::ostream& err) {
         return endWith(pack.protect(call.password), pack);
     }
     warnLongPassword(*newPassword, "--new-password", err);
+    failIfLocked(pack);
     return endWith(pack.changePassword(*newPassword), pack);
 }
 
 int runUnprotect(const Invocation& call, std::ostream&, std::ostream&) {
     std::unique_ptr<TWMBaseImages> archive = openPackFor(call);
     auto& pack = static_cast<TWMMyImageImages&>(*archive);
+    failIfLocked(pack);
     return endWith(pack.unprotect(), pack);
 }
 

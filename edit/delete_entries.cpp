@@ -5,6 +5,7 @@
 #include "archive/my_image_images.h"
 #include "edit/edit_messages.h"
 #include "edit/entry_range.h"
+#include "edit/pack_file_check.h"
 
 namespace vantoro {
 namespace {
@@ -25,6 +26,7 @@ EditResult deleteEntries(TWMBaseImages& archive, const DeleteRequest& request, P
     auto* pack = dynamic_cast<TWMMyImageImages*>(&archive);
     if (pack == nullptr || !pack->FInitialized || pack->FReadOnly)
         return {EditOutcome::Ignored, {}};
+    if (Status file = checkPackFile(*pack); !file) return failed(file.error());
     if (!pack->canEdit()) return refused(prompts, packLockedPrompt(pack->editBlock()));
     if (const auto problem = entryRangeProblem(request.first, request.last, pack->FImageCount)) {
         return refused(prompts, editPrompt(*problem));

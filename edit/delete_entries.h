@@ -24,9 +24,10 @@ struct DeleteRequest {
 };
 
 // Done after the closing message; Refused after a message saying why;
-// Ignored for an archive that is not a pack open for writing; Failed when
-// the file or the index could not be written, or the file is shorter than
-// its index says (checked before anything changes).
+// Ignored for an archive that is not a pack open for writing; Failed for a
+// file that is not a pack (edit/pack_file_check.h), when the file or the
+// index could not be written, or the file is shorter than its index says
+// (checked before anything changes).
 EditResult deleteEntries(TWMBaseImages& archive, const DeleteRequest& request, PromptSeam& prompts,
                          const ProgressSink& progress = {});
 

@@ -9,6 +9,7 @@
 #include "archive/pack_rle.h"
 #include "edit/edit_messages.h"
 #include "edit/import_text.h"
+#include "edit/pack_file_check.h"
 #include "edit/source_files.h"
 #include "edit/staging_batch.h"
 #include "image_io/load_picture.h"
@@ -133,10 +134,16 @@ private:
         const ImportRequest& r = m_request;
         const Result<Picture> picture = LoadPicture(item.FileName);
         if (!picture) return askAboutFile(m_prompts, unsupportedFilePrompt(item.FileName));
-        const auto sideOk = [](std::uint32_t side) {
-            return side >= kMinImportSide && side <= kMaxImportSide;
-        };
-        if (!sideOk(picture->width) || !sideOk(picture->height)) return Placeholder{false};
+        // A picture too large for a pack is asked about like one that cannot
+        // be read: an empty entry left unasked would pass for a stored
+        // picture. One too small is what export writes for an entry it
+        // cannot write, and becomes the empty entry it stands for.
+        if (picture->width > kMaxImportSide || picture->height > kMaxImportSide) {
+            return askAboutFile(m_prompts, unsupportedFilePrompt(item.FileName));
+        }
+        if (picture->width < kMinImportSide || picture->height < kMinImportSide) {
+            return Placeholder{false};
+        }
         ConvertOptions options = r.convert;
         if (r.formatFromFile) {
             // Converted as if the file's format had been chosen, so that data
@@ -408,8 +415,9 @@ ImportRequest normalizedImport(ImportRequest r, std::size_t listSize) {
     if (r.convert.window) r.convert.format = 0;
     r.convert.hasAlpha = r.convert.format == kMaxPixelFormat ||
                          (r.convert.format == 0 && r.convert.hasAlpha) || r.formatFromFile;
-    const bool typedEnd =
-        image && r.part == ImageImportPart::OffsetsOnly && r.offsetsFrom == OffsetsSource::Fixed;
+    const bool typedEnd = (image && r.part == ImageImportPart::OffsetsOnly &&
+                           r.offsetsFrom == OffsetsSource::Fixed) ||
+                          (r.endTyped && r.mode == ImportMode::Overwrite);
     if (!typedEnd) r.end = static_cast<std::int32_t>(std::int64_t{r.start} + listSize - 1);
     return r;
 }
@@ -421,6 +429,7 @@ EditResult importEntries(TWMBaseImages& archive, const ImportRequest& request,
     if (pack == nullptr || pack->editBlock() == PackEditBlock::NotOpen) {
         return {EditOutcome::Ignored, {}};
     }
+    if (Status file = checkPackFile(*pack); !file) return {EditOutcome::Failed, file.error()};
     switch (pack->editBlock()) {
         case PackEditBlock::PasswordNotVerified:
             return {EditOutcome::Failed, pack->FFileName +

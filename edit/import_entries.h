@@ -11,7 +11,9 @@
 //   empty    a number of empty slots, no list needed
 // A file that cannot be stored leaves an empty slot (a placeholder), so the
 // files after it keep their numbers; the questions about such files end the
-// run on Cancel.
+// run on Cancel. A picture wider or higher than 4095 pixels is asked about
+// like a file that cannot be read; one below 2 pixels on a side (export's
+// stand-in for an entry it could not write) leaves a placeholder unasked.
 //
 // Append writes each entry at the data end. Insert and overwrite collect up
 // to 50 MiB of entries (edit/staging_batch.h) and move the pack's tail once
@@ -56,9 +58,11 @@ struct ImportRequest {
     ImportContent content = ImportContent::Image;
     ImportMode mode = ImportMode::Append;
     std::int32_t start = 0;
-    // Only offsets-only imports with a fixed text take a typed end; all
-    // others use start + list size - 1.
+    // Offsets-only imports with a fixed text take a typed end, and so does
+    // an overwrite whose end was given (endTyped: the command line's
+    // --end); all others use start + list size - 1.
     std::int32_t end = 0;
+    bool endTyped = false;
     std::int32_t emptyCount = 1;
     ImageImportPart part = ImageImportPart::ImageAndOffsets;
     OffsetsSource offsetsFrom = OffsetsSource::Files;
@@ -76,12 +80,13 @@ struct ImportRequest {
 // overwritten, image-only and offsets-only work overwrite, the window
 // option takes format 0, format 3 (or formats from the files) always has
 // alpha and other formats but 0 lose it, the end follows the list unless
-// offsets-only with a fixed text.
+// offsets-only with a fixed text or typed for an overwrite.
 ImportRequest normalizedImport(ImportRequest request, std::size_t listSize);
 
 // The import into `archive` of `files` in their order. Nothing happens for
-// an archive that is not an open pack (Ignored). A pack that may not be
-// edited fails with the reason. Range and list problems show their message
+// an archive that is not an open pack (Ignored). A file that is not a pack
+// (edit/pack_file_check.h) and a pack that may not be edited fail with the
+// reason. Range and list problems show their message
 // (Refused). A run ended by Cancel, by a batch that found no place or by an
 // entry too large keeps what was stored and ends Refused; a run that would
 // grow the pack past its offsets' range ends Failed, the entries before it

@@ -59,7 +59,8 @@ Result<FolderContents> readFolder(const std::string& folder) {
         if (hiddenName(name)) continue;
         std::error_code kindError;
         if (it->is_directory(kindError) && !it->is_symlink(kindError)) {
-            contents.folders.push_back(name);
+            // Offsets files, read beside their pictures; never sources.
+            if (!equalsIgnoringCase(name, kPlacements)) contents.folders.push_back(name);
         } else if (it->is_regular_file(kindError)) {
             contents.files.push_back(name);
         }

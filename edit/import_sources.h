@@ -11,9 +11,10 @@
 // in the order they came; the entries are imported in that order.
 //
 // Every file's offsets come from its offsets file (edit/import_text.h) in
-// its own folder's "Placements" folder, when there is one to read; the
-// "Placements" folders are walked like any other, so their text files join
-// a tree's list.
+// its own folder's "Placements" folder, when there is one to read. A folder
+// named "Placements" (in any letter case) holds offsets, never sources: a
+// tree walk passes it over, so a folder written by export imports back as
+// its pictures alone.
 //
 // Only regular files are listed (not devices or pipes, which could block a
 // read), names beginning with "." are skipped, and a tree walk does not
@@ -56,9 +57,9 @@ std::vector<ImportListLine> listChosenFiles(std::span<const std::string> paths);
 // "目录": the files of the folder. Fails when it cannot be read.
 Result<std::vector<ImportListLine>> listFolder(const std::string& folder);
 // "目录ALL": the files of the folder and every folder below it, except
-// folders whose name begins with ".". Fails when the folder cannot be read;
-// a sub-folder that cannot be read adds nothing, and `prompts` (when given)
-// is told which one and why.
+// folders whose name begins with "." and "Placements" folders. Fails when the folder cannot be
+// read; a sub-folder that cannot be read adds nothing, and `prompts` (when given) is told which one
+// and why.
 Result<std::vector<ImportListLine>> listFolderTree(const std::string& folder,
                                                    PromptSeam* prompts = nullptr);
 

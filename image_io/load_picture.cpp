@@ -27,11 +27,8 @@ Result<Picture> decodeImport(std::span<const std::uint8_t> bytes, const std::str
     switch (pictureKindOf(bytes)) {
         case PictureKind::Bmp:
             return decodeBmp(bytes);
-        case PictureKind::Png: {
-            Picture picture;
-            LoadPngWithAlpha(bytes, picture);
-            return picture;
-        }
+        case PictureKind::Png:
+            return decodePng(bytes);
         case PictureKind::Jpeg:
         case PictureKind::Unknown:
             break;

@@ -26,8 +26,8 @@ namespace vantoro {
 bool LoadPngWithAlpha(std::span<const std::uint8_t> bytes, Picture& picture);
 
 // The picture in `fileName`. Fails when the file cannot be read, is no BMP,
-// PNG or TGA, or its BMP or TGA decoding fails. A PNG that cannot be decoded
-// gives an empty (0 x 0) picture, which the import's size check turns away.
+// PNG or TGA, or its decoding fails (a damaged PNG as much as a damaged BMP:
+// the import asks about it rather than store an empty entry unasked).
 Result<Picture> LoadPicture(const std::string& fileName);
 
 }  // namespace vantoro

@@ -286,16 +286,16 @@ TEST_F(AddTest, ListBuildingByTreeDropAndDelete) {
     QCoreApplication::sendEvent(dialog.File_List->viewport(), &drop);
     QStringList shown;
     for (int i = 0; i < dialog.File_List->count(); ++i) shown << dialog.File_List->item(i)->text();
-    EXPECT_EQ(shown,
-              (QStringList{"10.png", "9.png", "a.png", "Placements_10.txt", "sub_x.png", "x.png"}));
-    expectState(dialog, "GroupBox2=文件列表(6)");
+    // The tree's Placements folder holds offsets, not pictures.
+    EXPECT_EQ(shown, (QStringList{"10.png", "9.png", "a.png", "sub_x.png", "x.png"}));
+    expectState(dialog, "GroupBox2=文件列表(5)");
 
     dialog.File_List->item(1)->setSelected(true);
-    dialog.File_List->item(5)->setSelected(true);
+    dialog.File_List->item(4)->setSelected(true);
     dialog.UpdateControls(false);
     expectState(dialog, "File_Del+e");
     dialog.File_DelClick();
-    EXPECT_EQ(dialog.File_List->count(), 4);
+    EXPECT_EQ(dialog.File_List->count(), 3);
     EXPECT_EQ(dialog.File_List->item(1)->text(), QStringLiteral("a.png"));
     dialog.File_ClearClick();
     expectState(dialog, "File_Clear-e");

@@ -121,8 +121,8 @@ TEST_F(CliTest, MissingFileAndUnknownExtensionAreUsageErrors) {
     expectOneLineError(runWith({"info", out("folder.wil")}), 2, "no such file");
 }
 
-TEST_F(CliTest, KindWithoutClassFailsWithExitOne) {
-    expectOneLineError(runWith({"list", "--kind", "9", mir2()}), 1, "archive kind 9 has no reader");
+TEST_F(CliTest, KindWithoutClassIsAUsageError) {
+    expectOneLineError(runWith({"list", "--kind", "9", mir2()}), 2, "bad archive kind '9'");
 }
 
 // ---- info and the kind rule -------------------------------------------------------

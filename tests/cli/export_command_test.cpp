@@ -60,7 +60,7 @@ TEST_F(ExportCommandTest, ProgressOnATerminalEndsItsLineBeforeMessages) {
 
 TEST_F(ExportCommandTest, BadRangesGiveTheDialogsMessageAndExitOne) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"abc", "1"}, "数据起始编号设置错误"},
+        {{"-1", "1"}, "数据起始编号设置错误"},
         {{"0", "-1"}, "数据结束编号设置错误"},
         {{"0", "2"}, "数据结束编号设置错误，不能大于总数据数量"},
         {{"1", "0"}, "数据起始编号设置错误，不能大于结号编号"},
@@ -72,6 +72,7 @@ TEST_F(ExportCommandTest, BadRangesGiveTheDialogsMessageAndExitOne) {
     }
     EXPECT_FALSE(exists(""));
     expectOneLineError(runWith({"export", archive, "0", "1"}), 2, "missing argument FOLDER");
+    expectOneLineError(runWith({"export", archive, "abc", "1", folder}), 2, "bad FIRST 'abc'");
     expectOneLineError(runWith({"export", archive, "0", "0", " "}), 1, "no folder");
     EXPECT_EQ(testing::runBinary("export " + archive + " 1 0 " + folder), 1);
 }

@@ -1,7 +1,9 @@
 #include "image_io/load_picture.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <random>
 
@@ -107,12 +109,53 @@ TEST(LoadPictureTest, KindByFirstBytesTgaByNameAndOddWidthsWidened) {
     EXPECT_EQ(LoadPicture(dir.file("a.TGA"))->width, 2u);
     EXPECT_EQ(LoadPicture(dir.file("a.dat")).error(),
               dir.file("a.dat") + ": not a bmp, png or tga picture");
+}
 
-    // A PNG that does not decode is an empty picture, not an error.
-    testing::writeFile(dir.file("bad.png"), {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0});
-    picture = LoadPicture(dir.file("bad.png"));
-    ASSERT_TRUE(picture.ok());
-    EXPECT_EQ(picture->width + picture->height, 0u);
+// A damaged PNG fails as a damaged BMP does, so the import asks about it
+// instead of storing an empty entry unasked.
+TEST(LoadPictureTest, DamagedPngsAreRefused) {
+    const Bytes good = testing::encodeTrnsPng(
+        {.samples = {0, 1, 1, 0}, .palette = {{0, 0, 0}, {255, 0, 0}}, .paletteAlpha = {0}});
+    // Chunks start after the 8-byte signature: length, type, data, CRC.
+    const auto chunkAt = [&](const char* type) {
+        const auto at = std::search(good.begin(), good.end(), type, type + 4);
+        return static_cast<std::size_t>(at - good.begin()) - 4;
+    };
+    const std::size_t ihdr = chunkAt("IHDR");
+    const std::size_t plte = chunkAt("PLTE");
+    const std::size_t idat = chunkAt("IDAT");
+    const auto withoutRange = [&](std::size_t from, std::size_t to) {
+        Bytes out(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(from));
+        out.insert(out.end(), good.begin() + static_cast<std::ptrdiff_t>(to), good.end());
+        return out;
+    };
+    Bytes zeroWidth = good;
+    testing::setU32At(zeroWidth, ihdr + 8, 0);
+    const auto crc = ::crc32(0, zeroWidth.data() + ihdr + 4, 17);
+    for (int i = 0; i < 4; ++i)
+        zeroWidth[ihdr + 21 + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
+    Bytes badCrc = good;
+    const std::size_t idatLength =
+        std::size_t{good[idat]} << 24 | good[idat + 1] << 16 | good[idat + 2] << 8 | good[idat + 3];
+    testing::flipByte(badCrc, idat + 8 + idatLength);
+    const struct {
+        const char* name;
+        Bytes bytes;
+    } cases[] = {
+        {"cut short", Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(idat + 10))},
+        {"header only", Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(plte))},
+        {"zero width", zeroWidth},
+        {"bad CRC", badCrc},
+        {"palette without PLTE", withoutRange(plte, idat)},
+    };
+    const testing::TempDir dir;
+    testing::writeFile(dir.file("good.png"), good);
+    ASSERT_TRUE(LoadPicture(dir.file("good.png")).ok());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::writeFile(dir.file("bad.png"), c.bytes);
+        EXPECT_FALSE(LoadPicture(dir.file("bad.png")).ok());
+    }
 }
 
 // A tRNS chunk is alpha as much as an alpha channel is: palette entries
