@@ -1,8 +1,6 @@
 #include "app/file_browser.h"
 
 #include <QComboBox>
-#include <QDir>
-#include <QFileSystemModel>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QListView>
@@ -17,6 +15,7 @@
 
 #include "app/file_name.h"
 #include "app/folder_files.h"
+#include "app/folder_tree.h"
 
 namespace vantoro {
 namespace {
@@ -58,7 +57,7 @@ FileBrowser::FileBrowser(QWidget* parent)
       m_directories(new QTreeView(this)),
       m_files(new QListView(this)),
       m_splitter(new QSplitter(Qt::Vertical, this)),
-      m_directoryModel(new QFileSystemModel(this)),
+      m_directoryModel(new FolderTree(this)),
       m_fileModel(new FolderFiles(splitFileMask(QString::fromLatin1(kBrowserFileMask)), this)) {
     setObjectName(QStringLiteral("pnl1"));
     m_drives->setObjectName(QStringLiteral("drvcbb1"));
@@ -66,16 +65,13 @@ FileBrowser::FileBrowser(QWidget* parent)
     m_files->setObjectName(QStringLiteral("fllst1"));
     resize(kPanelWidth, height());
 
-    m_directoryModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
     m_directories->setModel(m_directoryModel);
     m_directories->setHeaderHidden(true);
-    for (int column = 1; column < m_directoryModel->columnCount(); ++column) {
-        m_directories->hideColumn(column);
-    }
 
     m_files->setModel(m_fileModel);
     auto* refresh = new QTimer(this);
     connect(refresh, &QTimer::timeout, m_fileModel, &FolderFiles::refresh);
+    connect(refresh, &QTimer::timeout, m_directoryModel, &FolderTree::refresh);
     refresh->start(kRefreshMs);
 
     m_splitter->addWidget(m_directories);
@@ -95,8 +91,6 @@ FileBrowser::FileBrowser(QWidget* parent)
     connect(m_files->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &FileBrowser::fileChanged);
     connect(m_files, &QListView::clicked, this, &FileBrowser::fileClicked);
-    connect(m_directoryModel, &QFileSystemModel::directoryLoaded, this,
-            &FileBrowser::keepDirectoryInView);
     setDirectory(nameString(std::filesystem::current_path().string()));
 }
 
@@ -119,21 +113,14 @@ void FileBrowser::setDirectory(const QString& path) {
         const QSignalBlocker blockDrives(m_drives);
         m_drives->setCurrentIndex(drive);
     }
-    m_directories->setRootIndex(m_directoryModel->setRootPath(root));
-    const QModelIndex current = m_directoryModel->index(directory);
+    m_directoryModel->setRoot(root);
+    const QModelIndex current = m_directoryModel->indexOf(directory);
     {
         const QSignalBlocker blockDirectories(m_directories->selectionModel());
         m_directories->setCurrentIndex(current);
     }
     m_directories->scrollTo(current);
     showFilesOf(directory);
-}
-
-// The folders above the current one fill in the background; each that
-// arrives moves the current one, so it is scrolled into view again.
-void FileBrowser::keepDirectoryInView(const QString& loaded) {
-    const QModelIndex current = m_directories->currentIndex();
-    if (current.isValid() && directory().startsWith(loaded)) m_directories->scrollTo(current);
 }
 
 QString FileBrowser::directory() const {
@@ -144,12 +131,8 @@ void FileBrowser::driveChanged(int index) {
     if (index >= 0) setDirectory(m_drives->itemData(index).toString());
 }
 
-// The folder list's model decodes a folder name that is not UTF-8 with
-// U+FFFD; the folder that is there is looked up by it.
 void FileBrowser::directoryChanged(const QModelIndex& current) {
-    if (current.isValid()) {
-        showFilesOf(nameString(chosenNameBytes(m_directoryModel->filePath(current))));
-    }
+    if (current.isValid()) showFilesOf(m_directoryModel->filePath(current));
 }
 
 void FileBrowser::showFilesOf(const QString& path) {

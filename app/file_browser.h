@@ -12,7 +12,6 @@
 #include <QWidget>
 
 class QComboBox;
-class QFileSystemModel;
 class QListView;
 class QSplitter;
 class QTreeView;
@@ -20,6 +19,7 @@ class QTreeView;
 namespace vantoro {
 
 class FolderFiles;
+class FolderTree;
 
 // The archive files the browser lists.
 inline constexpr char kBrowserFileMask[] = "*.WIL;*.WZL;*.MIZ;*.PAK";
@@ -44,7 +44,8 @@ public:
     QTreeView* directoryList() const { return m_directories; }
     QListView* fileList() const { return m_files; }
     QSplitter* splitter() const { return m_splitter; }
-    // The files the list shows.
+    // The folders and the files the lists show.
+    FolderTree* directoryModel() const { return m_directoryModel; }
     FolderFiles* fileModel() const { return m_fileModel; }
 
 signals:
@@ -59,13 +60,12 @@ private:
     void fileChanged(const QModelIndex& current);
     void fileClicked(const QModelIndex& index);
     void showFilesOf(const QString& path);
-    void keepDirectoryInView(const QString& loaded);
 
     QComboBox* m_drives;
     QTreeView* m_directories;
     QListView* m_files;
     QSplitter* m_splitter;
-    QFileSystemModel* m_directoryModel;
+    FolderTree* m_directoryModel;
     FolderFiles* m_fileModel;
     bool m_changedByPress = false;
 };

@@ -1,13 +1,13 @@
 // The file browser: its mask, and opening what is picked in it.
 #include "app/file_browser.h"
 
-#include <QFileSystemModel>
 #include <QListView>
 #include <QTest>
 #include <QTreeView>
 #include <filesystem>
 #include <functional>
 
+#include "app/folder_tree.h"
 #include "tests/app/form_fixture.h"
 
 namespace vantoro::testing {
@@ -54,9 +54,9 @@ TEST_F(BrowserTest, FileListNeverShowsFolders) {
     for (const char* name : {"sub", "folder.wil"}) {
         std::filesystem::create_directory(dir.path() / name);
         QTreeView* folders = browser().directoryList();
-        const auto* model = static_cast<const QFileSystemModel*>(folders->model());
-        ASSERT_TRUE(waitFor([&] { return model->index(top + "/" + name).isValid(); }));
-        folders->setCurrentIndex(model->index(top + "/" + name));  // as a click does
+        FolderTree* model = browser().directoryModel();
+        ASSERT_TRUE(waitFor([&] { return model->indexOf(top + "/" + name).isValid(); }));
+        folders->setCurrentIndex(model->indexOf(top + "/" + name));  // as a click does
         ASSERT_EQ(browser().directory(), top + "/" + name);
         browser().setDirectory(top);  // as the drive box does
         ASSERT_TRUE(waitFor([&] { return listed().contains("a.wil"); }));

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
+#include <QTreeView>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -19,6 +20,7 @@
 #include "app/command_line.h"
 #include "app/file_browser.h"
 #include "app/file_name.h"
+#include "app/folder_tree.h"
 #include "app/form_add.h"
 #include "app/form_out.h"
 #include "io/file_names.h"
@@ -110,6 +112,20 @@ TEST_P(NameBytesTest, FileListShowsTheNameAndOpensTheFile) {
     ASSERT_TRUE(browser.selectFile(nameString(name() + ".wil")));
     expectOpened(path);
     EXPECT_EQ(caption(), shownTitle(".wil"));
+}
+
+TEST_P(NameBytesTest, FolderListShowsTheFolderAndPickingItListsItsFiles) {
+    fs::create_directory(dir.file(name()));
+    const std::string path = writeMir2(name() + "/a.wil", 2);
+    FileBrowser& browser = *form().pnl1;
+    browser.setDirectory(top());
+    const QModelIndex folder = browser.directoryModel()->indexOf(nameString(dir.file(name())));
+    ASSERT_TRUE(folder.isValid());
+    EXPECT_EQ(folder.data().toString(), GetParam().shown);
+    browser.directoryList()->setCurrentIndex(folder);  // as a click does
+    EXPECT_EQ(browser.directory(), nameString(dir.file(name())));
+    ASSERT_TRUE(browser.selectFile(QStringLiteral("a.wil")));
+    expectOpened(path);
 }
 
 TEST_P(NameBytesTest, RecentListKeepsTheNameThroughTheSettings) {
