@@ -3,6 +3,7 @@
 // A password is a single DES key: only its first 8 bytes count, which every
 // box asking for one says.
 #include "app/dialog_seam.h"
+#include "app/file_name.h"
 #include "app/form_main.h"
 #include "archive/my_image_images.h"
 #include "archive/pack_cipher.h"
@@ -105,7 +106,7 @@ TWMMyImageImages* TFormMain::packToProtect(bool protectedNow) {
 }
 
 void TFormMain::reopenPack(const TWMMyImageImages& pack) {
-    const QString path = QString::fromStdString(pack.FFileName);
+    const QString path = nameString(pack.FFileName);
     guarded([&] { OpenArchive(path, TWMImagesKind::MyImage); });
 }
 

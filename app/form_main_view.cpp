@@ -18,6 +18,7 @@
 #include "app/color_button.h"
 #include "app/dialog_seam.h"
 #include "app/draw_panel.h"
+#include "app/file_name.h"
 #include "app/form_main.h"
 #include "app/music_panel.h"
 #include "image_io/picture_reader.h"
@@ -61,7 +62,7 @@ PictureKind pictureKindOfFile(const QString& path) {
 // through the program's own reader (and fail with its reason), anything
 // else through Qt.
 Result<Picture> loadPictureFile(const QString& path) {
-    Result<Picture> read = readPicture(path.toStdString());
+    Result<Picture> read = readPicture(nameBytes(path));
     if (read || pictureKindOfFile(path) != PictureKind::Unknown) return read;
     const QImage image(path);
     if (image.isNull()) return read;
