@@ -9,6 +9,7 @@
 #include <QMessageBox>
 
 #include "app/file_name.h"
+#include "io/name_encoding.h"
 
 namespace vantoro {
 namespace {
@@ -75,9 +76,13 @@ MessageAnswer answerOf(int button) {
 }
 
 // Qt's dialogs take the starting folder and the file name as one path.
+// They cannot enter a folder whose name is not UTF-8, so they start in the
+// nearest folder above it that they can.
 QString startPath(const FileDialogRequest& request) {
     if (request.directory.isEmpty()) return request.fileName;
-    return QDir(request.directory).filePath(request.fileName);
+    QString folder = request.directory;
+    while (!isValidUtf8(nameBytes(folder))) folder = folderOf(folder);
+    return QDir(folder).filePath(request.fileName);
 }
 
 // Qt's dialogs list a name that is not UTF-8 with U+FFFD in it and hand it
