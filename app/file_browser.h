@@ -3,7 +3,7 @@
 // `fllst1`; a splitter moves the border between the two lists. All three
 // start at the process's current directory. Masks compare without case.
 // Folders and files are held names (app/file_name.h): a name that is not
-// UTF-8 keeps its bytes, and the file list shows it as it reads.
+// UTF-8 keeps its bytes, and both lists show it as it reads.
 #pragma once
 
 #include <QModelIndex>
