@@ -110,8 +110,9 @@ constexpr ImportOption kImportTable[] = {
          s.request.start = numberIn("--start", v, 10000000);
      }},
     {{"--end", "N",
-      "last entry of an overwrite (the files must fill --start..N) or\n"
-      "of an offsets-only import with --offsets-from fixed"},
+      "last entry of an overwrite, whose files must fill\n"
+      "--start..N; or of an offsets-only import with\n"
+      "--offsets-from fixed"},
      [](ImportSettings& s, const std::string& v) {
          s.request.end = numberIn("--end", v, 10000000);
          s.request.endTyped = true;
@@ -163,9 +164,9 @@ constexpr ImportOption kImportTable[] = {
     {{"--yes", "", "answer OK to the questions about single files"},
      [](ImportSettings& s, const std::string&) { s.yes = true; }},
     {{"--from", "ARCHIVE",
-      "the entries of this archive are the sources, their offsets\n"
-      "kept (--kind N gives its kind); repeat it for more archives,\n"
-      "whose entries follow in that order"},
+      "the entries of this archive are the sources, their\n"
+      "offsets kept (--kind N gives its kind); repeated, each\n"
+      "archive's entries in turn"},
      [](ImportSettings& s, const std::string& v) { s.from.push_back(v); }},
 };
 

@@ -27,7 +27,8 @@ inline constexpr std::string_view kImportSummary =
     "Placements/NAME.txt in its folder. A file that cannot be stored leaves an\n"
     "empty entry (with --yes; otherwise the run stops there, keeping what was\n"
     "stored). The dialog's messages go to standard error; progress too when that\n"
-    "is a terminal. Exit 1 when the import was refused or stopped early.";
+    "is a terminal. Exit 1 when the import was refused or stopped early, and\n"
+    "for a PACK that is not a pack (vantoro-cli new makes one).";
 
 std::span<const OptionEntry> importOptions();
 
