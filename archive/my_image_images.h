@@ -36,12 +36,19 @@
 // the file's advisory editing lock (appends from the first to the save): a
 // second pack object on the same file, in this process or another, is
 // refused while it is held, and also afterwards, when the file is no longer
-// the one it read. Readers take no lock.
+// the one it read, or replaced under its name. Readers take no lock.
+//
+// A journal beside the pack that is not this pack's (another file's, left
+// when its edit was killed and the file replaced) is never applied: opening
+// sets it aside, renamed and kept, and opens the pack as the file holds it
+// (journalNotice says so). One that cannot be read hides the entries: the
+// pack opens with none until setUnusableJournalAside moves it away.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -162,6 +169,21 @@ public:
     // why: the reason for a refusal message.
     PackEditBlock editBlock() const;
     bool canEdit() const { return editBlock() == PackEditBlock::None; }
+    // ---- The edit journal found beside the pack when it opened --------------
+
+    // A journal lay beside the pack that cannot be read: the pack shows no
+    // entries and cannot be edited; lastError() says why.
+    bool journalDamaged() const { return m_journalDamaged; }
+    // What opening did with a journal of another file; empty when it found
+    // none.
+    const std::string& journalNotice() const { return m_journalNotice; }
+    // Sets a damaged journal (as PACK.journal.damaged) or one of another
+    // file (PACK.journal.orphan) aside, renamed and kept, and opens the pack
+    // again as the file holds it; answers the journal's new name. Refused
+    // while another program edits the pack, for no journal, and for the
+    // pack's own journal, which opening completes.
+    Result<std::string> setUnusableJournalAside();
+
     // Whether the data end may move by `bytes` (negative: shrink) and stay
     // inside 64 .. 2^31 - 1, the range a pack's offsets can hold.
     bool canGrowBy(std::int64_t bytes) const;
@@ -284,6 +306,9 @@ private:
     // cannot be completed, the stream shows the pack as the edit leaves it,
     // and editing is refused. False when not even that can be shown.
     bool completeUnfinishedEdit();
+    // Renames a journal of another file beside the pack; refuses editing
+    // where it cannot.
+    void setForeignJournalAside(const std::string& reason);
     // The index (at `end`, the new data end) and header writes that make the
     // file match the list, FHeader updated as written; no writes when there
     // is nothing to save.
@@ -317,6 +342,8 @@ private:
 
     bool m_indexUsable = false;
     bool m_editUnfinished = false;
+    bool m_journalDamaged = false;
+    std::string m_journalNotice;
     bool m_appendsGuarded = false;  // a journal undoing the appends is published
     // The header as this object last read or wrote it: another editor's save
     // changes its random halves.

@@ -43,9 +43,25 @@ TWMMyImageImages::~TWMMyImageImages() {
 bool TWMMyImageImages::completeUnfinishedEdit() {
     m_editUnfinished = false;
     m_appendsGuarded = false;
+    m_journalDamaged = false;
+    m_journalNotice.clear();
     if (FReadOnly || !hasJournal(FFileName)) return true;
     // While another editor holds the lock the journal is its own, still at work.
     if (!FFileStream->tryLockForEditing()) return true;
+    const JournalCheck check = checkJournal(FFileStream->descriptor(), FFileName);
+    if (check.fit == JournalFit::Damaged) {
+        // Neither the file nor the journal can say which entries are whole.
+        FFileStream->unlockForEditing();
+        m_editUnfinished = true;
+        m_journalDamaged = true;
+        setLastError(journalPath(FFileName) + ": " + check.reason);
+        return false;
+    }
+    if (check.fit == JournalFit::OtherFile) {
+        setForeignJournalAside(check.reason);
+        FFileStream->unlockForEditing();
+        return true;
+    }
     const Status completed = FFileStream->writable()
                                  ? completeJournal(FFileStream->descriptor(), FFileName)
                                  : fail("the pack cannot be written");
@@ -67,10 +83,46 @@ bool TWMMyImageImages::completeUnfinishedEdit() {
     return true;
 }
 
+void TWMMyImageImages::setForeignJournalAside(const std::string& reason) {
+    const Result<std::string> moved = vantoro::setJournalAside(FFileName, ".orphan");
+    if (moved) {
+        m_journalNotice =
+            reason + "; it was set aside as " + *moved + " and the pack opens as the file holds it";
+        return;
+    }
+    // A journal left there would be replaced by the next edit's own.
+    m_editUnfinished = true;
+    m_journalNotice = reason + "; it could not be set aside (" + moved.error() +
+                      "), so the pack opens as the file holds it and cannot be edited";
+}
+
+Result<std::string> TWMMyImageImages::setUnusableJournalAside() {
+    if (!FInitialized || !FFileStream) return fail("the pack is not open");
+    if (!FFileStream->tryLockForEditing()) return fail("another program is editing the pack");
+    const JournalCheck check = checkJournal(FFileStream->descriptor(), FFileName);
+    Result<std::string> moved = fail("no edit journal lies beside the pack");
+    if (check.fit == JournalFit::Applies) {
+        moved = fail("the edit journal beside the pack is its own: opening the pack completes it");
+    } else if (check.fit != JournalFit::None) {
+        moved = vantoro::setJournalAside(FFileName,
+                                         check.fit == JournalFit::Damaged ? ".damaged" : ".orphan");
+    }
+    FFileStream->unlockForEditing();
+    if (moved) reopen();
+    return moved;
+}
+
 Status TWMMyImageImages::beginEdit() {
     if (Status refused = refusal(); !refused) return refused;
     if (FFileStream->lockedForEditing()) return Status::success();
     if (!FFileStream->tryLockForEditing()) return fail("another program is editing the pack");
+    // A new pack made under the name (or a copy moved there) is not the file
+    // this object read; editing the one it holds would change a file that
+    // no longer has a name.
+    if (!FFileStream->namedBy(FFileName)) {
+        FFileStream->unlockForEditing();
+        return fail("the pack was replaced by another program since it was opened; open it again");
+    }
     // An editor that died left its journal: the file is no longer as read.
     const bool journal = hasJournal(FFileName);
     if (journal) (void)completeJournal(FFileStream->descriptor(), FFileName);
@@ -309,7 +361,9 @@ Status TWMMyImageImages::guardAppends() {
         plan.writes.push_back({at, std::vector<std::uint8_t>(index->begin(), index->end())});
     }
     plan.writes.push_back({0, std::vector<std::uint8_t>(header.begin(), header.end())});
-    if (Status s = writeJournal(FFileName, std::move(plan)); !s) return s;
+    if (Status s = writeJournal(FFileStream->descriptor(), FFileName, std::move(plan)); !s) {
+        return s;
+    }
     m_appendsGuarded = true;
     return Status::success();
 }

@@ -67,8 +67,10 @@ void writeFiles(const ArchiveTarget& row, const ArchiveFiles& files) {
         if (!row.indexName.empty()) removeScratchFile(row.indexName);
     } else if (row.journal) {
         std::vector<std::uint8_t> journal(files.index.begin(), files.index.end());
-        sealJournal(journal);
+        sealJournal(journal, files.data);
         writeScratchFile(row.indexName, journal);
+        // A journal of another file is set aside on opening, never replaced.
+        removeScratchFile(std::string(row.indexName) + ".orphan");
     } else {
         writeScratchFile(row.indexName, files.index);
     }

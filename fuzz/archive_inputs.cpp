@@ -60,9 +60,10 @@ std::vector<std::uint8_t> joinArchiveInput(const ArchiveTarget& target,
     return input;
 }
 
-void sealJournal(std::vector<std::uint8_t>& journal) {
-    constexpr std::size_t kSizeAt = 52, kCrcAt = 60, kSlotsAt = 64, kSlotSize = 32;
-    constexpr std::size_t kSlotCrcAt = 24, kAreasAt = 128;
+void sealJournal(std::vector<std::uint8_t>& journal, std::span<const std::uint8_t> pack) {
+    constexpr std::size_t kSizeAt = 52, kPackSizeAt = 60, kHeadLengthAt = 49, kHeadAt = 68;
+    constexpr std::size_t kHeadBytes = 64, kCrcAt = 132, kSlotsAt = 136, kSlotSize = 32;
+    constexpr std::size_t kSlotCrcAt = 28, kAreasAt = 200;
     if (journal.size() < kAreasAt) return;
     const auto crcOf = [](std::uint32_t crc, const std::uint8_t* bytes, std::size_t size) {
         return static_cast<std::uint32_t>(::crc32(crc, bytes, static_cast<uInt>(size)));
@@ -70,6 +71,17 @@ void sealJournal(std::vector<std::uint8_t>& journal) {
     const std::uint64_t size = journal.size();
     encodeU32(&journal[kSizeAt], static_cast<std::uint32_t>(size));
     encodeU32(&journal[kSizeAt + 4], static_cast<std::uint32_t>(size >> 32));
+    // The pack's size and head as the journal's identity, unless the input's
+    // own head-length byte asks for a mismatch (odd values), which is then
+    // kept for the journal set aside.
+    if (journal[kHeadLengthAt] % 2 == 0) {
+        const std::size_t head = std::min(kHeadBytes, pack.size());
+        journal[kHeadLengthAt] = static_cast<std::uint8_t>(head);
+        encodeU32(&journal[kPackSizeAt], static_cast<std::uint32_t>(pack.size()));
+        encodeU32(&journal[kPackSizeAt + 4], 0);
+        std::fill_n(journal.begin() + kHeadAt, kHeadBytes, 0);
+        std::copy_n(pack.begin(), head, journal.begin() + kHeadAt);
+    }
     for (std::size_t slot = kSlotsAt; slot < kAreasAt; slot += kSlotSize) {
         encodeU32(&journal[slot + kSlotCrcAt], crcOf(0, &journal[slot], kSlotCrcAt));
     }

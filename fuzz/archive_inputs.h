@@ -42,9 +42,10 @@ std::vector<std::uint8_t> joinArchiveInput(const ArchiveTarget& target,
                                            std::span<const std::uint8_t> index);
 
 // Sets the size and checksums of journal bytes as the edit journal writes
-// them, so that what the fuzzer makes of the other fields is read rather than
-// refused as damaged. Mirrors the layout in io/edit_journal.cpp; shorter
-// bytes are left as they are.
-void sealJournal(std::vector<std::uint8_t>& journal);
+// them, and the identity of `pack` as the file it was written for (unless
+// the head-length byte is odd), so that what the fuzzer makes of the other
+// fields is read rather than refused as damaged or another file's. Mirrors
+// the layout in io/edit_journal.cpp; shorter bytes are left as they are.
+void sealJournal(std::vector<std::uint8_t>& journal, std::span<const std::uint8_t> pack);
 
 }  // namespace vantoro::fuzz

@@ -1,6 +1,7 @@
 #include "io/edit_journal.h"
 
 #include <fcntl.h>
+#include <libdeflate.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,22 +24,42 @@ namespace vantoro {
 namespace {
 
 // Journal layout, little-endian:
-//   0  64  header: magic "VNTJRNL1"; move from, to, count (int64); size to
-//          cut to (int64, -1 none); write count (uint32); piece bytes
-//          (uint32); saved-piece mode (byte) and 3 zero bytes; journal size
-//          (int64); CRC-32 of bytes 0..59 followed by the writes
-//  64  64  progress, two slots of 32 bytes written in turn (a record cut
-//          short leaves the other): sequence number (uint64); bytes of the
-//          move done (int64); length of the piece saved (uint32); its area
-//          (int32, -1 none); CRC-32 of those 24 bytes; zero
-//  128     two save areas of piece bytes each (saved-piece mode only)
-//  then    the writes: position (int64), length (int64), the bytes
-constexpr std::array<std::uint8_t, 8> kMagic = {'V', 'N', 'T', 'J', 'R', 'N', 'L', '1'};
-constexpr std::int64_t kHeaderSize = 64;
-constexpr std::int64_t kProgressAt = 64;
+//   0  136  header: magic "VNTJRNL2"; move from, to, count (int64); size to
+//           cut to (int64, -1 none); write count (uint32); piece bytes
+//           (uint32); saved-piece mode (byte); length of the file's head
+//           kept (byte) and 2 zero bytes; journal size (int64); the file's
+//           identity when the journal was published: its size (int64) and
+//           its first kIdentityHeadBytes bytes (fewer when shorter, zeros
+//           after); CRC-32 of bytes 0..131 followed by the writes
+//  136  64  progress, two slots of 32 bytes written in turn (a record cut
+//           short leaves the other): sequence number (uint64); bytes of the
+//           move done (int64); length of the piece saved (uint32); its area
+//           (int32, -1 none); CRC-32 of the last piece moved, as it lies at
+//           its target; CRC-32 of those 28 bytes
+//  200      two save areas of piece bytes each (saved-piece mode only)
+//  then     the writes: position (int64), length (int64), the bytes
+constexpr std::array<std::uint8_t, 8> kMagic = {'V', 'N', 'T', 'J', 'R', 'N', 'L', '2'};
+// The format before the file's identity was recorded: nothing in it tells
+// whether the file beside it is the one it edits.
+constexpr std::array<std::uint8_t, 8> kUncheckedMagic = {'V', 'N', 'T', 'J', 'R', 'N', 'L', '1'};
+// A pack's header: it names the index (its offset carries random halves that
+// change with every save), so it tells one pack, and one state of a pack,
+// from another.
+constexpr std::int64_t kIdentityHeadBytes = 64;
+constexpr std::size_t kHeadLengthAt = 49;
+constexpr std::size_t kJournalSizeAt = 52;
+constexpr std::size_t kFileSizeAt = 60;
+constexpr std::size_t kHeadAt = 68;
+constexpr std::size_t kCrcAt = 132;
+constexpr std::int64_t kHeaderSize = 136;
+constexpr std::int64_t kProgressAt = kHeaderSize;
 constexpr std::int64_t kSlotSize = 32;
+constexpr std::int64_t kSlotCrcAt = 28;
 constexpr std::int64_t kProgressSize = 2 * kSlotSize;
 constexpr std::int64_t kAreasAt = kProgressAt + kProgressSize;
+// How many journals set aside one pack keeps beside it (".orphan",
+// ".orphan-2", ...) before setting another aside fails.
+constexpr int kMostJournalsSetAside = 100;
 // A journal larger than this is not one of ours: the largest edit writes a
 // 50 MiB batch and an index.
 constexpr std::int64_t kMaxJournalSize = std::int64_t{1} << 30;
@@ -71,7 +92,16 @@ struct Progress {
     std::int64_t done = 0;
     std::uint32_t savedLength = 0;
     std::int32_t area = -1;  // the save area holding the piece at `done`, or -1
+    // The piece that ends at `done`, as written at its target: a file whose
+    // bytes there differ has not been through this move.
+    std::uint32_t pieceCrc = 0;
 };
+
+// Every byte a move writes is checksummed, so this uses the processor's
+// carry-less multiply (libdeflate) rather than zlib's table.
+std::uint32_t pieceCrcOf(std::span<const std::uint8_t> bytes) {
+    return libdeflate_crc32(0, bytes.data(), bytes.size());
+}
 
 std::array<std::uint8_t, kSlotSize> encodeSlot(std::uint64_t sequence, const Progress& p) {
     std::array<std::uint8_t, kSlotSize> bytes{};
@@ -79,7 +109,8 @@ std::array<std::uint8_t, kSlotSize> encodeSlot(std::uint64_t sequence, const Pro
     putI64(bytes.data() + 8, p.done);
     encodeU32(bytes.data() + 16, p.savedLength);
     encodeU32(bytes.data() + 20, static_cast<std::uint32_t>(p.area));
-    encodeU32(bytes.data() + 24, crcOf(0, bytes.data(), 24));
+    encodeU32(bytes.data() + 24, p.pieceCrc);
+    encodeU32(bytes.data() + kSlotCrcAt, crcOf(0, bytes.data(), kSlotCrcAt));
     return bytes;
 }
 
@@ -88,11 +119,12 @@ std::optional<std::pair<std::uint64_t, Progress>> decodeProgress(const std::uint
     std::optional<std::pair<std::uint64_t, Progress>> latest;
     for (int n = 0; n < 2; ++n) {
         const std::uint8_t* slot = slots + n * kSlotSize;
-        if (crcOf(0, slot, 24) != decodeU32(slot + 24)) continue;
+        if (crcOf(0, slot, kSlotCrcAt) != decodeU32(slot + kSlotCrcAt)) continue;
         const auto sequence = static_cast<std::uint64_t>(getI64(slot));
         if (latest && latest->first >= sequence) continue;
-        latest = {sequence, Progress{getI64(slot + 8), decodeU32(slot + 16),
-                                     static_cast<std::int32_t>(decodeU32(slot + 20))}};
+        latest = {sequence,
+                  Progress{getI64(slot + 8), decodeU32(slot + 16),
+                           static_cast<std::int32_t>(decodeU32(slot + 20)), decodeU32(slot + 24)}};
     }
     return latest;
 }
@@ -136,8 +168,30 @@ private:
     std::uint8_t* m_map = nullptr;
 };
 
+// What the journal knows of the file it was written for, taken when it was
+// published (after the space for the edit was made).
+struct FileIdentity {
+    std::int64_t size = 0;
+    std::uint8_t headLength = 0;
+    std::array<std::uint8_t, kIdentityHeadBytes> head{};
+};
+
+Result<FileIdentity> identityOf(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return fail("cannot measure the file to edit");
+    FileIdentity identity;
+    identity.size = info.st_size;
+    identity.headLength =
+        static_cast<std::uint8_t>(std::min<std::int64_t>(kIdentityHeadBytes, info.st_size));
+    if (Status s = readFully(fd, std::span(identity.head.data(), identity.headLength), 0); !s) {
+        return Error{s.error()};
+    }
+    return identity;
+}
+
 struct Journal {
     EditPlan plan;
+    FileIdentity identity;
     std::uint32_t pieceBytes = 0;
     bool savedPieces = false;
     Progress progress;
@@ -223,15 +277,18 @@ Status moveMapped(MoveMapping& mapping, int fd, int journal, Journal& j, Progres
             }
             // A copy of zeros from a damaged mapping must never be recorded.
             if (Status s = intact(); !s) return s;
-            if (Status s = log.record({p.done, static_cast<std::uint32_t>(length), nextArea}); !s) {
+            if (Status s =
+                    log.record({p.done, static_cast<std::uint32_t>(length), nextArea, p.pieceCrc});
+                !s) {
                 return s;
             }
             nextArea ^= 1;
         }
         if (Status s = allowWrite(fd, piece.target, piece.length); !s) return s;
         std::memmove(mapping.at(piece.target), source, length);
+        const std::uint32_t moved = pieceCrcOf(std::span(mapping.at(piece.target), length));
         if (Status s = intact(); !s) return s;
-        p = Progress{p.done + piece.length};
+        p = Progress{p.done + piece.length, 0, -1, moved};
         if (!j.savedPieces) {
             if (Status s = log.record(p); !s) return s;
         }
@@ -256,7 +313,7 @@ Status continueMove(int fd, int journal, Journal& j, std::unique_ptr<MoveMapping
         if (Status s = readFully(journal, bytes, areaAt(j, p.area)); !s) return s;
         if (Status s = writeFully(fd, bytes, piece.target); !s) return s;
         nextArea = p.area ^ 1;
-        p = Progress{p.done + piece.length};
+        p = Progress{p.done + piece.length, 0, -1, pieceCrcOf(bytes)};
     }
     if (!mapping && p.done < move.count) mapping = mapMove(fd, move, p.done);
     if (mapping) {
@@ -281,11 +338,12 @@ Status continueMove(int fd, int journal, Journal& j, std::unique_ptr<MoveMapping
             if (Status s = readFully(fd, bytes, piece.source); !s) return s;
             if (Status s = writeFully(journal, bytes, areaAt(j, nextArea)); !s) return s;
         }
-        const Progress saved{p.done, static_cast<std::uint32_t>(piece.length), nextArea};
+        const Progress saved{p.done, static_cast<std::uint32_t>(piece.length), nextArea,
+                             p.pieceCrc};
         if (Status s = log.record(saved); !s) return s;
         nextArea ^= 1;
         if (Status s = writeFully(fd, bytes, piece.target); !s) return s;
-        p = Progress{p.done + piece.length};
+        p = Progress{p.done + piece.length, 0, -1, pieceCrcOf(bytes)};
     }
     while (p.done < move.count) {
         const std::int64_t block = std::min(blockPieces * j.pieceBytes, move.count - p.done);
@@ -301,7 +359,7 @@ Status continueMove(int fd, int journal, Journal& j, std::unique_ptr<MoveMapping
             const std::span bytes(buffer.data() + (piece.source - blockStart),
                                   static_cast<std::size_t>(piece.length));
             if (Status s = writeFully(fd, bytes, piece.target); !s) return s;
-            p = Progress{p.done + piece.length};
+            p = Progress{p.done + piece.length, 0, -1, pieceCrcOf(bytes)};
             if (Status s = log.record(p); !s) return s;
         }
     }
@@ -367,7 +425,7 @@ Status carryOut(int fd, int journal, Journal& j, std::unique_ptr<MoveMapping> ma
 // source) unless they would be very short; one that reads and writes is
 // faster saving whole pieces in the journal.
 Journal journalOf(EditPlan plan, std::size_t pieceBytes, bool mapped) {
-    Journal j{std::move(plan), 0, false, Progress{}};
+    Journal j{std::move(plan), {}, 0, false, Progress{}};
     std::int64_t piece = pieceBytes == 0 ? static_cast<std::int64_t>(kFileMoveChunk)
                                          : static_cast<std::int64_t>(pieceBytes);
     if (const auto& move = j.plan.move) {
@@ -403,16 +461,18 @@ std::array<std::uint8_t, kHeaderSize> encodeHeader(const Journal& j) {
     encodeU32(&h[40], static_cast<std::uint32_t>(j.plan.writes.size()));
     encodeU32(&h[44], j.pieceBytes);
     h[48] = j.savedPieces ? 1 : 0;
+    h[kHeadLengthAt] = j.identity.headLength;
     std::int64_t size = kAreasAt + areasSize(j);
     for (const FileWrite& w : j.plan.writes) size += 16 + static_cast<std::int64_t>(w.bytes.size());
-    putI64(&h[52], size);
-    // Bytes 52..59 hold the size; the CRC covers them too.
-    std::uint32_t crc = crcOf(0, h.data(), 60);
+    putI64(&h[kJournalSizeAt], size);
+    putI64(&h[kFileSizeAt], j.identity.size);
+    std::copy(j.identity.head.begin(), j.identity.head.end(), h.begin() + kHeadAt);
+    std::uint32_t crc = crcOf(0, h.data(), kCrcAt);
     for (const FileWrite& w : j.plan.writes) {
         const auto prefix = writePrefix(w);
         crc = crcOf(crcOf(crc, prefix.data(), prefix.size()), w.bytes.data(), w.bytes.size());
     }
-    encodeU32(&h[60], crc);
+    encodeU32(&h[kCrcAt], crc);
     return h;
 }
 
@@ -453,12 +513,23 @@ Result<Journal> readJournal(int journal) {
     struct stat info {};
     if (::fstat(journal, &info) != 0) return fail("cannot measure the edit journal");
     const std::int64_t size = info.st_size;
+    std::array<std::uint8_t, kMagic.size()> magic{};
+    if (readFully(journal, magic, 0) && magic == kUncheckedMagic) {
+        return fail(
+            "the edit journal was written by an earlier version, which did not record "
+            "the file it edits");
+    }
     std::array<std::uint8_t, kHeaderSize + kProgressSize> head{};
     if (size < kAreasAt || size > kMaxJournalSize || !readFully(journal, head, 0) ||
-        !std::equal(kMagic.begin(), kMagic.end(), head.begin()) || getI64(&head[52]) != size) {
+        !std::equal(kMagic.begin(), kMagic.end(), head.begin()) ||
+        getI64(&head[kJournalSizeAt]) != size || head[kHeadLengthAt] > kIdentityHeadBytes ||
+        getI64(&head[kFileSizeAt]) < 0) {
         return fail("the edit journal is damaged");
     }
     Journal j;
+    j.identity.size = getI64(&head[kFileSizeAt]);
+    j.identity.headLength = head[kHeadLengthAt];
+    std::copy_n(head.begin() + kHeadAt, kIdentityHeadBytes, j.identity.head.begin());
     const std::int64_t count = getI64(&head[24]);
     if (count >= 0) j.plan.move = FileMove{getI64(&head[8]), getI64(&head[16]), count};
     j.plan.truncateTo = getI64(&head[32]);
@@ -470,8 +541,8 @@ Result<Journal> readJournal(int journal) {
         return fail("the edit journal is damaged");
     }
     std::vector<std::uint8_t> writes(static_cast<std::size_t>(size - writesAt));
-    if (!readFully(journal, writes, writesAt) ||
-        crcOf(crcOf(0, head.data(), 60), writes.data(), writes.size()) != decodeU32(&head[60])) {
+    if (!readFully(journal, writes, writesAt) || crcOf(crcOf(0, head.data(), kCrcAt), writes.data(),
+                                                       writes.size()) != decodeU32(&head[kCrcAt])) {
         return fail("the edit journal is damaged");
     }
     ByteReader reader(writes);
@@ -497,10 +568,99 @@ Result<Journal> readJournal(int journal) {
     const auto inRange = [](std::int64_t at, std::int64_t length) {
         return at >= 0 && length >= 0 && at <= INT64_MAX - length;
     };
+    // A move is recorded a whole piece at a time.
+    const std::int64_t done = j.progress.done;
     const bool moveSane =
         !j.plan.move || (inRange(j.plan.move->from, count) && inRange(j.plan.move->to, count) &&
-                         j.progress.done >= 0 && j.progress.done <= count);
+                         done >= 0 && done <= count && (done % j.pieceBytes == 0 || done == count));
     if (!moveSane) return fail("the edit journal is damaged");
+    return j;
+}
+
+bool moves(const EditPlan& plan) {
+    return plan.move && plan.move->count > 0 && plan.move->from != plan.move->to;
+}
+
+// Whether the file's head (its first bytes, `size` long now) is as the edit
+// found it or as one of its writes in order leaves it. Writes come after
+// the move, so while the move runs the head is the one it found.
+Status checkHead(int fd, const Journal& j, std::int64_t size) {
+    const std::int64_t kept = j.identity.headLength;
+    // A move through the head leaves nothing there to compare (never a
+    // pack's: its moves start after the header).
+    if (moves(j.plan) && std::min(j.plan.move->from, j.plan.move->to) < kept) {
+        return Status::success();
+    }
+    const auto length = static_cast<std::size_t>(std::min(kept, size));
+    std::array<std::uint8_t, kIdentityHeadBytes> now{};
+    if (Status s = readFully(fd, std::span(now.data(), length), 0); !s) return s;
+    std::array<std::uint8_t, kIdentityHeadBytes> head = j.identity.head;
+    const auto matches = [&] {
+        return std::equal(now.begin(), now.begin() + length, head.begin());
+    };
+    if (matches()) return Status::success();
+    for (const FileWrite& w : j.plan.writes) {
+        if (w.position >= kept) continue;
+        const auto count = static_cast<std::size_t>(
+            std::min(static_cast<std::int64_t>(w.bytes.size()), kept - w.position));
+        std::copy_n(w.bytes.begin(), count, head.begin() + w.position);
+        if (matches()) return Status::success();
+    }
+    return fail("its first bytes are not those its edit began with or writes");
+}
+
+// Whether the file is one the journal's edit can have reached: while the
+// move runs the file keeps the size the journal was published with (the
+// space was made before), and its head is as the edit found it or as its
+// writes leave it.
+Status checkIdentity(int fd, const Journal& j, std::int64_t size) {
+    if (moves(j.plan) && j.progress.done < j.plan.move->count && size != j.identity.size) {
+        return fail("it is " + std::to_string(size) + " bytes long, not the " +
+                    std::to_string(j.identity.size) + " its edit began with");
+    }
+    return checkHead(fd, j, size);
+}
+
+// Whether the last piece the journal records as moved lies at its target:
+// a copy of the file from before the edit (a backup restored under its
+// name) has the same head and size, but not the moved bytes.
+Status checkLastPiece(int fd, const Journal& j) {
+    if (!moves(j.plan) || j.progress.done == 0) return Status::success();
+    const std::int64_t start = (j.progress.done - 1) / j.pieceBytes * j.pieceBytes;
+    const Piece piece = pieceAt(*j.plan.move, start, j.pieceBytes);
+    const std::int64_t end = piece.target + piece.length;
+    // Bytes the writes or the cut change after the move cannot be compared
+    // (never a pack's: its writes and cut lie outside the moved range).
+    const bool changedLater =
+        (j.plan.truncateTo >= 0 && j.plan.truncateTo < end) ||
+        std::any_of(j.plan.writes.begin(), j.plan.writes.end(), [&](const FileWrite& w) {
+            return w.position < end &&
+                   piece.target < w.position + static_cast<std::int64_t>(w.bytes.size());
+        });
+    if (changedLater) return Status::success();
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(piece.length));
+    if (!readFully(fd, bytes, piece.target) || pieceCrcOf(bytes) != j.progress.pieceCrc) {
+        return fail("the bytes its edit has moved are not in the file");
+    }
+    return Status::success();
+}
+
+// The journal `journal`, read and checked against the file `fd`; `fit` says
+// what it is.
+Result<Journal> readMatching(int journal, int fd, JournalFit& fit) {
+    fit = JournalFit::Damaged;
+    Result<Journal> j = readJournal(journal);
+    if (!j) return j;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return fail("cannot measure the file the journal edits");
+    const auto otherFile = [&fit](const Status& s) {
+        fit = JournalFit::OtherFile;
+        return fail("the edit journal belongs to another file: " + s.error());
+    };
+    if (Status s = checkIdentity(fd, *j, info.st_size); !s) return otherFile(s);
+    if (Status s = checkFitsFile(*j, info.st_size); !s) return Error{s.error()};
+    if (Status s = checkLastPiece(fd, *j); !s) return otherFile(s);
+    fit = JournalFit::Applies;
     return j;
 }
 
@@ -516,8 +676,12 @@ bool hasJournal(const std::string& file) {
            ::lstat(pendingPath(file).c_str(), &info) == 0;
 }
 
-Status writeJournal(const std::string& path, EditPlan plan) {
-    const Result<int> journal = publish(path, journalOf(std::move(plan), 0, false));
+Status writeJournal(int fd, const std::string& path, EditPlan plan) {
+    Journal j = journalOf(std::move(plan), 0, false);
+    Result<FileIdentity> identity = identityOf(fd);
+    if (!identity) return Error{identity.error()};
+    j.identity = *identity;
+    const Result<int> journal = publish(path, j);
     if (!journal) return Error{journal.error()};
     ::close(*journal);
     return Status::success();
@@ -530,7 +694,9 @@ JournaledEdit runJournaled(int fd, const std::string& path, EditPlan plan, std::
     if (Status s = reserveFile(fd, reserveTo); !s) return {Error{s.error()}};
     std::unique_ptr<MoveMapping> mapping = plan.move ? mapMove(fd, *plan.move, 0) : nullptr;
     Journal j = journalOf(std::move(plan), pieceBytes, mapping != nullptr);
-    const Result<int> published = publish(path, j);
+    Result<FileIdentity> identity = identityOf(fd);
+    const Result<int> published =
+        identity ? (j.identity = *identity, publish(path, j)) : Result<int>(identity.failure());
     if (!published) {
         mapping.reset();
         // Give back the space reserved for the edit that does not happen.
@@ -556,11 +722,9 @@ Status completeJournal(int fd, const std::string& path) {
         return fail("cannot open the edit journal: " + std::string(std::strerror(errno)));
     }
     const OpenJournal journal(raw);
-    Result<Journal> j = readJournal(journal.fd());
+    JournalFit fit = JournalFit::None;
+    Result<Journal> j = readMatching(journal.fd(), fd, fit);
     if (!j) return Error{j.error()};
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) return fail("cannot measure the file the journal edits");
-    if (Status s = checkFitsFile(*j, info.st_size); !s) return s;
     if (Status s = carryOut(fd, journal.fd(), *j); !s) return s;
     ::unlink(journalPath(path).c_str());
     return Status::success();
@@ -577,15 +741,55 @@ Result<FileView> editedView(int fd, const std::string& path) {
         return fail("cannot open the edit journal: " + std::string(std::strerror(errno)));
     }
     const OpenJournal journal(raw);
-    const Result<Journal> j = readJournal(journal.fd());
+    JournalFit fit = JournalFit::None;
+    const Result<Journal> j = readMatching(journal.fd(), fd, fit);
     if (!j) return Error{j.error()};
-    if (Status s = checkFitsFile(*j, info.st_size); !s) return Error{s.error()};
-    if (j->plan.move && j->plan.move->count > 0 && j->plan.move->from != j->plan.move->to) {
+    if (moves(j->plan)) {
         if (Status s = showMove(view, journal.fd(), *j); !s) return Error{s.error()};
     }
     for (const FileWrite& w : j->plan.writes) view.showBytes(w.position, w.bytes);
     if (j->plan.truncateTo >= 0) view.cut(j->plan.truncateTo);
     return view;
+}
+
+JournalCheck checkJournal(int fd, const std::string& path) {
+    const int raw =
+        ::open(journalPath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (raw < 0) {
+        if (errno == ENOENT) return {JournalFit::None, {}};
+        return {JournalFit::Damaged,
+                "cannot open the edit journal: " + std::string(std::strerror(errno))};
+    }
+    const OpenJournal journal(raw);
+    JournalFit fit = JournalFit::None;
+    const Result<Journal> j = readMatching(journal.fd(), fd, fit);
+    return {fit, j.error()};
+}
+
+Result<std::string> setJournalAside(const std::string& file, std::string_view suffix) {
+    const std::string from = journalPath(file);
+    // The first free name: a journal set aside earlier is never replaced.
+    for (int n = 1; n <= kMostJournalsSetAside; ++n) {
+        std::string to = from + std::string(suffix);
+        if (n > 1) to.append(1, '-').append(std::to_string(n));
+        if (const int fault = fileFault(FileOp::Rename, -1, 0, 0); fault != 0) {
+            return fail("cannot rename " + from + ": " + std::strerror(fault));
+        }
+        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+            return to;
+        }
+        int code = errno;
+        if (code == EEXIST) continue;
+        if (code == EINVAL || code == ENOSYS) {
+            // A file system that cannot rename without replacing: look first.
+            struct stat info {};
+            if (::lstat(to.c_str(), &info) == 0) continue;
+            if (::rename(from.c_str(), to.c_str()) == 0) return to;
+            code = errno;
+        }
+        return fail("cannot rename " + from + " to " + to + ": " + std::strerror(code));
+    }
+    return fail("cannot set " + from + " aside: every name for it is taken");
 }
 
 }  // namespace vantoro

@@ -24,6 +24,18 @@
 // touches (MoveMapping), and with reads and writes where the file cannot be
 // mapped or the mapping fails part way.
 //
+// Only the file it was written for. A journal records what the file was
+// when it was published: its size and its first bytes (a pack's header,
+// which names its index). Each progress record carries a checksum of the
+// last piece moved as it lies at its target. A journal is carried out or
+// shown only for a file it can have left: of that size while the move runs,
+// with those first bytes or the ones its writes put there, and with the
+// moved bytes in place. Another file under the same name (a backup copied
+// over a pack after an edit was killed, say) fails the check: the journal
+// is then not applied, and the caller sets it aside. The device and inode
+// are not compared: a pack copied elsewhere together with its journal must
+// still be completed there, and a copy over the name keeps the inode.
+//
 // Space. The file is made as long as the edit needs (reserveTo) before the
 // journal is written, so a full disk fails before anything changes, and the
 // writes that follow only overwrite space already allocated.
@@ -41,6 +53,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "io/file_view.h"
@@ -96,15 +109,41 @@ JournaledEdit runJournaled(int fd, const std::string& path, EditPlan plan,
 // for the same cached pages of the file).
 inline constexpr std::size_t kFileMoveChunk = std::size_t{256} << 10;
 
-// Publishes the journal of `plan` without carrying it out: an edit that is
-// then done without a journal of its own (appending entries, say) ends, if
-// interrupted, in the state this plan makes (the state before it began).
-Status writeJournal(const std::string& path, EditPlan plan);
+// Publishes the journal of `plan` for the file `fd` (named `path`) without
+// carrying it out: an edit that is then done without a journal of its own
+// (appending entries, say) ends, if interrupted, in the state this plan
+// makes (the state before it began).
+Status writeJournal(int fd, const std::string& path, EditPlan plan);
 
 // Completes the edit whose journal lies beside `path`, if there is one, and
 // removes the journal; also drops a journal that was never published.
-// Succeeds without changes when there is none.
+// Succeeds without changes when there is none. Fails, changing nothing,
+// for a journal that is damaged or belongs to another file (checkJournal
+// tells which).
 Status completeJournal(int fd, const std::string& path);
+
+// What lies beside a file.
+enum class JournalFit : std::uint8_t {
+    None,       // no journal (one never published does not count)
+    Applies,    // the journal of an edit of this file
+    OtherFile,  // a whole journal, but of another file, or of this one in
+                // a state it is no longer in
+    Damaged,    // one that cannot be read, or does not fit the file it names
+};
+
+struct JournalCheck {
+    JournalFit fit = JournalFit::None;
+    std::string reason;  // why it does not apply
+};
+
+// Reads the journal beside `path` and checks it against the open file `fd`,
+// changing nothing.
+JournalCheck checkJournal(int fd, const std::string& path);
+
+// Renames the journal beside `file` to the first free name of the journal's
+// name + `suffix`, "-2", "-3" ... (".orphan", ".orphan-2"), never replacing
+// a file; answers the name it now has.
+Result<std::string> setJournalAside(const std::string& file, std::string_view suffix);
 
 // The file `fd` (named `path`) as the edit whose journal lies beside it
 // leaves it, assembled from the file as it is now and the journal, without

@@ -61,6 +61,13 @@ bool FileStream::lockHeldElsewhere() const {
     return false;
 }
 
+bool FileStream::namedBy(const std::string& path) const {
+    struct stat open {};
+    struct stat named {};
+    return ::fstat(m_fd, &open) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
 void FileStream::showView(FileView view) {
     m_view = std::move(view);
 }

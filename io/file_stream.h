@@ -103,6 +103,9 @@ public:
     bool lockedForEditing() const { return m_locked; }
     // Whether another handle holds the lock at this moment.
     bool lockHeldElsewhere() const;
+    // Whether `path` still names the file this stream has open: another
+    // program may have put a new file under the name since.
+    bool namedBy(const std::string& path) const;
     // The open file, for edits that move its bytes in place (io/edit_journal.h).
     int descriptor() const { return m_fd; }
 

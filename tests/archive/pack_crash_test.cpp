@@ -352,41 +352,120 @@ TEST(PackCrashTest, AnEditThatCannotBeCompletedShowsTheEditedEntriesAndRefusesEd
     makeWritable(path);
 }
 
-// A journal is a file like any other. One whose ranges pass the largest file
-// offset, or reach past the pack's end (ours never do: the space is made
-// before the journal is published), is neither carried out nor shown, and
-// the pack is left as it is.
-TEST(PackCrashTest, AJournalThatIsNotOursIsNeitherCarriedOutNorShown) {
+// A journal that cannot be read (random bytes), or that names ranges no
+// journal of ours names (past the largest file offset, or past the pack's
+// end: the space is made before the journal is published), is neither
+// carried out nor shown: it hides the entries and the pack refuses edits
+// until the journal is set aside, renamed and kept; the pack then opens as
+// the file holds it.
+TEST(PackCrashTest, ADamagedJournalHidesTheEntriesUntilItIsSetAside) {
     testing::TempDir dir;
     const std::string path = dir.file("a.pak");
     const auto size =
         static_cast<std::int64_t>(testing::writePack(path, startEntries()).data.size());
     constexpr std::int64_t kLast = INT64_MAX - 10;
     const struct {
-        EditPlan plan;
+        std::optional<EditPlan> plan;  // none: 100 random bytes
         const char* reason;
     } cases[] = {
-        {{0, FileMove{kLast, 64, 100}, {}, -1}, "journal is damaged"},
-        {{0, FileMove{64, kLast, 100}, {}, -1}, "journal is damaged"},
-        {{0, std::nullopt, {{kLast, Bytes(100, 1)}}, -1}, "journal is damaged"},
-        {{0, FileMove{64, 200, size - 100}, {}, -1}, "does not fit the file"},
-        {{0, std::nullopt, {{std::int64_t{1} << 40, Bytes(4, 7)}}, -1}, "does not fit the file"},
-        {{0, std::nullopt, {}, size + 1}, "does not fit the file"},
+        {std::nullopt, "journal is damaged"},
+        {EditPlan{0, FileMove{kLast, 64, 100}, {}, -1}, "journal is damaged"},
+        {EditPlan{0, FileMove{64, kLast, 100}, {}, -1}, "journal is damaged"},
+        {EditPlan{0, std::nullopt, {{kLast, Bytes(100, 1)}}, -1}, "journal is damaged"},
+        {EditPlan{0, FileMove{64, 200, size - 100}, {}, -1}, "does not fit the file"},
+        {EditPlan{0, std::nullopt, {{std::int64_t{1} << 40, Bytes(4, 7)}}, -1},
+         "does not fit the file"},
+        {EditPlan{0, std::nullopt, {}, size + 1}, "does not fit the file"},
     };
+    std::mt19937 random(20);
     for (const auto& c : cases) {
-        ASSERT_TRUE(writeJournal(path, c.plan));
+        if (c.plan) {
+            const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            ASSERT_TRUE(writeJournal(fd, path, *c.plan));
+            ::close(fd);
+        } else {
+            Bytes noise(100);
+            for (auto& b : noise) b = static_cast<std::uint8_t>(random());
+            testing::writeFile(journalPath(path), noise);
+        }
+        const Bytes journal = testing::readFile(journalPath(path));
         for (const bool writable : {false, true}) {
             std::optional<FaultPlan> unwritable;
             if (!writable) unwritable.emplace(FaultKind::StopFrom, 1);
             auto pack = openPack(path, "");
             EXPECT_NE(pack->lastError().find(c.reason), std::string::npos) << pack->lastError();
+            EXPECT_TRUE(pack->journalDamaged());
             EXPECT_EQ(pack->FImageCount, 0);
             EXPECT_EQ(pack->editBlock(), PackEditBlock::UnfinishedEdit);
         }
         EXPECT_EQ(std::filesystem::file_size(path), static_cast<std::uintmax_t>(size));
-        ::unlink(journalPath(path).c_str());
-        EXPECT_EQ(readModel(*openPack(path, "")), modelOf(startEntries()));
+        auto pack = openPack(path, "");
+        const Result<std::string> moved = pack->setUnusableJournalAside();
+        ASSERT_TRUE(moved) << moved.error();
+        EXPECT_EQ(*moved, journalPath(path) + ".damaged");
+        EXPECT_EQ(testing::readFile(*moved), journal);
+        EXPECT_EQ(readModel(*pack), modelOf(startEntries()));
+        EXPECT_TRUE(pack->canEdit());
+        std::filesystem::remove(*moved);
     }
+}
+
+// A delete is killed part way through its move, and another file is put
+// under the pack's name (a backup restored by copying it over): another
+// pack, or a copy of this one from before the delete, with the same header
+// and size but without the bytes the delete had moved. The journal is
+// never carried out on it: opening sets it aside, renamed and kept, and the
+// pack opens as the file holds it.
+TEST(PackCrashTest, AJournalOfAnotherFileIsSetAsideAndNeverCarriedOut) {
+    testing::TempDir dir;
+    const std::string path = dir.file("a.pak");
+    std::vector<PackEntry> entries;
+    for (std::uint32_t i = 0; i < 30; ++i) entries.push_back(dataEntry(50000 + 11 * i, 300 + i));
+    const Bytes backup = testing::buildPack(entries).data;
+    const Bytes other = testing::buildPack(startEntries()).data;
+    const struct {
+        const char* name;
+        const Bytes& file;
+        Model model;
+    } cases[] = {
+        {"another pack", other, modelOf(startEntries())},
+        {"a copy from before the delete", backup, modelOf(entries)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::writeFile(path, backup);
+        {
+            auto pack = openPack(path, "");
+            const FaultPlan stop(FaultKind::StopFrom, 30);  // some pieces into the move
+            EXPECT_FALSE(pack->removeEntries(0, 0, true));
+        }
+        ASSERT_TRUE(hasJournal(path));
+        ASSERT_NE(testing::readFile(path), backup);
+        const Bytes journal = testing::readFile(journalPath(path));
+        testing::writeFile(path, c.file);
+        auto pack = openPack(path, "");
+        EXPECT_EQ(readModel(*pack), c.model);
+        EXPECT_EQ(testing::readFile(path), c.file);
+        EXPECT_FALSE(hasJournal(path));
+        EXPECT_EQ(testing::readFile(journalPath(path) + ".orphan"), journal);
+        EXPECT_NE(pack->journalNotice().find("belongs to another file"), std::string::npos);
+        EXPECT_TRUE(pack->canEdit());
+        std::filesystem::remove(journalPath(path) + ".orphan");
+    }
+}
+
+// A new pack is put under the name after a pack object opened the old one
+// (New over it, answered OK): editing the file the object holds would change
+// a file that no longer has a name, and report success.
+TEST(PackCrashTest, AnEditOfAPackReplacedSinceItOpenedIsRefused) {
+    testing::TempDir dir;
+    const std::string path = dir.file("a.pak");
+    testing::writePack(path, startEntries());
+    auto pack = openPack(path, "");
+    const Bytes fresh = testing::writePack(dir.file("new.pak"), {}).data;
+    std::filesystem::rename(dir.file("new.pak"), path);
+    EXPECT_NE(pack->removeEntries(0, 0, true).error().find("replaced"), std::string::npos);
+    EXPECT_EQ(testing::readFile(path), fresh);
 }
 
 TEST(PackCrashTest, ASecondEditorIsRefusedWhileReadersReadOn) {
