@@ -22,11 +22,6 @@ QString fromView(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// The local files and folders among dropped URLs, as held names.
-QStringList localPaths(const QMimeData* data) {
-    return droppedFileNames(data);
-}
-
 }  // namespace
 
 ImportListWidget::ImportListWidget(QWidget* parent) : QListWidget(parent) {
@@ -36,7 +31,7 @@ ImportListWidget::ImportListWidget(QWidget* parent) : QListWidget(parent) {
 }
 
 void ImportListWidget::dragEnterEvent(QDragEnterEvent* event) {
-    if (isEnabled() && !localPaths(event->mimeData()).isEmpty()) {
+    if (isEnabled() && !droppedFileNames(event->mimeData()).isEmpty()) {
         event->acceptProposedAction();
     } else {
         event->ignore();
@@ -44,7 +39,7 @@ void ImportListWidget::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void ImportListWidget::dragMoveEvent(QDragMoveEvent* event) {
-    if (isEnabled() && !localPaths(event->mimeData()).isEmpty()) {
+    if (isEnabled() && !droppedFileNames(event->mimeData()).isEmpty()) {
         event->acceptProposedAction();
     } else {
         event->ignore();
@@ -52,7 +47,7 @@ void ImportListWidget::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void ImportListWidget::dropEvent(QDropEvent* event) {
-    const QStringList paths = localPaths(event->mimeData());
+    const QStringList paths = droppedFileNames(event->mimeData());
     if (!isEnabled() || paths.isEmpty()) {
         event->ignore();
         return;
