@@ -55,15 +55,13 @@ protected:
     const std::string& name() const { return GetParam().bytes; }
     QString shown(const char* extension) const { return GetParam().shown + extension; }
     QString top() const { return QString::fromStdString(dir.path().string()); }
-    QString shownTitle(const std::string& file) const {
-        return form().AppTitle + " [" + top() + "/" + shown(file.c_str()) + "]";
-    }
+    // The title with the archive NAME.wil of the test's folder.
+    QString shownTitle() { return form().AppTitle + " [" + top() + "/" + shown(".wil") + "]"; }
     void expectOpened(const std::string& path) {
         ASSERT_NE(form().CurrentArchive, nullptr);
         EXPECT_EQ(form().CurrentArchive->FFileName, path);
         EXPECT_EQ(form().CurrentArchive->FImageCount, 2);  // the index was found beside it
     }
-    TFormMain& form() const { return const_cast<NameBytesTest*>(this)->FormTest::form(); }
 };
 
 TEST_P(NameBytesTest, CommandLineOpensTheFileAndTheTitleShowsItsName) {
@@ -75,7 +73,7 @@ TEST_P(NameBytesTest, CommandLineOpensTheFileAndTheTitleShowsItsName) {
     ASSERT_EQ(arguments.size(), 2);
     EXPECT_EQ(openCommandLineFile(form(), arguments[1]), QString());
     expectOpened(path);
-    EXPECT_EQ(caption(), shownTitle(".wil"));
+    EXPECT_EQ(caption(), shownTitle());
     EXPECT_EQ(form().recentFiles().list().entries(), std::vector<std::string>{path + " [0]"});
 }
 
@@ -111,7 +109,7 @@ TEST_P(NameBytesTest, FileListShowsTheNameAndOpensTheFile) {
     EXPECT_TRUE(listed().contains(shown(".wil"))) << listed().join(' ').toStdString();
     ASSERT_TRUE(browser.selectFile(nameString(name() + ".wil")));
     expectOpened(path);
-    EXPECT_EQ(caption(), shownTitle(".wil"));
+    EXPECT_EQ(caption(), shownTitle());
 }
 
 TEST_P(NameBytesTest, FolderListShowsTheFolderAndPickingItListsItsFiles) {
