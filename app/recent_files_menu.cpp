@@ -54,8 +54,8 @@ void RecentFilesMenu::rebuild() {
                                   : QStringLiteral("MEMU_FILE_AGOFILE_PATHS%1").arg(position));
         action->setEnabled(item.enabled);
         action->setData(hint);
-        action->setStatusTip(hint);
-        action->setToolTip(hint);
+        action->setStatusTip(displayName(hint));
+        action->setToolTip(displayName(hint));
         connect(action, &QAction::triggered, this, [this, hint] { emit entryClicked(hint); });
         m_menu->addAction(action);
     }

@@ -134,6 +134,7 @@ TEST_P(NameBytesTest, RecentListKeepsTheNameThroughTheSettings) {
     ASSERT_EQ(form().recentFiles().list().entries(), std::vector<std::string>{path + " [0]"});
     QAction* item = form().recentFiles().menu()->actions().front();
     EXPECT_EQ(item->text(), "&0 " + top() + "/" + shown(".wil") + " [0]");
+    EXPECT_EQ(item->toolTip(), top() + "/" + shown(".wil") + " [0]");
     item->trigger();
     expectOpened(path);
 }
