@@ -127,10 +127,17 @@ void initialize(TWMBaseImages& archive) {
         if (!archive.lastError().empty()) message += ": " + archive.lastError();
         failure(message);
     }
-    // A pack whose interrupted edit could not be completed shows its entries
-    // as the edit leaves them but cannot be edited: say why.
+    // A damaged journal hides the entries: no command can trust what it
+    // shows. A journal of another file was set aside (or could not be), and
+    // a pack whose interrupted edit could not be completed shows its entries
+    // as the edit leaves them but cannot be edited: say so.
     const auto* pack = dynamic_cast<const TWMMyImageImages*>(&archive);
-    if (pack != nullptr && pack->editBlock() == PackEditBlock::UnfinishedEdit) {
+    if (pack != nullptr && pack->journalDamaged()) {
+        failure(damagedJournalMessage(archive.FFileName, pack->lastError()));
+    }
+    if (pack != nullptr && !pack->journalNotice().empty()) {
+        std::cerr << "warning: " << archive.FFileName << ": " << pack->journalNotice() << '\n';
+    } else if (pack != nullptr && pack->editBlock() == PackEditBlock::UnfinishedEdit) {
         std::cerr << "warning: " << pack->lastError() << '\n';
     }
 }
@@ -497,6 +504,8 @@ const CommandEntry kCommands[] = {
     {"new", "FILE", 1, "create an empty pack", kNewSummary, runNew, newOptions()},
     {"delete", "PACK FIRST LAST", 3, "delete a range of a pack's entries", kDeleteSummary,
      runDelete, deleteOptions()},
+    {"recover", "PACK", 1, "set aside a damaged edit journal and open the pack", kRecoverSummary,
+     runRecover},
     {"protect", "PACK", 1, "protect a pack with a password, or change it", kProtectSummary,
      runProtect, protectOptions()},
     {"unprotect", "PACK", 1, "remove a pack's password protection", kUnprotectSummary,

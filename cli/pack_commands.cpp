@@ -1,11 +1,15 @@
 #include "cli/pack_commands.h"
 
 #include <memory>
+#include <ostream>
 
+#include "archive/my_image_images.h"
 #include "cli/cli_app.h"
 #include "cli/console_prompts.h"
 #include "edit/delete_entries.h"
 #include "edit/new_pack.h"
+#include "io/edit_journal.h"
+#include "io/file_names.h"
 
 namespace vantoro::cli {
 namespace {
@@ -41,6 +45,12 @@ private:
 
 }  // namespace
 
+std::string damagedJournalMessage(const std::string& pack, const std::string& reason) {
+    return pack + ": a damaged edit journal hides the pack's entries (" + reason +
+           "); vantoro-cli recover " + pack +
+           " sets it aside (renamed, kept) and opens the pack as the file holds it";
+}
+
 std::span<const OptionEntry> newOptions() {
     return kNewOptions;
 }
@@ -56,6 +66,7 @@ int runNew(const Invocation& call, std::ostream&, std::ostream&) {
         case EditOutcome::Done:
             return kExitOk;
         case EditOutcome::Refused:
+            if (made.blocked != NewPackBlock::None) failure(made.result.error);
             failure(made.path + ": the file exists (--force replaces it)");
         case EditOutcome::Ignored:
             usageError("empty file name", call.command);
@@ -75,6 +86,41 @@ int runDelete(const Invocation& call, std::ostream&, std::ostream& err) {
     ConsolePrompts prompts(err, "delete", call.progressOnError);
     const EditResult result = deleteEntries(*archive, request, prompts, prompts.progress());
     return exitCodeOf(result, archive->FFileName + ": only a pack can be edited");
+}
+
+int runRecover(const Invocation& call, std::ostream& out, std::ostream&) {
+    const std::string& path = call.operands[0];
+    if (!fileExists(path)) throw CliExit{kExitUsage, path + ": no such file"};
+    if (call.kind && *call.kind != TWMImagesKind::MyImage) {
+        usageError("only a pack has an edit journal", call.command);
+    }
+    TWMMyImageImages pack;
+    pack.FFileName = path;
+    pack.FUseTextureCache = false;
+    pack.FPassword = call.password;
+    if (!guarded([&] { return pack.Initialize(); })) {
+        failure(withReason(path + ": cannot open the pack", pack));
+    }
+    if (hasJournal(path) && pack.editBlock() == PackEditBlock::EditedElsewhere) {
+        failure(path + ": another program is editing the pack; its journal is in use");
+    }
+    if (pack.journalDamaged()) {
+        out << path << ": " << pack.lastError() << ".\nSetting the journal aside (renamed, kept) "
+            << "and opening the pack as the file holds it.\n"
+            << std::flush;
+        const Result<std::string> moved = pack.setUnusableJournalAside();
+        if (!moved) failure(path + ": cannot set the journal aside: " + moved.error());
+        out << "The journal is now " << *moved << ".\n";
+    } else if (!pack.journalNotice().empty()) {
+        // Opening sets a journal of another file aside by itself.
+        out << path << ": " << pack.journalNotice() << ".\n";
+        if (hasJournal(path)) failure(path + ": the journal still lies beside the pack");
+    } else {
+        out << path << ": no damaged edit journal, nor one of another file, lies beside the "
+            << "pack; nothing is set aside.\n";
+    }
+    out << "entries: " << pack.FImageCount << '\n';
+    return kExitOk;
 }
 
 }  // namespace vantoro::cli

@@ -6,10 +6,13 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <span>
 
 #include "edit/edit_messages.h"
+#include "io/edit_journal.h"
 #include "io/file_names.h"
+#include "io/file_stream.h"
 #include "io/result.h"
 
 namespace vantoro {
@@ -68,6 +71,29 @@ Status replaceFile(const std::string& path, std::span<const std::uint8_t> bytes)
     return Status::success();
 }
 
+NewPackResult blockedBy(NewPackBlock block, const std::string& path) {
+    const std::string why =
+        block == NewPackBlock::BeingEdited
+            ? path + ": another program is editing the pack; it is not replaced"
+            : path + ": " + journalPath(path) +
+                  " lies beside it, left by an interrupted edit; the pack is not replaced "
+                  "(opening the pack completes the edit; vantoro-cli recover sets a damaged "
+                  "journal aside)";
+    return {{EditOutcome::Refused, why}, path, block};
+}
+
+// Why the pack at `path` must not be replaced now; `lock`, when given, keeps
+// the editing lock taken for the replacing.
+NewPackBlock replaceBlock(const std::string& path, std::unique_ptr<FileStream>* lock) {
+    auto pack = FileStream::open(path, FileStream::Mode::ReadOnly);
+    if (pack && !pack->tryLockForEditing()) return NewPackBlock::BeingEdited;
+    // Looked for under the lock: no edit is running, so a journal there is
+    // one an interrupted edit left.
+    if (hasJournal(path)) return NewPackBlock::HasJournal;
+    if (lock != nullptr) *lock = std::move(pack);
+    return NewPackBlock::None;
+}
+
 }  // namespace
 
 std::string newPackPath(std::string_view chosen) {
@@ -86,8 +112,17 @@ NewPackResult createNewPack(std::string_view chosen, PromptSeam& prompts, double
     const PackHeaderBytes header = newPackHeader(creationTime);
     Status written;
     if (fileExists(path)) {
+        if (const NewPackBlock block = replaceBlock(path, nullptr); block != NewPackBlock::None) {
+            return blockedBy(block, path);
+        }
         if (prompts.ask(editPrompt(EditMessage::NewPackOverwrite)) != PromptAnswer::Ok) {
             return {{EditOutcome::Refused, {}}, path};
+        }
+        // Held until the new file has the name: an edit cannot start on the
+        // old one meanwhile (and one that opened it before finds it replaced).
+        std::unique_ptr<FileStream> lock;
+        if (const NewPackBlock block = replaceBlock(path, &lock); block != NewPackBlock::None) {
+            return blockedBy(block, path);
         }
         written = replaceFile(path, header);
     } else {

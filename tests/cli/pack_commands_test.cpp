@@ -1,13 +1,15 @@
-// vantoro-cli new and delete: the names and files they make or change, and
-// their exit codes.
+// vantoro-cli new, delete and recover: the names and files they make or
+// change, and their exit codes.
 #include "cli/pack_commands.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <filesystem>
+#include <random>
 
 #include "archive/my_image_images.h"
+#include "io/edit_journal.h"
 #include "tests/cli/cli_test_support.h"
 #include "tests/support/pack_writer.h"
 
@@ -51,6 +53,65 @@ TEST(NewCommandTest, AnExistingFileIsReplacedOnlyWithForce) {
     ASSERT_EQ(runWith({"new", "--force", dir.file("kept")}).code, 0);
     EXPECT_EQ(testing::readFile(path).size(), kPackHeaderSize);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+// An import holding the pack's editing lock (between its first append and
+// its save), or the journal of an interrupted edit beside the pack: new
+// does not replace the pack, --force or not, and says why.
+TEST(NewCommandTest, APackBeingEditedOrBesideAJournalIsNotReplaced) {
+    testing::TempDir dir;
+    const std::string path = dir.file("kept.pak");
+    const testing::PackEntry entry = testing::packFile(47, 40, false);
+    const Bytes before = testing::writePack(path, {entry}).data;
+    {
+        auto importing = testing::openPack(path);
+        ASSERT_TRUE(importing->AppendEntry(testing::packEntryHeader(entry, 40), entry.payload));
+        testing::expectOneLineError(runWith({"new", "--force", path}), 1,
+                                    "another program is editing the pack");
+        ASSERT_EQ(importing->SaveIndex(), 1);
+        EXPECT_EQ(importing->FImageCount, 2);
+    }
+    const Bytes imported = testing::readFile(path);
+    testing::writeFile(journalPath(path), Bytes(300, 7));
+    testing::expectOneLineError(runWith({"new", "--force", path}), 1, journalPath(path));
+    EXPECT_EQ(testing::readFile(path), imported);
+    EXPECT_NE(imported, before);
+}
+
+// 100 random bytes as the journal beside a whole pack: every command that
+// opens the pack fails with one message naming the damaged journal and the
+// way out; recover says what it does, sets the journal aside (renamed, its
+// bytes kept) and opens the pack as the file holds it.
+TEST(RecoverCommandTest, SetsADamagedJournalAsideAndOpensThePackAsTheFileHoldsIt) {
+    testing::TempDir dir;
+    const std::string path = dir.file("a.pak");
+    testing::writePack(path, {testing::packFile(47, 40, false), testing::packFile(63, 50, true),
+                              testing::packFile(47, 70, false)});
+    std::mt19937 random(100);
+    Bytes noise(100);
+    for (auto& b : noise) b = static_cast<std::uint8_t>(random());
+    testing::writeFile(journalPath(path), noise);
+    const std::vector<std::vector<std::string>> readers = {
+        {"info", path}, {"list", path}, {"data", path, "0", dir.file("out.dat")}};
+    for (const auto& args : readers) {
+        SCOPED_TRACE(args[0]);
+        const auto run = runWith(args);
+        EXPECT_EQ(run.code, 1);
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_NE(run.err.find("damaged edit journal"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("vantoro-cli recover " + path), std::string::npos) << run.err;
+    }
+    auto run = runWith({"recover", path});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_LT(run.out.find("Setting the journal aside"), run.out.find("entries: 3\n")) << run.out;
+    EXPECT_EQ(testing::readFile(journalPath(path) + ".damaged"), noise);
+    EXPECT_FALSE(std::filesystem::exists(journalPath(path)));
+    run = runWith({"list", path});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 3);
+    run = runWith({"recover", path});
+    EXPECT_EQ(run.code, 0);
+    EXPECT_NE(run.out.find("nothing is set aside"), std::string::npos) << run.out;
 }
 
 TEST(DeleteCommandTest, ExitCodesFollowTheOutcome) {
