@@ -158,6 +158,8 @@ void TFormMain::showException(const std::exception& error) {
 void TFormMain::warnOfUnfinishedEdit() {
     const auto* pack = dynamic_cast<const TWMMyImageImages*>(CurrentArchive.get());
     if (pack == nullptr || pack->editBlock() != PackEditBlock::UnfinishedEdit) return;
+    // offerJournalRecovery has told of a journal it could not use.
+    if (pack->journalDamaged() || !pack->journalNotice().empty()) return;
     m_dialogs->message(
         this, {QString::fromUtf8(kMessageCaption),
                QStringLiteral("数据文件上次的修改未能完成，无法修改！"), MessageIcon::Warning});
@@ -192,6 +194,7 @@ void TFormMain::OpenArchive(const QString& path, TWMImagesKind kind) {
             UpdateStatusBar();
             throw;
         }
+        offerJournalRecovery();
         m_openFailure = openFailureText(*CurrentArchive, opened);
         warnOfUnfinishedEdit();
         showArchiveRows();

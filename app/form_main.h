@@ -111,6 +111,7 @@ public:
 
     // --- Operations. ------------------------------------------------------
     void warnOfUnfinishedEdit();
+    void offerJournalRecovery();
     void OpenArchive(const QString& path, TWMImagesKind kind);
     void OpenWithDialog(TWMImagesKind kind);
     void UpdateCommandState();

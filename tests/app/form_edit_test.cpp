@@ -13,6 +13,8 @@
 #include "app/form_out.h"
 #include "app/window_prompts.h"
 #include "edit/edit_messages.h"
+#include "io/edit_journal.h"
+#include "io/file_stream.h"
 #include "tests/app/edit_fixture.h"
 
 namespace vantoro::testing {
@@ -145,6 +147,47 @@ TEST_F(EditTest, NewMakesAnEmptyPackAndOffersToOpenIt) {
         const std::size_t questions = (row.existing ? 1 : 0) + (row.created ? 1 : 0);
         EXPECT_EQ(messages().size(), questions);
     }
+}
+
+// New over a pack that another program is editing, or beside the journal of
+// an interrupted edit, says why and leaves the pack as it was, though the
+// overwrite question would be answered OK.
+TEST_F(EditTest, NewDoesNotReplaceAPackBeingEditedOrBesideAJournal) {
+    const std::string pack = writePackFile("busy.pak", 2);
+    const Bytes before = readFile(pack);
+    auto editor = FileStream::open(pack, FileStream::Mode::ReadWrite);
+    ASSERT_TRUE(editor->tryLockForEditing());
+    for (const char* why : {"另一个程序正在修改", "busy.pak.journal"}) {
+        SCOPED_TRACE(why);
+        dialogs.asked.clear();
+        dialogs.fileAnswers = {QString::fromStdString(pack)};
+        dialogs.messageAnswers = {MessageAnswer::Ok, MessageAnswer::Yes};
+        form().Tool_NewClick();
+        ASSERT_EQ(messages().size(), 1u);
+        EXPECT_TRUE(messages().front().contains(QString::fromUtf8(why)))
+            << messages().front().toStdString();
+        EXPECT_EQ(readFile(pack), before);
+        editor.reset();
+        writeFile(journalPath(pack), Bytes(100, 9));
+    }
+}
+
+// A damaged journal beside a pack hides its entries: opening says so once
+// and offers to set it aside; No leaves it (and no entries), Yes renames it
+// and shows the entries as the file holds them.
+TEST_F(EditTest, ADamagedJournalIsToldOnceAndSetAsideOnYes) {
+    const std::string pack = writePackFile("j.pak", 2);
+    writeFile(journalPath(pack), Bytes(100, 9));
+    for (const MessageAnswer answer : {MessageAnswer::No, MessageAnswer::Yes}) {
+        dialogs.asked.clear();
+        dialogs.messageAnswers = {answer};
+        openPack(pack);
+        ASSERT_EQ(messages().size(), 1u);
+        EXPECT_TRUE(messages().front().contains(QStringLiteral("编辑日志")))
+            << messages().front().toStdString();
+        EXPECT_EQ(form().CurrentArchive->FImageCount, answer == MessageAnswer::Yes ? 2 : 0);
+    }
+    EXPECT_EQ(readFile(journalPath(pack) + ".damaged"), Bytes(100, 9));
 }
 
 TEST_F(EditTest, PackPasswordTakesEffectAtTheNextOpening) {
