@@ -27,7 +27,8 @@
 // Only the file it was written for. A journal records what the file was
 // when it was published: its size and its first bytes (a pack's header,
 // which names its index). Each progress record carries a checksum of the
-// last piece moved as it lies at its target. A journal is carried out or
+// last piece moved as it lies at its target (of a sample of its bytes: one
+// cache line in every 4 KiB and its end). A journal is carried out or
 // shown only for a file it can have left: of that size while the move runs,
 // with those first bytes or the ones its writes put there, and with the
 // moved bytes in place. Another file under the same name (a backup copied
