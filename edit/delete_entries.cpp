@@ -22,7 +22,7 @@ EditResult failed(std::string error) {
 }  // namespace
 
 EditResult deleteEntries(TWMBaseImages& archive, const DeleteRequest& request, PromptSeam& prompts,
-                         const ProgressSink& progress) {
+                         const ProgressSink& progress, const StopCheck& stop) {
     auto* pack = dynamic_cast<TWMMyImageImages*>(&archive);
     if (pack == nullptr || !pack->FInitialized || pack->FReadOnly)
         return {EditOutcome::Ignored, {}};
@@ -32,6 +32,7 @@ EditResult deleteEntries(TWMBaseImages& archive, const DeleteRequest& request, P
         return refused(prompts, editPrompt(*problem));
     }
     if (progress) progress(0);
+    if (stop && stop()) return refused(prompts, deleteStoppedPrompt());
     // One journaled step: the cut, the index update and the save.
     if (Status s = pack->removeEntries(request.first, request.last, !request.placeholders); !s) {
         return failed(s.error());

@@ -28,7 +28,12 @@ struct DeleteRequest {
 // file that is not a pack (edit/pack_file_check.h), when the file or the
 // index could not be written, or the file is shorter than its index says
 // (checked before anything changes).
+//
+// The cut, the index update and the save are one journaled step that is
+// never broken off: `stop` is asked once, before the step begins, and a stop
+// then leaves the pack untouched with a message saying so (Refused). A stop
+// asked for during the step is the caller's to report once it has ended.
 EditResult deleteEntries(TWMBaseImages& archive, const DeleteRequest& request, PromptSeam& prompts,
-                         const ProgressSink& progress = {});
+                         const ProgressSink& progress = {}, const StopCheck& stop = {});
 
 }  // namespace vantoro

@@ -102,6 +102,15 @@ Prompt importStoppedPrompt(std::int64_t stored) {
                   std::string(kCaption), kOk, Warning, kAnswerOk};
 }
 
+Prompt exportStoppedPrompt(std::int64_t written) {
+    return Prompt{"导出已停止，已导出 " + std::to_string(written) + " 个数据",
+                  std::string(kCaption), kOk, Warning, kAnswerOk};
+}
+
+Prompt deleteStoppedPrompt() {
+    return Prompt{"删除已停止，未删除任何数据", std::string(kCaption), kOk, Warning, kAnswerOk};
+}
+
 bool endsImportRun(const Prompt& prompt) {
     return prompt == editPrompt(ImportDoneLeave) ||
            (prompt.caption == kCaption && prompt.text.starts_with(kImportStopped));

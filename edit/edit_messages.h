@@ -48,6 +48,10 @@ Prompt outOfMemoryPrompt(const std::string& path, std::int64_t size);
 // An import run that ended before its last file, in place of the closing
 // question: how many files it stored.
 Prompt importStoppedPrompt(std::int64_t stored);
+// An export stopped before its last entry: how many entries it wrote.
+Prompt exportStoppedPrompt(std::int64_t written);
+// A delete stopped before its one step began: nothing was deleted.
+Prompt deleteStoppedPrompt();
 // Whether `prompt` is the last one an import run shows: the closing question
 // or the message of a stopped run.
 bool endsImportRun(const Prompt& prompt);

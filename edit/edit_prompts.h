@@ -61,4 +61,10 @@ struct EditResult {
 // Progress of a long operation in per cent, 0..100.
 using ProgressSink = std::function<void(int percent)>;
 
+// Asked between two steps of a long run (after each file imported, each
+// entry exported): true when the person asked the run to stop, which then
+// ends after the step it finished. The window turns its event loop here, so
+// it keeps painting and its Stop button can be pressed.
+using StopCheck = std::function<bool()>;
+
 }  // namespace vantoro

@@ -126,7 +126,8 @@ EditResult failed(std::string error) {
 }
 
 EditResult runExport(TWMBaseImages& archive, const ExportRequest& request,
-                     const std::string& folder, const ProgressSink& progress) {
+                     const std::string& folder, PromptSeam& prompts, const ProgressSink& progress,
+                     const StopCheck& stop) {
     Result<OutputFolder> target = OutputFolder::create(folder);
     if (!target) return failed(target.error());
     std::optional<OutputFolder> placements;
@@ -141,6 +142,10 @@ EditResult runExport(TWMBaseImages& archive, const ExportRequest& request,
             const Status written = run.exportEntry(n);
             if (!written) return failed(written.error());
             if (progress) progress(progressOf(n, request.first, request.last));
+            if (n < request.last && stop && stop()) {
+                prompts.ask(exportStoppedPrompt(std::int64_t{n} - request.first + 1));
+                return {EditOutcome::Refused, {}};
+            }
         }
     } catch (const std::exception& error) {
         return failed(error.what());
@@ -168,7 +173,7 @@ std::string numberedFileName(const std::string& folder, std::int32_t number,
 }
 
 EditResult exportEntries(TWMBaseImages& archive, const ExportRequest& request, PromptSeam& prompts,
-                         const ProgressSink& progress) {
+                         const ProgressSink& progress, const StopCheck& stop) {
     if (!archive.FInitialized) return {EditOutcome::Ignored, {}};
     if (progress) progress(0);
     if (const auto problem = entryRangeProblem(request.first, request.last, archive.FImageCount)) {
@@ -178,7 +183,7 @@ EditResult exportEntries(TWMBaseImages& archive, const ExportRequest& request, P
     const std::string folder = exportFolder(request.folder);
     // An empty text would otherwise name the root folder.
     if (folder.empty()) return failed("no folder to export into");
-    const EditResult result = runExport(archive, request, folder, progress);
+    const EditResult result = runExport(archive, request, folder, prompts, progress, stop);
     if (result.outcome != EditOutcome::Done) return result;
     prompts.ask(editPrompt(EditMessage::ExportDone));
     return result;

@@ -51,9 +51,11 @@ struct ExportRequest {
 // The export. Nothing happens for an archive that is not open (Ignored).
 // A bad range shows its message (Refused); an empty folder text fails.
 // Progress goes from 0 to 100 as the entries are written; at the end the
-// closing message is shown (Done).
+// closing message is shown (Done). `stop` is asked after each entry but the
+// last: a stop ends the export there with a message saying how many entries
+// were written (Refused); their files stay.
 EditResult exportEntries(TWMBaseImages& archive, const ExportRequest& request, PromptSeam& prompts,
-                         const ProgressSink& progress = {});
+                         const ProgressSink& progress = {}, const StopCheck& stop = {});
 
 // The folder as typed, blanks around it dropped, ending in "/"; empty when
 // nothing is left.

@@ -55,12 +55,13 @@ class ImportRun {
 public:
     ImportRun(TWMMyImageImages& pack, const ImportRequest& request,
               const std::vector<TImportFileItem>& files, PromptSeam& prompts,
-              const ProgressSink& progress)
+              const ProgressSink& progress, const StopCheck& stop)
         : m_pack(pack),
           m_request(request),
           m_files(files),
           m_prompts(prompts),
           m_progress(progress),
+          m_stop(stop),
           m_target(request.start) {}
 
     // The file run; the pack's index is saved whatever ended it. Only a run
@@ -68,7 +69,11 @@ public:
     // how many files it stored.
     EditResult run() {
         if (m_progress) m_progress(0);
-        for (std::size_t i = 0; i < m_files.size() && !m_ended; ++i) runLine(i);
+        for (std::size_t i = 0; i < m_files.size() && !m_ended; ++i) {
+            runLine(i);
+            // A stop after the last line has nothing left to stop.
+            if (i + 1 < m_files.size() && m_stop && m_stop()) m_ended = true;
+        }
         if (!m_batch.empty() && !flush()) m_ended = true;
         // All offsets of the run change in one edit.
         if (Status s = m_pack.setOffsetsOf(m_offsetChanges); !s) {
@@ -317,6 +322,7 @@ private:
     const std::vector<TImportFileItem>& m_files;
     PromptSeam& m_prompts;
     const ProgressSink& m_progress;
+    const StopCheck& m_stop;
     StagingBatch m_batch;
     std::vector<PackOffsetsChange> m_offsetChanges;
     std::int32_t m_target;  // where the next batch goes
@@ -376,7 +382,7 @@ std::optional<std::string> growthProblem(const TWMMyImageImages& pack, const Imp
 
 EditResult runImport(TWMMyImageImages& pack, const ImportRequest& r,
                      const std::vector<TImportFileItem>& files, PromptSeam& prompts,
-                     const ProgressSink& progress) {
+                     const ProgressSink& progress, const StopCheck& stop) {
     const std::int32_t count = pack.FImageCount;
     if (r.mode == ImportMode::Insert && (r.start < 0 || r.start >= count)) {
         return refused(prompts, EditMessage::ImportStartIndexWrong);
@@ -397,7 +403,7 @@ EditResult runImport(TWMMyImageImages& pack, const ImportRequest& r,
     if (const auto problem = growthProblem(pack, r, files)) {
         return {EditOutcome::Failed, *problem};
     }
-    return ImportRun(pack, r, files, prompts, progress).run();
+    return ImportRun(pack, r, files, prompts, progress, stop).run();
 }
 
 }  // namespace
@@ -424,7 +430,7 @@ ImportRequest normalizedImport(ImportRequest r, std::size_t listSize) {
 
 EditResult importEntries(TWMBaseImages& archive, const ImportRequest& request,
                          const std::vector<TImportFileItem>& files, PromptSeam& prompts,
-                         const ProgressSink& progress) {
+                         const ProgressSink& progress, const StopCheck& stop) {
     auto* pack = dynamic_cast<TWMMyImageImages*>(&archive);
     if (pack == nullptr || pack->editBlock() == PackEditBlock::NotOpen) {
         return {EditOutcome::Ignored, {}};
@@ -451,7 +457,8 @@ EditResult importEntries(TWMBaseImages& archive, const ImportRequest& request,
             break;
     }
     try {
-        return runImport(*pack, normalizedImport(request, files.size()), files, prompts, progress);
+        return runImport(*pack, normalizedImport(request, files.size()), files, prompts, progress,
+                         stop);
     } catch (const std::exception& error) {
         pack->SaveIndex();
         return {EditOutcome::Failed, error.what()};

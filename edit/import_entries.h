@@ -93,8 +93,10 @@ ImportRequest normalizedImport(ImportRequest request, std::size_t listSize);
 // kept. A done run shows the closing question; a run ended early shows
 // instead how many files it stored. `progress` hears 0 before the first
 // line, then the share of lines done, and 100 only when every line is.
+// `stop` is asked after each line but the last: a stop ends the run there as
+// Cancel does (Refused), the entries stored so far kept and counted.
 EditResult importEntries(TWMBaseImages& archive, const ImportRequest& request,
                          const std::vector<TImportFileItem>& files, PromptSeam& prompts,
-                         const ProgressSink& progress = {});
+                         const ProgressSink& progress = {}, const StopCheck& stop = {});
 
 }  // namespace vantoro

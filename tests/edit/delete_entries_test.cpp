@@ -99,6 +99,7 @@ TEST(DeleteEntriesTest, RefusalsShowTheirMessageAndLeaveTheFileAsItWas) {
         DeleteRequest request;
         const char* password;
         Prompt shown;
+        bool stopped = false;  // Stop asked for before the one step began
     } cases[] = {
         {"first not a number", {-1, 2, false}, "", editPrompt(EditMessage::RangeStartWrong)},
         {"last not a number", {0, -1, false}, "", editPrompt(EditMessage::RangeEndWrong)},
@@ -112,6 +113,7 @@ TEST(DeleteEntriesTest, RefusalsShowTheirMessageAndLeaveTheFileAsItWas) {
          {0, 0, false},
          "wrong",
          packLockedPrompt(PackEditBlock::PasswordNotVerified)},
+        {"stopped", {0, 2, false}, "", deleteStoppedPrompt(), true},
     };
     testing::TempDir dir;
     const std::string path = dir.file("a.pak");
@@ -122,7 +124,8 @@ TEST(DeleteEntriesTest, RefusalsShowTheirMessageAndLeaveTheFileAsItWas) {
         const Bytes before = testing::readFile(path);
         auto pack = openPack(path, c.password);
         testing::ScriptedPrompts prompts;
-        EXPECT_EQ(deleteEntries(*pack, c.request, prompts).outcome, EditOutcome::Refused);
+        const StopCheck stop = [&] { return c.stopped; };
+        EXPECT_EQ(deleteEntries(*pack, c.request, prompts, {}, stop).outcome, EditOutcome::Refused);
         EXPECT_EQ(prompts.shown, std::vector<Prompt>{c.shown});
         pack.reset();
         EXPECT_EQ(testing::readFile(path), before);

@@ -158,6 +158,25 @@ TEST_F(ExportTest, PackEntriesBecomeFilesOfTheirType) {
     EXPECT_EQ(text("Placements/000000.txt"), "5\r\n-6\r\n");
 }
 
+// A stop ends the export after the entry it is on; its files stay and the
+// message counts them. A stop after the last entry has nothing to stop.
+TEST_F(ExportTest, StopEndsTheExportAfterTheCurrentEntry) {
+    const auto archive = packOfEveryKind();
+    ExportRequest request{.first = 1, .last = 4, .folder = out};
+    int asked = 0;
+    const StopCheck stopAtSecond = [&] { return ++asked == 2; };
+    EXPECT_EQ(exportEntries(*archive, request, prompts, {}, stopAtSecond).outcome,
+              EditOutcome::Refused);
+    EXPECT_EQ(prompts.shown, std::vector<Prompt>{exportStoppedPrompt(2)});
+    EXPECT_TRUE(fs::exists(out + "000002.wav"));
+    EXPECT_FALSE(fs::exists(out + "000003.mp3"));
+
+    request.first = request.last = 3;
+    EXPECT_EQ(exportEntries(*archive, request, prompts, {}, [] { return true; }).outcome,
+              EditOutcome::Done);
+    EXPECT_TRUE(fs::exists(out + "000003.mp3"));
+}
+
 TEST_F(ExportTest, PngFromABitmapMakesTheTransparentColourTransparent) {
     testing::writeM2Def(dir.file("a.wil"), {{2, 2, 0, 0, {0, 1, 0, 1}}});
     const auto archive = open(TWMImagesKind::M2Def, dir.file("a.wil"));
