@@ -138,9 +138,10 @@ QWidget* TFormAdd::createListGroup() {
     File_Begin = button(GroupBox2, "File_Begin", "执行(&B)");
     File_Del = button(GroupBox2, "File_Del", "删除(&D)");
     File_Clear = button(GroupBox2, "File_Clear", "清空(&C)");
+    File_Stop = button(GroupBox2, "File_Stop", "停止");
     int position = 0;
     for (QPushButton* push :
-         {File_Add, File_AddDIR, File_AddDIRALL, File_Begin, File_Del, File_Clear}) {
+         {File_Add, File_AddDIR, File_AddDIRALL, File_Begin, File_Del, File_Clear, File_Stop}) {
         layout->addWidget(push, 1 + position / 3, position % 3);
         ++position;
     }
@@ -294,6 +295,7 @@ void TFormAdd::connectControls() {
     connect(File_Del, &QPushButton::clicked, this, &TFormAdd::File_DelClick);
     connect(File_Clear, &QPushButton::clicked, this, &TFormAdd::File_ClearClick);
     connect(File_Begin, &QPushButton::clicked, this, &TFormAdd::File_BeginClick);
+    connect(File_Stop, &QPushButton::clicked, this, &TFormAdd::File_StopClick);
     connect(File_List, &ImportListWidget::pathsDropped, this, &TFormAdd::addDroppedPaths);
 }
 
@@ -335,6 +337,8 @@ void TFormAdd::UpdateControls(bool busy) {
            idle);
     File_Del->setEnabled(idle && !File_List->selectedItems().isEmpty());
     File_Clear->setEnabled(idle && File_List->count() > 0);
+    // Only a run through the files can be stopped, not the building of the list.
+    File_Stop->setEnabled(busy && m_running);
 
     ImageOption->setVisible(ImageStream->isChecked());
     WavaOption->setVisible(WavaStream->isChecked());

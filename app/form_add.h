@@ -70,7 +70,8 @@ public:
     QGroupBox* GroupBox2 = nullptr;
     ImportListWidget* File_List = nullptr;
     QPushButton *File_Add = nullptr, *File_AddDIR = nullptr, *File_AddDIRALL = nullptr,
-                *File_Begin = nullptr, *File_Del = nullptr, *File_Clear = nullptr;
+                *File_Begin = nullptr, *File_Del = nullptr, *File_Clear = nullptr,
+                *File_Stop = nullptr;
     // "导入方式" and "编号"
     QRadioButton *Mode_after = nullptr, *Mode_Insert = nullptr, *Mode_Bestrow = nullptr;
     QSpinBox *Index_Start = nullptr, *Index_End = nullptr;
@@ -106,6 +107,8 @@ public slots:
     void File_DelClick();
     void File_ClearClick();
     void File_BeginClick();
+    // "停止": the run ends after the file it is working on.
+    void File_StopClick();
     // Dropped files join as chosen files, dropped folders as "目录" adds them.
     void addDroppedPaths(const QStringList& paths);
 
@@ -133,6 +136,8 @@ private:
     TFormMain& m_main;
     ImportFileList m_files;
     bool m_busy = false;
+    bool m_running = false;        // a run through the files goes on
+    bool m_stopRequested = false;  // "停止" was pressed during it
 };
 
 }  // namespace vantoro

@@ -69,15 +69,21 @@ void TFormAdd::File_BeginClick() {
     // refuse it: from then on the dialog is busy.
     const ProgressSink progress = [this, longRun](int percent) {
         if (longRun && !m_busy) {
+            m_running = true;
+            m_stopRequested = false;
             UpdateControls(true);
             ProgressBar->setRange(0, 100);
         }
         ProgressBar->setValue(percent);
-        // The window repaints and stays responsive while the run goes on;
-        // the controls that could start other work are disabled.
-        QCoreApplication::processEvents();
     };
-    const EditResult result = importEntries(*archive, request, files, prompts, progress);
+    // After every file the window repaints and stays responsive, and "停止"
+    // can be pressed; the controls that could start other work are disabled.
+    const StopCheck stop = [this] {
+        QCoreApplication::processEvents();
+        return m_stopRequested;
+    };
+    const EditResult result = importEntries(*archive, request, files, prompts, progress, stop);
+    m_running = false;
     if (m_busy) UpdateControls(false);
     if (result.outcome == EditOutcome::Ignored) return;
     m_main.RefreshGridRows();
@@ -86,6 +92,10 @@ void TFormAdd::File_BeginClick() {
         showEditFailure(m_main.dialogs(), this, result.error);
     }
     if (prompts.answerTo(closing) == PromptAnswer::Ok) accept();
+}
+
+void TFormAdd::File_StopClick() {
+    if (m_running) m_stopRequested = true;
 }
 
 }  // namespace vantoro

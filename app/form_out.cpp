@@ -66,7 +66,13 @@ TFormOut::TFormOut(TFormMain& main) : QDialog(&main), m_main(main) {
     ProgressBar = new QProgressBar(this);
     ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
     ProgressBar->setRange(0, 100);
-    column->addWidget(ProgressBar);
+    btnStop = new QPushButton(QStringLiteral("停止"), this);
+    btnStop->setObjectName(QStringLiteral("btnStop"));
+    btnStop->setEnabled(false);
+    auto* progressRow = new QHBoxLayout;
+    progressRow->addWidget(ProgressBar, 1);
+    progressRow->addWidget(btnStop);
+    column->addLayout(progressRow);
 
     const GoExitButtons buttons = addGoExitButtons(*this, *column);
     btnGo = buttons.go;
@@ -76,6 +82,7 @@ TFormOut::TFormOut(TFormMain& main) : QDialog(&main), m_main(main) {
     connect(Out_Offset, &QCheckBox::clicked, this, &TFormOut::Out_OffsetClick);
     connect(btnGo, &QPushButton::clicked, this, &TFormOut::btnGoClick);
     connect(btnExit, &QPushButton::clicked, this, &TFormOut::reject);
+    connect(btnStop, &QPushButton::clicked, this, &TFormOut::btnStopClick);
 }
 
 void TFormOut::ShowExportDialog() {
@@ -104,6 +111,8 @@ void TFormOut::setControlsEnabled(bool enabled) {
                                          Out_Offset, btnGo, btnExit}) {
         control->setEnabled(enabled);
     }
+    btnStop->setEnabled(!enabled);
+    if (!enabled) m_stopRequested = false;
 }
 
 void TFormOut::btnGoClick() {
@@ -121,14 +130,16 @@ void TFormOut::btnGoClick() {
     request.texture = nullptr;
 
     WindowPrompts prompts(m_main.dialogs(), this);
-    const ProgressSink progress = [this](int percent) {
-        ProgressBar->setValue(percent);
+    const ProgressSink progress = [this](int percent) { ProgressBar->setValue(percent); };
+    // After every entry the window repaints and "停止" can be pressed.
+    const StopCheck stop = [this] {
         QCoreApplication::processEvents();
+        return m_stopRequested;
     };
     setControlsEnabled(false);
     EditResult result;
     try {
-        result = exportEntries(*archive, request, prompts, progress);
+        result = exportEntries(*archive, request, prompts, progress, stop);
     } catch (...) {
         setControlsEnabled(true);
         throw;
@@ -148,6 +159,10 @@ std::string TFormOut::saveFolder() const {
         return nameBytes(m_pickedFolder);
     }
     return chosenNameBytes(text);
+}
+
+void TFormOut::btnStopClick() {
+    if (m_busy) m_stopRequested = true;
 }
 
 void TFormOut::reject() {

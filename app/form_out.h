@@ -29,12 +29,15 @@ public:
     QPushButton* Button1 = nullptr;
     QCheckBox *Out_Alpha = nullptr, *Out_Offset = nullptr, *Out_Format = nullptr;
     QPushButton *btnGo = nullptr, *btnExit = nullptr;
+    // "停止": enabled while an export runs; it ends after the entry it is on.
+    QPushButton* btnStop = nullptr;
     QProgressBar* ProgressBar = nullptr;
 
 public slots:
     void Button1Click();
     void Out_OffsetClick();
     void btnGoClick();
+    void btnStopClick();
 
 protected:
     void reject() override;
@@ -45,6 +48,7 @@ private:
 
     TFormMain& m_main;
     bool m_busy = false;
+    bool m_stopRequested = false;
     QString m_pickedFolder;  // the folder picker's answer, as a held name
 };
 

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -15,6 +16,9 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
 
 #include "app/draw_grid.h"
 #include "app/form_del.h"
@@ -238,6 +242,59 @@ TEST_F(AddTest, CancelMidwayKeepsWhatWasStored) {
     EXPECT_EQ(messages()[1], QStringLiteral("导入已停止，已存入 50 个文件"));
     EXPECT_EQ(dialog.result(), QDialog::Rejected);  // a stopped run leaves the dialog open
     EXPECT_TRUE(dialog.File_Begin->isEnabled());
+}
+
+// "停止" pressed halfway ends the run after the file it is on: what was stored
+// stays in a pack that reopens whole. All along, no event waited more than
+// 50 ms for the run to let the window turn.
+TEST_F(AddTest, StopEndsTheRunAfterTheCurrentFileWithoutFreezingTheWindow) {
+    constexpr int kFiles = 400;
+    const std::string pack = writePackFile("stop.pak", 2);
+    openPack(pack);
+    TFormAdd& dialog = *form().FormAdd;
+    dialog.ShowImportDialog();
+    QStringList paths;
+    for (int i = 0; i < kFiles; ++i) {
+        paths << QString::fromStdString(
+            writePicture("in/p" + std::to_string(1000 + i) + ".png", 8, 8));
+    }
+    dialog.addDroppedPaths(paths);
+    EXPECT_FALSE(dialog.File_Stop->isEnabled());
+    // The click is queued as a person's is: the run sees it when it next lets
+    // the window turn.
+    QObject::connect(dialog.ProgressBar, &QProgressBar::valueChanged, &dialog, [&](int percent) {
+        if (percent == 50) QTimer::singleShot(0, dialog.File_Stop, &QPushButton::click);
+    });
+    QElapsedTimer clock;
+    qint64 lastTick = 0;
+    qint64 longestWait = 0;
+    QTimer ticker;
+    ticker.setInterval(5);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longestWait = std::max(longestWait, clock.elapsed() - lastTick);
+        lastTick = clock.elapsed();
+    });
+    ticker.start();
+    clock.start();
+
+    dialog.File_BeginClick();
+    longestWait = std::max(longestWait, clock.elapsed() - lastTick);
+    ticker.stop();
+    std::cout << "longest wait of an event during the import: " << longestWait << " ms\n";
+    EXPECT_LE(longestWait, 50);
+
+    // Progress reaches 50 % with file 198; the click is seen right after it.
+    constexpr int kStored = 198;
+    ASSERT_FALSE(messages().empty());
+    EXPECT_EQ(messages().back(), QStringLiteral("导入已停止，已存入 %1 个文件").arg(kStored));
+    const auto reopened = reopen(pack);
+    EXPECT_EQ(reopened->FImageCount, 2 + kStored);
+    EXPECT_EQ(reopened->GetDataType(1 + kStored), kDataTypeImage);
+    EXPECT_FALSE(std::filesystem::exists(pack + ".journal"));
+    EXPECT_EQ(form().CurrentArchive->FImageCount, 2 + kStored);
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_TRUE(dialog.File_Begin->isEnabled());
+    EXPECT_FALSE(dialog.File_Stop->isEnabled());
 }
 
 // Import and delete change only a pack open for writing and opened with its
