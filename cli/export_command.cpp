@@ -5,6 +5,7 @@
 
 #include "cli/cli_app.h"
 #include "cli/console_prompts.h"
+#include "cli/interrupt_stop.h"
 #include "edit/export_entries.h"
 
 namespace vantoro::cli {
@@ -56,14 +57,16 @@ std::span<const OptionEntry> exportOptions() {
 }
 
 int runExport(const Invocation& call, std::ostream&, std::ostream& err) {
+    const InterruptStop interrupt;
     const ExportRequest request = requestOf(call);
     std::unique_ptr<TWMBaseImages> archive = openArchive(call);
     failIfLocked(*archive);
     // The range message that follows would not say why there is no entry.
     if (const auto reason = emptyOpenReason(*archive)) err << "vantoro-cli: " << *reason << '\n';
     ConsolePrompts prompts(err, "export", call.progressOnError);
-    const EditResult result = exportEntries(*archive, request, prompts, prompts.progress());
-    return exitCodeOf(result, archive->FFileName + ": not open");
+    const EditResult result =
+        exportEntries(*archive, request, prompts, prompts.progress(), interrupt.check());
+    return interrupt.exitCode(result, archive->FFileName + ": not open");
 }
 
 }  // namespace vantoro::cli

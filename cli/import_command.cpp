@@ -9,6 +9,7 @@
 
 #include "cli/cli_app.h"
 #include "cli/console_prompts.h"
+#include "cli/interrupt_stop.h"
 #include "edit/export_entries.h"
 #include "edit/import_entries.h"
 #include "edit/import_sources.h"
@@ -302,6 +303,7 @@ std::span<const OptionEntry> importOptions() {
 }
 
 int runImport(const Invocation& call, std::ostream&, std::ostream& err) {
+    const InterruptStop interrupt;
     const ImportSettings settings = settingsOf(call);
     const bool fromArchives = !settings.from.empty();
     if (fromArchives && call.operands.size() > 1) {
@@ -324,9 +326,9 @@ int runImport(const Invocation& call, std::ostream&, std::ostream& err) {
     files.reserve(lines.size());
     for (const ImportListLine& line : lines) files.push_back(line.item);
 
-    const EditResult result =
-        importEntries(*pack, settings.request, files, prompts, prompts.progress());
-    return exitCodeOf(result, pack->FFileName + ": not a pack open for writing");
+    const EditResult result = importEntries(*pack, settings.request, files, prompts,
+                                            prompts.progress(), interrupt.check());
+    return interrupt.exitCode(result, pack->FFileName + ": not a pack open for writing");
 }
 
 }  // namespace vantoro::cli

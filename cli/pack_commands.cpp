@@ -6,6 +6,7 @@
 #include "archive/my_image_images.h"
 #include "cli/cli_app.h"
 #include "cli/console_prompts.h"
+#include "cli/interrupt_stop.h"
 #include "edit/delete_entries.h"
 #include "edit/new_pack.h"
 #include "io/edit_journal.h"
@@ -77,6 +78,9 @@ int runNew(const Invocation& call, std::ostream&, std::ostream&) {
 }
 
 int runDelete(const Invocation& call, std::ostream&, std::ostream& err) {
+    // From here on Ctrl-C no longer kills the program in the middle of the
+    // delete's step: the step is refused when it has not begun, or finishes.
+    const InterruptStop interrupt;
     DeleteRequest request;
     request.first = parseRangeBound(call, 1);
     request.last = parseRangeBound(call, 2);
@@ -84,8 +88,9 @@ int runDelete(const Invocation& call, std::ostream&, std::ostream& err) {
     std::unique_ptr<TWMBaseImages> archive = openArchive(call);
     failIfLocked(*archive);
     ConsolePrompts prompts(err, "delete", call.progressOnError);
-    const EditResult result = deleteEntries(*archive, request, prompts, prompts.progress());
-    return exitCodeOf(result, archive->FFileName + ": only a pack can be edited");
+    const EditResult result =
+        deleteEntries(*archive, request, prompts, prompts.progress(), interrupt.check());
+    return interrupt.exitCode(result, archive->FFileName + ": only a pack can be edited");
 }
 
 int runRecover(const Invocation& call, std::ostream& out, std::ostream&) {

@@ -1,8 +1,16 @@
 #include "cli/import_command.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <thread>
 
 #include "image_io/png_file.h"
 #include "tests/cli/cli_test_support.h"
@@ -14,6 +22,48 @@ namespace {
 
 using testing::CliRun;
 using testing::runWith;
+
+// Whether process `pid` has a handler of its own for SIGINT.
+bool catchesInterrupt(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("SigCgt:")) {
+            return (std::stoull(line.substr(7), nullptr, 16) >> (SIGINT - 1) & 1) != 0;
+        }
+    }
+    return false;
+}
+
+// The built vantoro-cli run with `args`, sent SIGINT (Ctrl-C) as soon as it
+// catches it: its exit code, -1 when a signal ended it, and its error stream.
+CliRun interruptBinary(const std::vector<std::string>& args, const std::string& errFile) {
+    std::vector<std::string> words{VANTORO_CLI_PATH};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t streams;
+    posix_spawn_file_actions_init(&streams);
+    posix_spawn_file_actions_addopen(&streams, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&streams, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    pid_t pid = 0;
+    CliRun run;
+    const int spawned = posix_spawn(&pid, argv[0], &streams, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&streams);
+    if (spawned != 0) return run;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!catchesInterrupt(pid) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const testing::Bytes err = testing::readFile(errFile);
+    run.err.assign(err.begin(), err.end());
+    return run;
+}
 
 class ImportCommandTest : public ::testing::Test {
 protected:
@@ -66,6 +116,31 @@ TEST_F(ImportCommandTest, QuestionsStopTheRunUnlessYesAndRefusalsExitOne) {
               0);
     EXPECT_EQ(runWith({"list", "--password", "secret", pack}).out,
               "0 0 0 0 0 0 -1\n1 0 0 0 0 0 -1\n2 47 0 0 0 0 -1\n");
+}
+
+// Ctrl-C ends the run after the file it is on: exit 130, the files stored
+// so far counted and kept in a pack that reopens whole.
+TEST_F(ImportCommandTest, InterruptStopsAfterTheCurrentFileAndKeepsWhatWasStored) {
+    constexpr int kFiles = 300;
+    for (int i = 0; i < kFiles; ++i) {
+        testing::writeFile(dir.file("in/" + std::to_string(1000 + i) + ".dat"),
+                           testing::Bytes(2048, static_cast<std::uint8_t>(i)));
+    }
+    const CliRun run =
+        interruptBinary({"import", pack, "--content", "data", dir.file("in")}, dir.file("err"));
+    ASSERT_EQ(run.code, 130) << run.err;
+    const std::string prefix = "vantoro-cli: 导入已停止，已存入 ";
+    ASSERT_TRUE(run.err.starts_with(prefix)) << run.err;
+    const int stored = std::stoi(run.err.substr(prefix.size()));
+    EXPECT_EQ(run.err, prefix + std::to_string(stored) + " 个文件\n");
+    EXPECT_GE(stored, 1);
+    EXPECT_LT(stored, kFiles);
+    const std::string listing = list(pack);
+    EXPECT_EQ(std::count(listing.begin(), listing.end(), '\n'), stored) << listing;
+    EXPECT_FALSE(std::filesystem::exists(pack + ".journal"));
+    EXPECT_EQ(runWith({"data", pack, std::to_string(stored - 1), dir.file("last.dat")}).code, 0);
+    EXPECT_EQ(testing::readFile(dir.file("last.dat")),
+              testing::Bytes(2048, static_cast<std::uint8_t>(stored - 1)));
 }
 
 TEST_F(ImportCommandTest, FromAnotherArchiveKeepsOffsetsAndFormats) {
