@@ -3,6 +3,8 @@
 #include <QProgressBar>
 #include <QSpinBox>
 #include <algorithm>
+#include <chrono>
+#include <future>
 
 #include "app/dialog_seam.h"
 #include "app/form_add.h"
@@ -21,6 +23,19 @@ bool runsThroughFiles(const ImportRequest& request) {
     return !(request.content == ImportContent::Image &&
              request.part == ImageImportPart::OffsetsOnly &&
              request.offsetsFrom == OffsetsSource::Fixed);
+}
+
+// How long the window waits on a worker before it looks at its events again.
+constexpr std::chrono::milliseconds kEventTurn{10};
+
+// Decoding and converting a large picture takes longer than a frame: it runs
+// on a thread of its own while the window goes on painting and taking clicks.
+void runWhileTheWindowTurns(const std::function<void()>& work) {
+    std::future<void> done = std::async(std::launch::async, work);
+    while (done.wait_for(kEventTurn) != std::future_status::ready) {
+        QCoreApplication::processEvents();
+    }
+    done.get();  // an exception of the work is thrown here
 }
 
 }  // namespace
@@ -82,7 +97,8 @@ void TFormAdd::File_BeginClick() {
         QCoreApplication::processEvents();
         return m_stopRequested;
     };
-    const EditResult result = importEntries(*archive, request, files, prompts, progress, stop);
+    const EditResult result =
+        importEntries(*archive, request, files, prompts, progress, stop, runWhileTheWindowTurns);
     m_running = false;
     if (m_busy) UpdateControls(false);
     if (result.outcome == EditOutcome::Ignored) return;

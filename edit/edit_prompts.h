@@ -67,4 +67,10 @@ using ProgressSink = std::function<void(int percent)>;
 // it keeps painting and its Stop button can be pressed.
 using StopCheck = std::function<bool()>;
 
+// Runs a part of one step that touches only its own data (decoding and
+// converting a picture, compressing a file) and returns when it is done.
+// The window runs it on a worker thread and turns its event loop meanwhile,
+// so a large picture does not freeze it; empty: the part runs in place.
+using OffThreadRunner = std::function<void(const std::function<void()>& work)>;
+
 }  // namespace vantoro

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
+#include <optional>
 #include <variant>
 
 #include "archive/my_image_images.h"
@@ -44,6 +46,15 @@ std::size_t rleEncode(std::span<const std::uint8_t> source, std::span<std::uint8
     return RleEncode(source, target, bytesPerPixel, pixelCount).value_or(0);
 }
 
+// Pictures are stored only with sides in kMinImportSide..kMaxImportSide.
+enum class Sides : std::uint8_t { TooSmall, Fit, TooLarge };
+
+Sides sidesOf(const Picture& picture) {
+    if (picture.width > kMaxImportSide || picture.height > kMaxImportSide) return Sides::TooLarge;
+    if (picture.width < kMinImportSide || picture.height < kMinImportSide) return Sides::TooSmall;
+    return Sides::Fit;
+}
+
 // An upper bound of what a file of `size` bytes takes in the pack, deflated
 // or not.
 std::int64_t storedBound(std::int64_t size, bool compress) {
@@ -55,13 +66,14 @@ class ImportRun {
 public:
     ImportRun(TWMMyImageImages& pack, const ImportRequest& request,
               const std::vector<TImportFileItem>& files, PromptSeam& prompts,
-              const ProgressSink& progress, const StopCheck& stop)
+              const ProgressSink& progress, const StopCheck& stop, const OffThreadRunner& offThread)
         : m_pack(pack),
           m_request(request),
           m_files(files),
           m_prompts(prompts),
           m_progress(progress),
           m_stop(stop),
+          m_offThread(offThread),
           m_target(request.start) {}
 
     // The file run; the pack's index is saved whatever ended it. Only a run
@@ -135,20 +147,16 @@ private:
         return fileEntry(item, false);
     }
 
+    void runOffThread(const std::function<void()>& work) {
+        if (m_offThread) {
+            m_offThread(work);
+        } else {
+            work();
+        }
+    }
+
     LineResult imageEntry(std::size_t i, const TImportFileItem& item) {
         const ImportRequest& r = m_request;
-        const Result<Picture> picture = LoadPicture(item.FileName);
-        if (!picture) return askAboutFile(m_prompts, unsupportedFilePrompt(item.FileName));
-        // A picture too large for a pack is asked about like one that cannot
-        // be read: an empty entry left unasked would pass for a stored
-        // picture. One too small is what export writes for an entry it
-        // cannot write, and becomes the empty entry it stands for.
-        if (picture->width > kMaxImportSide || picture->height > kMaxImportSide) {
-            return askAboutFile(m_prompts, unsupportedFilePrompt(item.FileName));
-        }
-        if (picture->width < kMinImportSide || picture->height < kMinImportSide) {
-            return Placeholder{false};
-        }
         ConvertOptions options = r.convert;
         if (r.formatFromFile) {
             // Converted as if the file's format had been chosen, so that data
@@ -156,7 +164,29 @@ private:
             options.format = item.Format;
             options.hasAlpha = item.Format == 0 || item.Format == kMaxPixelFormat;
         }
-        const Result<std::vector<std::uint8_t>> data = ConvertPicture(*picture, options, rleEncode);
+        std::optional<Result<Picture>> loaded;
+        std::optional<std::vector<std::uint8_t>> data;  // none: no picture or no data
+        runOffThread([&] {
+            loaded.emplace(LoadPicture(item.FileName));
+            if (!*loaded || sidesOf(**loaded) != Sides::Fit) return;
+            Result<std::vector<std::uint8_t>> converted =
+                ConvertPicture(**loaded, options, rleEncode);
+            if (converted) data = std::move(*converted);
+        });
+        const Result<Picture>& picture = *loaded;
+        if (!picture) return askAboutFile(m_prompts, unsupportedFilePrompt(item.FileName));
+        // A picture too large for a pack is asked about like one that cannot
+        // be read: an empty entry left unasked would pass for a stored
+        // picture. One too small is what export writes for an entry it
+        // cannot write, and becomes the empty entry it stands for.
+        switch (sidesOf(*picture)) {
+            case Sides::TooLarge:
+                return askAboutFile(m_prompts, unsupportedFilePrompt(item.FileName));
+            case Sides::TooSmall:
+                return Placeholder{false};
+            case Sides::Fit:
+                break;
+        }
         if (!data) return Placeholder{};
         TPackEntryHeader header;
         if (r.part == ImageImportPart::ImageOnly) {
@@ -195,7 +225,8 @@ private:
         // The reader inflates no more than this; larger files stay as they are.
         const bool compress =
             zip && level > 0 && static_cast<std::uint64_t>(size) <= kMaxPackInflatedSize;
-        SourceFileData read = ReadSourceFile(path, compress, size, level);
+        SourceFileData read;
+        runOffThread([&] { read = ReadSourceFile(path, compress, size, level); });
         if (!read.data || read.data->empty()) {
             return askAboutFile(m_prompts, compressFailedPrompt(path));
         }
@@ -323,6 +354,7 @@ private:
     PromptSeam& m_prompts;
     const ProgressSink& m_progress;
     const StopCheck& m_stop;
+    const OffThreadRunner& m_offThread;
     StagingBatch m_batch;
     std::vector<PackOffsetsChange> m_offsetChanges;
     std::int32_t m_target;  // where the next batch goes
@@ -382,7 +414,8 @@ std::optional<std::string> growthProblem(const TWMMyImageImages& pack, const Imp
 
 EditResult runImport(TWMMyImageImages& pack, const ImportRequest& r,
                      const std::vector<TImportFileItem>& files, PromptSeam& prompts,
-                     const ProgressSink& progress, const StopCheck& stop) {
+                     const ProgressSink& progress, const StopCheck& stop,
+                     const OffThreadRunner& offThread) {
     const std::int32_t count = pack.FImageCount;
     if (r.mode == ImportMode::Insert && (r.start < 0 || r.start >= count)) {
         return refused(prompts, EditMessage::ImportStartIndexWrong);
@@ -403,7 +436,7 @@ EditResult runImport(TWMMyImageImages& pack, const ImportRequest& r,
     if (const auto problem = growthProblem(pack, r, files)) {
         return {EditOutcome::Failed, *problem};
     }
-    return ImportRun(pack, r, files, prompts, progress, stop).run();
+    return ImportRun(pack, r, files, prompts, progress, stop, offThread).run();
 }
 
 }  // namespace
@@ -430,7 +463,8 @@ ImportRequest normalizedImport(ImportRequest r, std::size_t listSize) {
 
 EditResult importEntries(TWMBaseImages& archive, const ImportRequest& request,
                          const std::vector<TImportFileItem>& files, PromptSeam& prompts,
-                         const ProgressSink& progress, const StopCheck& stop) {
+                         const ProgressSink& progress, const StopCheck& stop,
+                         const OffThreadRunner& offThread) {
     auto* pack = dynamic_cast<TWMMyImageImages*>(&archive);
     if (pack == nullptr || pack->editBlock() == PackEditBlock::NotOpen) {
         return {EditOutcome::Ignored, {}};
@@ -458,7 +492,7 @@ EditResult importEntries(TWMBaseImages& archive, const ImportRequest& request,
     }
     try {
         return runImport(*pack, normalizedImport(request, files.size()), files, prompts, progress,
-                         stop);
+                         stop, offThread);
     } catch (const std::exception& error) {
         pack->SaveIndex();
         return {EditOutcome::Failed, error.what()};

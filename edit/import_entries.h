@@ -94,9 +94,12 @@ ImportRequest normalizedImport(ImportRequest request, std::size_t listSize);
 // instead how many files it stored. `progress` hears 0 before the first
 // line, then the share of lines done, and 100 only when every line is.
 // `stop` is asked after each line but the last: a stop ends the run there as
-// Cancel does (Refused), the entries stored so far kept and counted.
+// Cancel does (Refused), the entries stored so far kept and counted. Reading,
+// decoding, converting and compressing a file go through `offThread`; the
+// questions and every change of the pack stay on the caller's thread.
 EditResult importEntries(TWMBaseImages& archive, const ImportRequest& request,
                          const std::vector<TImportFileItem>& files, PromptSeam& prompts,
-                         const ProgressSink& progress = {}, const StopCheck& stop = {});
+                         const ProgressSink& progress = {}, const StopCheck& stop = {},
+                         const OffThreadRunner& offThread = {});
 
 }  // namespace vantoro
