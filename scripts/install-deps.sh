@@ -13,6 +13,7 @@ packages=(
     pkg-config
     zlib1g-dev
     libdeflate-dev
+    libisal-dev
     libpng-dev
     libjpeg-dev
     nettle-dev

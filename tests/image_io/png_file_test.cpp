@@ -67,6 +67,50 @@ TEST(PngFile, RgbRowsWithPaddedStrideStoreOnlyTheRow) {
     EXPECT_EQ(expected, d.rgba);
 }
 
+// Pictures encoded one after another on one thread, as an export does:
+// each must decode to its own pixels whatever the one before left behind.
+// Noise cannot be compressed (the stream needs its stored-block bound);
+// 800 x 800 of it is a stream of several IDAT chunks.
+TEST(PngFile, PicturesInARowRoundTripWhateverTheirSizeAndContent) {
+    struct Case {
+        const char* name;
+        std::uint32_t width;
+        std::uint32_t height;
+        std::uint8_t (*byteAt)(std::size_t);
+    };
+    const Case cases[] = {
+        {"one pixel", 1, 1, [](std::size_t i) { return static_cast<std::uint8_t>(i * 60 + 1); }},
+        {"transparent sprite with a shaded middle", 90, 70,
+         [](std::size_t i) {
+             const std::size_t x = i / 4 % 90;
+             return static_cast<std::uint8_t>(x < 30 || x > 60 ? 0 : x * 3 + i % 4);
+         }},
+        {"noise", 64, 64,
+         [](std::size_t i) { return static_cast<std::uint8_t>((i * 2654435761u) >> 13); }},
+        {"noise over several IDAT chunks", 800, 800,
+         [](std::size_t i) { return static_cast<std::uint8_t>((i * 2654435761u) >> 11); }},
+        {"one pixel again", 1, 1, [](std::size_t) { return std::uint8_t{200}; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes pixels(std::size_t{c.width} * c.height * 4);
+        for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = c.byteAt(i);
+        const auto png = encodePng({pixels, c.width, c.height, PngLayout::Rgba8, 0});
+        ASSERT_TRUE(png.ok()) << png.error();
+        const Decoded d = decodePng(*png);
+        EXPECT_EQ(c.width, d.width);
+        EXPECT_EQ(c.height, d.height);
+        EXPECT_TRUE(pixels == d.rgba);
+    }
+}
+
+TEST(PngFile, RunsOfTheTransparentColourAreCompressed) {
+    const Bytes transparent(256 * 256 * 4, 0);
+    const auto png = encodePng({transparent, 256, 256, PngLayout::Rgba8, 0});
+    ASSERT_TRUE(png.ok()) << png.error();
+    EXPECT_LT(png->size(), 1024u);
+}
+
 TEST(PngFile, RejectsBadGeometryWithoutReadingPastTheBuffer) {
     const Bytes pixels(16, 7);
     EXPECT_FALSE(encodePng({pixels, 0, 1, PngLayout::Rgba8, 0}).ok());
