@@ -52,8 +52,11 @@ Result<std::uint64_t> checkedStride(const PngRows& rows) {
         static_cast<std::uint64_t>(rows.width) * bytesPerPixel(rows.layout);
     const std::uint64_t stride = rows.stride == 0 ? rowBytes : rows.stride;
     if (stride < rowBytes) return fail("row stride shorter than a row");
-    const std::uint64_t needed = (rows.height - 1) * stride + rowBytes;
-    if (needed > rows.bytes.size()) return fail("pixel rows reach past the buffer");
+    // (height - 1) * stride + rowBytes <= size, without the product wrapping.
+    const std::uint64_t size = rows.bytes.size();
+    if (rowBytes > size || (rows.height > 1 && stride > (size - rowBytes) / (rows.height - 1))) {
+        return fail("pixel rows reach past the buffer");
+    }
     return stride;
 }
 

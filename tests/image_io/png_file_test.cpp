@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "tests/support/test_files.h"
@@ -118,6 +119,8 @@ TEST(PngFile, RejectsBadGeometryWithoutReadingPastTheBuffer) {
     EXPECT_FALSE(encodePng({pixels, 2, 2, PngLayout::Rgba8, 4}).ok());  // stride < row
     EXPECT_FALSE(encodePng({pixels, 2, 3, PngLayout::Rgba8, 0}).ok());  // 24 bytes > 16
     EXPECT_FALSE(encodePng({pixels, 0x80000000u, 1, PngLayout::Rgb8, 0}).ok());
+    // A stride so large that the last row's end wraps round to a small number.
+    EXPECT_FALSE(encodePng({pixels, 2, 2, PngLayout::Rgba8, SIZE_MAX - 4}).ok());
     // Exactly enough: the last row need not carry its padding.
     EXPECT_TRUE(encodePng({Bytes(14, 1), 2, 2, PngLayout::Rgb8, 8}).ok());
 }
