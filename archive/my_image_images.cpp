@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <string>
+#include <string_view>
 
 #include "archive/entry_errors.h"
 #include "archive/pack_rle.h"
@@ -12,6 +13,8 @@
 
 namespace vantoro {
 namespace {
+
+constexpr std::string_view kEditedElsewhere = "another program is editing the pack";
 
 // Offsets below this name no entry a stream can be read from.
 constexpr std::int32_t kLowestStreamOffset = 10;
@@ -56,9 +59,15 @@ bool TWMMyImageImages::Initialize() {
     FImageCount = 0;
     m_indexUsable = false;
     m_diskHeader = {};
+    m_readRefusal.clear();
     const bool readable = completeUnfinishedEdit();
+    // Header, index and the last entry's header are read in one turn: an
+    // edit moving them meanwhile would give an index of neither state.
+    auto turn =
+        readable ? FFileStream->waitForReading(FileStream::ReadScope::Opening) : std::nullopt;
+    if (readable && !turn) refuseRead(std::string(kEditedElsewhere));
     PackHeaderBytes bytes{};
-    if (readable && seekExact(0) && FFileStream->readExact(bytes)) {
+    if (turn && seekExact(0) && FFileStream->readExact(bytes)) {
         m_diskHeader = bytes;
         FHeader = parsePackHeader(bytes);
         FEncrypted = FHeader.isProtected();
@@ -154,6 +163,31 @@ void TWMMyImageImages::readIndex() {
     m_indexUsable = true;
 }
 
+std::optional<FileStream::ReadTurn> TWMMyImageImages::beginRead() {
+    if (!m_readRefusal.empty()) return std::nullopt;
+    if (!FFileStream) return FileStream::ReadTurn(nullptr);
+    auto turn = FFileStream->waitForReading(FileStream::ReadScope::Entries);
+    if (!turn) {
+        refuseRead(std::string(kEditedElsewhere));
+        return std::nullopt;
+    }
+    // Every save writes the header with fresh random halves of the index
+    // position: a header unlike the one read at opening means the entries
+    // may have moved. The editor's own saves update what it compares with.
+    PackHeaderBytes onDisk{};
+    if (!FFileStream->lockedForEditing() &&
+        (!seekExact(0) || !FFileStream->readExact(onDisk) || onDisk != m_diskHeader)) {
+        refuseRead("the pack was changed by another program; open it again");
+        return std::nullopt;
+    }
+    return turn;
+}
+
+void TWMMyImageImages::refuseRead(std::string reason) {
+    m_readRefusal = reason;
+    setLastError(std::move(reason));
+}
+
 Result<TPackEntryHeader> TWMMyImageImages::readHeaderAt(std::int32_t offset) {
     if (!seekExact(offset)) return fail(entry_error::cannotSeek(offset));
     PackEntryHeaderBytes bytes{};
@@ -201,6 +235,8 @@ std::int32_t TWMMyImageImages::FindDataPosition(std::int32_t index) const {
 TPackEntryHeader TWMMyImageImages::ReadEntryHeader(std::int32_t index) {
     const auto offset = entryOffset(index);
     if (!offset || *offset == 0) return {};
+    const auto turn = beginRead();
+    if (!turn) return {};
     const auto header = readHeaderAt(*offset);
     return header ? *header : TPackEntryHeader{};
 }
@@ -214,6 +250,8 @@ std::uint8_t TWMMyImageImages::GetDataType(std::int32_t index) {
     const auto offset = entryOffset(index);
     if (!offset) return kDataTypeImage;
     if (*offset == 0) return kDataTypeEmpty;
+    const auto turn = beginRead();
+    if (!turn) return kDataTypeImage;
     const auto header = readHeaderAt(*offset);
     return header ? header->dataType : kDataTypeImage;
 }
@@ -234,6 +272,8 @@ Result<std::vector<std::uint8_t>> TWMMyImageImages::readStream(std::int32_t inde
     const auto offset = entryOffset(index);
     if (!offset) return fail(entry_error::kOutsideIndex);
     if (*offset < kLowestStreamOffset) return fail("is an empty entry");
+    const auto turn = beginRead();
+    if (!turn) return fail(m_readRefusal);
     const auto header = readHeaderAt(*offset);
     if (!header) return header.failure();
     if (!modeTakes(mode, header->dataType)) {
@@ -264,6 +304,8 @@ Result<DecodedImage> TWMMyImageImages::decodeEntry(std::int32_t index) {
         m_headerDataType = kDataTypeEmpty;
         return fail("is an empty entry");
     }
+    const auto turn = beginRead();
+    if (!turn) return fail(m_readRefusal);
     const auto header = readHeaderAt(offset);
     if (!header) return header.failure();
     m_headerDataType = header->dataType;

@@ -184,6 +184,16 @@ public:
     // pack's own journal, which opening completes.
     Result<std::string> setUnusableJournalAside();
 
+    // ---- Reading while another program edits ----------------------------------
+    // Each read of the pack (opening, an entry's type, header, data or image)
+    // waits for an edit by another program to end (FileStream::ReadWaits).
+    // Why reading was refused, empty while it was not: an edit still ran
+    // when the wait ended, or one has changed the pack since it was opened
+    // (its index no longer fits the file: open the pack again). Refused
+    // reads answer as for a damaged entry; the refusal stays until the pack
+    // is opened again.
+    const std::string& readRefusal() const { return m_readRefusal; }
+
     // Whether the data end may move by `bytes` (negative: shrink) and stay
     // inside 64 .. 2^31 - 1, the range a pack's offsets can hold.
     bool canGrowBy(std::int64_t bytes) const;
@@ -283,6 +293,10 @@ protected:
 
 private:
     void readIndex();
+    // A turn of the reading gate for one read (see readRefusal); nothing,
+    // with the refusal set, when the pack cannot be read as it was opened.
+    std::optional<FileStream::ReadTurn> beginRead();
+    void refuseRead(std::string reason);
     Result<std::vector<std::uint8_t>> readStream(std::int32_t index, std::uint8_t mode);
     // The header at a non-empty slot's offset.
     Result<TPackEntryHeader> readHeaderAt(std::int32_t offset);
@@ -336,6 +350,8 @@ private:
     Status rewriteProtection(std::string_view newPassword);
     // Publishes the journal that undoes appends, before the first one.
     Status guardAppends();
+    // completeJournal for this pack, with readers of its entries kept out.
+    Status completeJournalWithReadersOut();
     // Closes and opens the file again, completing or undoing an edit left
     // half done.
     void reopen();
@@ -351,6 +367,7 @@ private:
     // The data type GetBitmap reports, once the decode has read a header.
     std::optional<std::uint8_t> m_headerDataType;
     std::vector<std::uint8_t> m_cipherScratch;
+    std::string m_readRefusal;
 };
 
 }  // namespace vantoro

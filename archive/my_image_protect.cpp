@@ -115,7 +115,13 @@ Status TWMMyImageImages::rewriteProtection(std::string_view newPassword) {
         plan.reserveTo =
             std::max(plan.reserveTo, w.position + static_cast<std::int64_t>(w.bytes.size()));
     }
+    if (!FFileStream->closeToReaders()) {
+        FCipherActive = wasActive;
+        restore(std::move(before));
+        return fail("other programs kept reading the pack for 10 seconds; it was not changed");
+    }
     const JournaledEdit edit = runJournaled(FFileStream->descriptor(), FFileName, std::move(plan));
+    FFileStream->openToReaders();
     if (edit.status) {
         m_diskHeader = written;
         FPassword = std::string(newPassword);

@@ -13,6 +13,9 @@
 namespace vantoro {
 namespace {
 
+constexpr const char* kReadersKeepReading =
+    "other programs kept reading the pack for 10 seconds; it was not changed";
+
 // The index as stored: 40 zero filler bytes, then the slots.
 std::vector<std::uint8_t> indexBytes(std::span<const std::int32_t> slots) {
     std::vector<std::uint8_t> bytes(kPackIndexFillerSize + 4 * slots.size(), 0);
@@ -36,7 +39,7 @@ std::int64_t endOfWrites(const std::vector<FileWrite>& writes) {
 TWMMyImageImages::~TWMMyImageImages() {
     // Appends never saved are undone rather than left to the next opening.
     if (m_appendsGuarded && FFileStream) {
-        (void)completeJournal(FFileStream->descriptor(), FFileName);
+        (void)completeJournalWithReadersOut();
     }
 }
 
@@ -62,9 +65,8 @@ bool TWMMyImageImages::completeUnfinishedEdit() {
         FFileStream->unlockForEditing();
         return true;
     }
-    const Status completed = FFileStream->writable()
-                                 ? completeJournal(FFileStream->descriptor(), FFileName)
-                                 : fail("the pack cannot be written");
+    const Status completed = FFileStream->writable() ? completeJournalWithReadersOut()
+                                                     : fail("the pack cannot be written");
     if (completed) {
         FFileStream->unlockForEditing();
         return true;
@@ -125,7 +127,7 @@ Status TWMMyImageImages::beginEdit() {
     }
     // An editor that died left its journal: the file is no longer as read.
     const bool journal = hasJournal(FFileName);
-    if (journal) (void)completeJournal(FFileStream->descriptor(), FFileName);
+    if (journal) (void)completeJournalWithReadersOut();
     PackHeaderBytes onDisk{};
     if (journal || !seekExact(0) || !FFileStream->readExact(onDisk) || onDisk != m_diskHeader) {
         FFileStream->unlockForEditing();
@@ -136,6 +138,16 @@ Status TWMMyImageImages::beginEdit() {
 
 void TWMMyImageImages::endEdit() {
     if (!m_appendsGuarded && FFileStream) FFileStream->unlockForEditing();
+}
+
+Status TWMMyImageImages::completeJournalWithReadersOut() {
+    // The journal moves bytes that readers of the entries may be reading.
+    // When they do not leave within the bounded wait the edit is completed
+    // all the same: leaving it half done would serve them worse.
+    const bool readersOut = FFileStream->closeToReaders();
+    Status completed = completeJournal(FFileStream->descriptor(), FFileName);
+    if (readersOut) FFileStream->openToReaders();
+    return completed;
 }
 
 void TWMMyImageImages::reopen() {
@@ -198,7 +210,12 @@ Status TWMMyImageImages::runStep(EditPlan plan, MemoryState before) {
             std::copy(w.bytes.begin(), w.bytes.end(), header->begin());
         }
     }
+    if (!FFileStream->closeToReaders()) {
+        restore(std::move(before));
+        return fail(kReadersKeepReading);
+    }
     const JournaledEdit edit = runJournaled(FFileStream->descriptor(), FFileName, std::move(plan));
+    FFileStream->openToReaders();
     if (edit.status) {
         m_appendsGuarded = false;
         if (header) m_diskHeader = *header;

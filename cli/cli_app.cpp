@@ -28,6 +28,7 @@
 #include "image_io/png_file.h"
 #include "image_io/texel_rgba.h"
 #include "io/file_names.h"
+#include "io/file_stream.h"
 #include "pixels/dx9_textures.h"
 #include "pixels/std_palette.h"
 
@@ -108,6 +109,15 @@ std::unique_ptr<TWMBaseImages> createArchive(const Invocation& call, TWMImagesKi
     return archive;
 }
 
+// A pack read while another program edited it, or since changed by one,
+// shows neither state: the command fails rather than print such entries.
+void failIfReadRefused(const TWMBaseImages& archive) {
+    const auto* pack = dynamic_cast<const TWMMyImageImages*>(&archive);
+    if (pack != nullptr && !pack->readRefusal().empty()) {
+        failure(archive.FFileName + ": " + pack->readRefusal());
+    }
+}
+
 // Initialize as the main window calls it; an exception it raises becomes a
 // failure carrying the exception's message as it stands.
 void initialize(TWMBaseImages& archive) {
@@ -131,6 +141,7 @@ void initialize(TWMBaseImages& archive) {
     // shows. A journal of another file was set aside (or could not be), and
     // a pack whose interrupted edit could not be completed shows its entries
     // as the edit leaves them but cannot be edited: say so.
+    failIfReadRefused(archive);
     const auto* pack = dynamic_cast<const TWMMyImageImages*>(&archive);
     if (pack != nullptr && pack->journalDamaged()) {
         failure(damagedJournalMessage(archive.FFileName, pack->lastError()));
@@ -410,6 +421,7 @@ std::string listLine(TWMBaseImages& archive, std::int32_t index, bool pack, std:
     } catch (...) {
         err << kPrefix << "entry " << index << ": unknown error\n";
     }
+    failIfReadRefused(archive);
     std::string line = std::to_string(index) + ' ' + std::to_string(dataType) + ' ';
     const std::string format =
         pack ? ' ' + std::to_string(decoded ? archive.FLastImageFormat : -1) : "";
@@ -590,6 +602,18 @@ int dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     Invocation call = parseWords(*entry, words);
     call.progressOnError = errIsTerminal;
     warnLongPassword(call.password, "--password", err);
+    // A read kept waiting by another program's edit says so, once.
+    struct ReadWaitNotice {
+        FileStream::ReadWaits before = FileStream::readWaits();
+        explicit ReadWaitNotice(std::ostream& err) {
+            FileStream::ReadWaits waits = before;
+            waits.notice = [&err] {
+                err << kPrefix << "waiting for another program's edit of the pack\n" << std::flush;
+            };
+            FileStream::setReadWaits(std::move(waits));
+        }
+        ~ReadWaitNotice() { FileStream::setReadWaits(before); }
+    } const notice(err);
     return entry->run(call, out, err);
 }
 

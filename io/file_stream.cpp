@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 #include "io/file_writes.h"
 
@@ -39,10 +40,142 @@ FileStream::~FileStream() {
     ::close(m_fd);
 }
 
+namespace {
+
+// The reading gates: byte-range locks of the open file description on bytes
+// far past any end a file can reach, apart from the editing lock (flock),
+// which a probe for another editor takes exclusively. Two gates, each a pair
+// of bytes:
+// - the opening gate, closed for the whole of an edit: opening reads the
+//   header and the index, which appends overwrite;
+// - the entries gate, closed only while bytes that entries may be read from
+//   change (a move, a save of the index): readers that opened before an
+//   import read its entries on during the appends.
+// Readers share a gate for one read operation each. An editor first takes a
+// gate's turnstile, which readers pass only while it is free, so that readers
+// reading one after the other cannot keep it out.
+struct Gate {
+    off_t turnstile;
+    off_t gate;
+};
+constexpr off_t kGateBytes = off_t{1} << 62;
+constexpr Gate kOpeningGate{kGateBytes, kGateBytes + 1};
+constexpr Gate kEntriesGate{kGateBytes + 2, kGateBytes + 3};
+
+// Reads are short: an edit waits this long for those in progress.
+constexpr auto kEditorWait = std::chrono::seconds(10);
+constexpr auto kPollInterval = std::chrono::milliseconds(1);
+
+enum class RangeLock { Taken, Busy, Unsupported };
+
+RangeLock lockByte(int fd, short type, off_t at) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = at;
+    lock.l_len = 1;
+    while (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+        if (errno == EINTR) continue;
+        return errno == EAGAIN || errno == EACCES ? RangeLock::Busy : RangeLock::Unsupported;
+    }
+    return RangeLock::Taken;
+}
+
+void openGate(int fd, Gate gate) {
+    (void)lockByte(fd, F_UNLCK, gate.gate);
+    (void)lockByte(fd, F_UNLCK, gate.turnstile);
+}
+
+// The gate taken alone, waiting for the readers in progress. A file system
+// without these locks has no gate: the edit goes ahead as before.
+bool closeGate(int fd, Gate gate) {
+    const auto until = std::chrono::steady_clock::now() + kEditorWait;
+    for (const off_t byte : {gate.turnstile, gate.gate}) {
+        for (;;) {
+            const RangeLock taken = lockByte(fd, F_WRLCK, byte);
+            if (taken == RangeLock::Taken) break;
+            if (taken == RangeLock::Unsupported) return true;
+            if (std::chrono::steady_clock::now() >= until) {
+                openGate(fd, gate);
+                return false;
+            }
+            std::this_thread::sleep_for(kPollInterval);
+        }
+    }
+    return true;
+}
+
+// Passes the turnstile and takes a share of the gate, without waiting.
+RangeLock enterGate(int fd, Gate gate) {
+    const RangeLock turnstile = lockByte(fd, F_RDLCK, gate.turnstile);
+    if (turnstile != RangeLock::Taken) return turnstile;
+    const RangeLock entered = lockByte(fd, F_RDLCK, gate.gate);
+    (void)lockByte(fd, F_UNLCK, gate.turnstile);
+    return entered;
+}
+
+// The gates a read of `scope` passes, all or none.
+RangeLock enterGates(int fd, FileStream::ReadScope scope) {
+    if (scope == FileStream::ReadScope::Opening) {
+        const RangeLock opening = enterGate(fd, kOpeningGate);
+        if (opening != RangeLock::Taken) return opening;
+    }
+    const RangeLock entries = enterGate(fd, kEntriesGate);
+    if (entries == RangeLock::Busy) (void)lockByte(fd, F_UNLCK, kOpeningGate.gate);
+    return entries;
+}
+
+FileStream::ReadWaits& processReadWaits() {
+    static FileStream::ReadWaits waits;
+    return waits;
+}
+
+}  // namespace
+
+void FileStream::setReadWaits(ReadWaits waits) {
+    processReadWaits() = std::move(waits);
+}
+
+FileStream::ReadWaits FileStream::readWaits() {
+    return processReadWaits();
+}
+
+FileStream::ReadTurn::~ReadTurn() {
+    // A stream that became an editor meanwhile keeps the gates its edit holds.
+    if (!m_stream || m_stream->m_locked) return;
+    (void)lockByte(m_stream->m_fd, F_UNLCK, kOpeningGate.gate);
+    (void)lockByte(m_stream->m_fd, F_UNLCK, kEntriesGate.gate);
+}
+
+std::optional<FileStream::ReadTurn> FileStream::waitForReading(ReadScope scope) {
+    // The editor reads what it is changing; a share of the gate taken on its
+    // own descriptor would replace the exclusive hold.
+    if (m_locked) return ReadTurn(nullptr);
+    const ReadWaits& waits = processReadWaits();
+    const auto started = std::chrono::steady_clock::now();
+    bool told = false;
+    for (;;) {
+        const RangeLock entered = enterGates(m_fd, scope);
+        // A file system without these locks has no gate to wait at.
+        if (entered != RangeLock::Busy) return ReadTurn(this);
+        const auto waited = std::chrono::steady_clock::now() - started;
+        if (waited >= waits.giveUpAfter) return std::nullopt;
+        if (!told && waited >= waits.notifyAfter) {
+            told = true;
+            if (waits.notice) waits.notice();
+        }
+        std::this_thread::sleep_for(kPollInterval);
+    }
+}
+
 bool FileStream::tryLockForEditing() {
     if (m_locked) return true;
     while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno != EINTR) return false;
+    }
+    if (!closeGate(m_fd, kOpeningGate)) {
+        ::flock(m_fd, LOCK_UN);
+        return false;
     }
     m_locked = true;
     return true;
@@ -50,8 +183,18 @@ bool FileStream::tryLockForEditing() {
 
 void FileStream::unlockForEditing() {
     if (!m_locked) return;
+    openGate(m_fd, kEntriesGate);
+    openGate(m_fd, kOpeningGate);
     ::flock(m_fd, LOCK_UN);
     m_locked = false;
+}
+
+bool FileStream::closeToReaders() {
+    return m_locked && closeGate(m_fd, kEntriesGate);
+}
+
+void FileStream::openToReaders() {
+    if (m_locked) openGate(m_fd, kEntriesGate);
 }
 
 bool FileStream::lockHeldElsewhere() const {

@@ -3,8 +3,10 @@
 // the file. Sizes and offsets are 64-bit.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -95,14 +97,53 @@ public:
     void showView(FileView view);
 
     // The advisory lock an editor of the file holds for the length of an
-    // edit; readers take none and are never kept waiting. False when another
-    // open handle, in this process or another, holds it. Closing the stream
-    // releases it.
+    // edit. False when another open handle, in this process or another,
+    // holds it. Taking it also closes the gate to readers opening the file
+    // (see ReadScope), waiting a bounded time for those in progress; false
+    // when they do not end. Closing the stream releases both.
     bool tryLockForEditing();
     void unlockForEditing();
     bool lockedForEditing() const { return m_locked; }
+    // While the lock is held: keeps out readers of the entries too, for a
+    // change of bytes they may be reading (a move, an index saved), waiting
+    // a bounded time for the reads in progress; false when they do not end
+    // or the lock is not held. unlockForEditing lets them in again.
+    bool closeToReaders();
+    void openToReaders();
     // Whether another handle holds the lock at this moment.
     bool lockHeldElsewhere() const;
+    // How long a reader waits for an edit to end: after `notifyAfter`
+    // `notice` runs once (the program tells its user), after `giveUpAfter`
+    // the read is refused. For the whole process.
+    struct ReadWaits {
+        std::chrono::milliseconds notifyAfter{300};
+        std::chrono::milliseconds giveUpAfter{5000};
+        std::function<void()> notice;
+    };
+    static void setReadWaits(ReadWaits waits);
+    static ReadWaits readWaits();
+
+    // The reading gate held open for one read operation: an edit changes
+    // bytes only while no reader holds it, and readers wait while it does.
+    class ReadTurn {
+    public:
+        explicit ReadTurn(const FileStream* stream) : m_stream(stream) {}
+        ReadTurn(ReadTurn&& other) noexcept : m_stream(std::exchange(other.m_stream, nullptr)) {}
+        ReadTurn& operator=(ReadTurn&&) = delete;
+        ~ReadTurn();
+
+    private:
+        const FileStream* m_stream;  // nullptr: nothing to release
+    };
+    // What a read operation reads: the header and index (opening), kept
+    // out for the whole of an edit, or entries found through an index read
+    // before, kept out only while an edit changes bytes in place.
+    enum class ReadScope { Opening, Entries };
+    // Waits (see ReadWaits) until no edit keeps `scope` out and holds the
+    // gate until the turn ends; nothing when one still does. A stream that
+    // holds the editing lock itself reads without the gate.
+    std::optional<ReadTurn> waitForReading(ReadScope scope);
+
     // Whether `path` still names the file this stream has open: another
     // program may have put a new file under the name since.
     bool namedBy(const std::string& path) const;

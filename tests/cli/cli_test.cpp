@@ -2,12 +2,14 @@
 #include <png.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
 
 #include "cli/cli_app.h"
 #include "io/byte_reader.h"
+#include "io/file_stream.h"
 #include "pixels/std_palette.h"
 #include "tests/cli/cli_test_support.h"
 #include "tests/support/m2_def_writer.h"
@@ -352,6 +354,26 @@ TEST_F(CliTest, PackListsPixelFormatsAndGivesStoredFilesWithItsPassword) {
     expectOneLineError(runWith({"data", "--password", "pw", pack, "2", out("e.dat")}), 1,
                        "entry 2 has no stored data: entry 2: is an empty entry");
     expectOneLineError(runWith({"data", mir2(), "0", out("m.dat")}), 1, "has no stored data");
+}
+
+TEST_F(CliTest, ReadingCommandsSayTheyWaitForAnEditAndThenFail) {
+    const std::string pack = out("p.pak");
+    testing::writePack(pack, {testing::packFile(47, 300, false)});
+    auto editor = FileStream::open(pack, FileStream::Mode::ReadWrite);
+    ASSERT_TRUE(editor->tryLockForEditing());
+    FileStream::setReadWaits({.notifyAfter = std::chrono::milliseconds(20),
+                              .giveUpAfter = std::chrono::milliseconds(100),
+                              .notice = {}});
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"list", pack}, {"info", pack}, {"data", pack, "0", out("d.dat")}}) {
+        const CliRun run = runWith(args);
+        EXPECT_EQ(run.code, 1) << args[0];
+        EXPECT_EQ(run.err,
+                  "vantoro-cli: waiting for another program's edit of the pack\n"
+                  "vantoro-cli: " +
+                      pack + ": another program is editing the pack\n");
+    }
+    FileStream::setReadWaits({});
 }
 
 // ---- the real binary ------------------------------------------------------------------
