@@ -10,6 +10,13 @@
 //
 // BM_PackInsertFrontUnmapped is the insert where the file cannot be mapped,
 // so that the move reads and writes it instead.
+//
+// What the reading gate costs: BM_PackEntryTypes reads every entry's type of
+// the pack through a reader, each read a turn of the gate and a look at the
+// header for another program's save; BM_PackEntryTypesUngated reads the same
+// through a pack holding the editing lock, which reads as every reader did
+// before the gate. BM_EditGate is what an edit adds: closing the gates to
+// openers and readers and opening them again.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -147,6 +154,41 @@ void BM_PackInsertFrontUnmapped(benchmark::State& state) {
     BM_PackInsertFront(state);
 }
 
+std::int64_t readEntryTypes(TWMMyImageImages& pack) {
+    std::int64_t sum = 0;
+    for (std::int32_t i = 0; i < pack.FImageCount; ++i) sum += pack.GetDataType(i);
+    return sum;
+}
+
+void BM_PackEntryTypes(benchmark::State& state) {
+    TWMMyImageImages reader;
+    reader.FFileName = bigPack().path;
+    reader.FUseTextureCache = false;
+    reader.Initialize();
+    for (auto _ : state) benchmark::DoNotOptimize(readEntryTypes(reader));
+    if (!reader.readRefusal().empty()) state.SkipWithError(reader.readRefusal().c_str());
+    state.SetItemsProcessed(state.iterations() * reader.FImageCount);
+}
+
+void BM_PackEntryTypesUngated(benchmark::State& state) {
+    BigPack& big = bigPack();
+    if (!big.pack->FFileStream->tryLockForEditing()) state.SkipWithError("no lock");
+    for (auto _ : state) benchmark::DoNotOptimize(readEntryTypes(*big.pack));
+    big.pack->FFileStream->unlockForEditing();
+    state.SetItemsProcessed(state.iterations() * big.pack->FImageCount);
+}
+
+void BM_EditGate(benchmark::State& state) {
+    FileStream& stream = *bigPack().pack->FFileStream;
+    for (auto _ : state) {
+        if (!stream.tryLockForEditing() || !stream.closeToReaders()) {
+            state.SkipWithError("gate not closed");
+        }
+        stream.openToReaders();
+        stream.unlockForEditing();
+    }
+}
+
 // The tail behind entry 0 moved by one entry in memory, up and down in turn.
 void BM_Memmove(benchmark::State& state) {
     const auto tail = static_cast<std::size_t>(bigPack().tailBytes() - kEntryBytes);
@@ -166,6 +208,9 @@ BENCHMARK(BM_Memmove)->Name("BM_Memmove/512MiB")->Unit(benchmark::kMillisecond)-
 BENCHMARK(BM_PackInsertFront)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PackDeleteFront)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PackInsertFrontUnmapped)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PackEntryTypes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PackEntryTypesUngated)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EditGate)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace vantoro::bench

@@ -52,8 +52,8 @@ namespace {
 //   change (a move, a save of the index): readers that opened before an
 //   import read its entries on during the appends.
 // Readers share a gate for one read operation each. An editor first takes a
-// gate's turnstile, which readers pass only while it is free, so that readers
-// reading one after the other cannot keep it out.
+// gate's turnstile, and readers enter only while no editor holds it, so that
+// readers reading one after the other cannot keep an editor out.
 struct Gate {
     off_t turnstile;
     off_t gate;
@@ -105,13 +105,19 @@ bool closeGate(int fd, Gate gate) {
     return true;
 }
 
-// Passes the turnstile and takes a share of the gate, without waiting.
+// Takes a share of the gate unless an editor holds or waits at it, without
+// waiting. Only editors take a turnstile: a reader looks whether one does.
 RangeLock enterGate(int fd, Gate gate) {
-    const RangeLock turnstile = lockByte(fd, F_RDLCK, gate.turnstile);
-    if (turnstile != RangeLock::Taken) return turnstile;
-    const RangeLock entered = lockByte(fd, F_RDLCK, gate.gate);
-    (void)lockByte(fd, F_UNLCK, gate.turnstile);
-    return entered;
+    struct flock probe {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    probe.l_start = gate.turnstile;
+    probe.l_len = 1;
+    while (::fcntl(fd, F_OFD_GETLK, &probe) != 0) {
+        if (errno != EINTR) return RangeLock::Unsupported;
+    }
+    if (probe.l_type != F_UNLCK) return RangeLock::Busy;
+    return lockByte(fd, F_RDLCK, gate.gate);
 }
 
 // The gates a read of `scope` passes, all or none.
@@ -143,8 +149,14 @@ FileStream::ReadWaits FileStream::readWaits() {
 FileStream::ReadTurn::~ReadTurn() {
     // A stream that became an editor meanwhile keeps the gates its edit holds.
     if (!m_stream || m_stream->m_locked) return;
-    (void)lockByte(m_stream->m_fd, F_UNLCK, kOpeningGate.gate);
-    (void)lockByte(m_stream->m_fd, F_UNLCK, kEntriesGate.gate);
+    // Both gates at once: the turnstile between them is never a reader's.
+    struct flock unlock {};
+    unlock.l_type = F_UNLCK;
+    unlock.l_whence = SEEK_SET;
+    unlock.l_start = kOpeningGate.gate;
+    unlock.l_len = kEntriesGate.gate - kOpeningGate.gate + 1;
+    while (::fcntl(m_stream->m_fd, F_OFD_SETLK, &unlock) != 0 && errno == EINTR) {
+    }
 }
 
 std::optional<FileStream::ReadTurn> FileStream::waitForReading(ReadScope scope) {
