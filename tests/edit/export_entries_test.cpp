@@ -177,15 +177,27 @@ TEST_F(ExportTest, StopEndsTheExportAfterTheCurrentEntry) {
     EXPECT_TRUE(fs::exists(out + "000003.mp3"));
 }
 
-TEST_F(ExportTest, PngFromABitmapMakesTheTransparentColourTransparent) {
-    testing::writeM2Def(dir.file("a.wil"), {{2, 2, 0, 0, {0, 1, 0, 1}}});
-    const auto archive = open(TWMImagesKind::M2Def, dir.file("a.wil"));
-    ExportRequest request;
-    request.png = true;
-    ASSERT_EQ(run(*archive, 0, 0, request).outcome, EditOutcome::Done);
-    const Picture png = picture("000000.png");
-    EXPECT_EQ(argb(png, 0, 0) >> 24, 0u);
-    EXPECT_EQ(argb(png, 1, 0) >> 24, 255u);
+TEST_F(ExportTest, PngFromABitmapKeepsItsColoursAndMakesTheTransparentColourTransparent) {
+    struct Case {
+        bool sixteenBit;
+        std::uint16_t opaque;
+        std::uint32_t opaqueArgb;
+    };
+    // Palette index 1 is 800000; R5G6B5 F800 and 07E0 are full red and green.
+    for (const Case c : {Case{false, 1, 0xFF800000u}, Case{true, 0xF800, 0xFFFF0000u},
+                         Case{true, 0x07E0, 0xFF00FF00u}}) {
+        SCOPED_TRACE(c.opaque);
+        testing::writeM2Def(dir.file("a.wil"), {{2, 2, 0, 0, {0, c.opaque, 0, c.opaque}}},
+                            {.sixteenBit = c.sixteenBit});
+        const auto archive = open(TWMImagesKind::M2Def, dir.file("a.wil"));
+        ExportRequest request;
+        request.png = true;
+        ASSERT_EQ(run(*archive, 0, 0, request).outcome, EditOutcome::Done);
+        const Picture png = picture("000000.png");
+        EXPECT_EQ(argb(png, 0, 0) >> 24, 0u);
+        EXPECT_EQ(argb(png, 1, 0), c.opaqueArgb);
+        EXPECT_EQ(argb(png, 1, 1), c.opaqueArgb);
+    }
 }
 
 TEST_F(ExportTest, BadRangesShowTheirMessageAndWriteNothing) {
