@@ -4,11 +4,13 @@
 #include <deque>
 #include <filesystem>
 #include <system_error>
+#include <unordered_map>
 #include <utility>
 
 #include "edit/edit_messages.h"
 #include "edit/import_text.h"
 #include "io/file_names.h"
+#include "io/name_encoding.h"
 
 namespace vantoro {
 namespace {
@@ -42,6 +44,65 @@ std::string folderIgnoringCase(const std::string& parent, std::string_view name)
     return exact;
 }
 
+// The offsets files of the pictures of one folder. Its Placements folder is
+// looked for once and, when a name is not there as spelled, its names are
+// read once: a folder of n pictures costs n lookups, not n folder reads.
+class PlacementsFolder {
+public:
+    explicit PlacementsFolder(const std::string& folder)
+        : m_path(withSlash(folderIgnoringCase(folder, kPlacements))) {}
+
+    // Placements/STEM.txt, by its exact name or else by the smallest name
+    // that differs only in letter case; the exact path when there is neither.
+    std::string offsetsFileOf(const std::string& stem) {
+        const std::string name = stem + std::string(kOffsetsExtension);
+        const std::string exact = m_path + name;
+        if (fileExists(exact)) return exact;
+        if (!m_namesRead) readNames();
+        const auto found = m_names.find(nameCaseKey(name));
+        return found == m_names.end() ? exact : m_path + found->second;
+    }
+
+private:
+    void readNames() {
+        m_namesRead = true;
+        std::error_code error;
+        for (fs::directory_iterator it(m_path, error), end; !error && it != end;
+             it.increment(error)) {
+            std::error_code kindError;
+            if (!it->is_regular_file(kindError)) continue;
+            const std::string name = it->path().filename().string();
+            const auto [at, added] = m_names.try_emplace(nameCaseKey(name), name);
+            // Several spellings may stand side by side; the smallest name
+            // wins, whatever the order the folder lists them in.
+            if (!added && name < at->second) at->second = name;
+        }
+    }
+
+    std::string m_path;  // ends in "/"
+    bool m_namesRead = false;
+    std::unordered_map<std::string, std::string> m_names;  // by nameCaseKey
+};
+
+TImportFileItem itemWithOffsets(const std::string& path, const std::string& offsetsPath) {
+    TImportFileItem item{path};
+    if (!fileExists(offsetsPath)) return item;
+    const Result<OffsetsFile> offsets = readOffsetsFile(offsetsPath);
+    if (!offsets) return item;
+    item.X = offsets->x;
+    item.Y = offsets->y;
+    item.Format = offsets->format;
+    return item;
+}
+
+std::string folderOf(const std::string& path) {
+    return withSlash(fs::path(path).parent_path().string());
+}
+
+std::string stemOf(const std::string& path) {
+    return fs::path(path).stem().string();
+}
+
 // What one folder holds: its regular files and (for tree walks) its
 // sub-folders, each ordered by name, hidden names left out.
 struct FolderContents {
@@ -73,37 +134,32 @@ Result<FolderContents> readFolder(const std::string& folder) {
 
 void addLines(std::vector<ImportListLine>& lines, const std::string& folder,
               const std::string& prefix, const std::vector<std::string>& files) {
+    PlacementsFolder placements(folder);
     for (const std::string& name : files) {
-        lines.push_back({prefix + name, importItemFor(folder + name)});
+        const std::string path = folder + name;
+        lines.push_back(
+            {prefix + name, itemWithOffsets(path, placements.offsetsFileOf(stemOf(path)))});
     }
 }
 
 }  // namespace
 
 std::string offsetsFileOf(const std::string& path) {
-    const fs::path picture(path);
-    const std::string folder = withSlash(picture.parent_path().string());
-    const std::string placements = withSlash(folderIgnoringCase(folder, kPlacements));
-    return resolveIgnoringCase(placements + picture.stem().string() +
-                               std::string(kOffsetsExtension));
+    return PlacementsFolder(folderOf(path)).offsetsFileOf(stemOf(path));
 }
 
 TImportFileItem importItemFor(const std::string& path) {
-    TImportFileItem item{path};
-    const std::string offsetsPath = offsetsFileOf(path);
-    if (!fileExists(offsetsPath)) return item;
-    const Result<OffsetsFile> offsets = readOffsetsFile(offsetsPath);
-    if (!offsets) return item;
-    item.X = offsets->x;
-    item.Y = offsets->y;
-    item.Format = offsets->format;
-    return item;
+    return itemWithOffsets(path, offsetsFileOf(path));
 }
 
 std::vector<ImportListLine> listChosenFiles(std::span<const std::string> paths) {
     std::vector<ImportListLine> lines;
+    std::unordered_map<std::string, PlacementsFolder> folders;
     for (const std::string& path : paths) {
-        lines.push_back({fs::path(path).filename().string(), importItemFor(path)});
+        const std::string folder = folderOf(path);
+        PlacementsFolder& placements = folders.try_emplace(folder, folder).first->second;
+        lines.push_back({fs::path(path).filename().string(),
+                         itemWithOffsets(path, placements.offsetsFileOf(stemOf(path)))});
     }
     return lines;
 }
@@ -152,11 +208,17 @@ bool displayNameBefore(std::string_view a, std::string_view b) {
 }
 
 void ImportFileList::add(std::vector<ImportListLine> lines) {
-    for (ImportListLine& line : lines) {
-        const auto at = std::ranges::upper_bound(m_lines, line.displayName, displayNameBefore,
-                                                 &ImportListLine::displayName);
-        m_lines.insert(at, std::move(line));
-    }
+    // Sorted on their own and merged: equal names keep the order they came
+    // in, the lines already listed first, without moving the list once per
+    // line.
+    const auto before = [](const ImportListLine& a, const ImportListLine& b) {
+        return displayNameBefore(a.displayName, b.displayName);
+    };
+    std::ranges::stable_sort(lines, before);
+    const auto listed = static_cast<std::ptrdiff_t>(m_lines.size());
+    m_lines.insert(m_lines.end(), std::make_move_iterator(lines.begin()),
+                   std::make_move_iterator(lines.end()));
+    std::inplace_merge(m_lines.begin(), m_lines.begin() + listed, m_lines.end(), before);
 }
 
 void ImportFileList::remove(std::span<const std::size_t> positions) {

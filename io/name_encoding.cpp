@@ -76,21 +76,6 @@ std::string gbkPartText(std::string_view part) {
     return text;
 }
 
-// `name` with ASCII letters in lower case; in a name that is not UTF-8 the
-// byte after a GBK lead byte is kept as it is.
-std::string caseKey(std::string_view name) {
-    const bool gbk = !isValidUtf8(name);
-    std::string key(name);
-    for (std::size_t i = 0; i < key.size(); ++i) {
-        if (gbk && isGbkLeadByte(key[i])) {
-            ++i;
-        } else if (key[i] >= 'A' && key[i] <= 'Z') {
-            key[i] = static_cast<char>(key[i] - 'A' + 'a');
-        }
-    }
-    return key;
-}
-
 }  // namespace
 
 bool isValidUtf8(std::string_view bytes) {
@@ -115,8 +100,21 @@ std::string nameDisplayText(std::string_view path) {
     return text;
 }
 
+std::string nameCaseKey(std::string_view name) {
+    const bool gbk = !isValidUtf8(name);
+    std::string key(name);
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        if (gbk && isGbkLeadByte(key[i])) {
+            ++i;
+        } else if (key[i] >= 'A' && key[i] <= 'Z') {
+            key[i] = static_cast<char>(key[i] - 'A' + 'a');
+        }
+    }
+    return key;
+}
+
 bool sameNameIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && caseKey(a) == caseKey(b);
+    return a.size() == b.size() && nameCaseKey(a) == nameCaseKey(b);
 }
 
 }  // namespace vantoro

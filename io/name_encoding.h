@@ -27,4 +27,9 @@ std::string nameDisplayText(std::string_view path);
 // character and compared exactly, even where it has the value of a letter.
 bool sameNameIgnoringAsciiCase(std::string_view a, std::string_view b);
 
+// The name with its ASCII letters in lower case, as that comparison sees
+// them: two names of one folder are the same name exactly when their keys
+// are equal, so a folder's names can be looked up by key.
+std::string nameCaseKey(std::string_view name);
+
 }  // namespace vantoro
