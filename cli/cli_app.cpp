@@ -17,6 +17,7 @@
 #include "archive/my_image_images.h"
 #include "archive/wil.h"
 #include "cli/cli_support.h"
+#include "cli/convert_command.h"
 #include "cli/export_command.h"
 #include "cli/import_command.h"
 #include "cli/pack_commands.h"
@@ -513,6 +514,8 @@ const CommandEntry kCommands[] = {
      runExport, exportOptions()},
     {"import", "PACK SOURCE...", 1, "put files into a pack", kImportSummary, runImport,
      importOptions(), true},
+    {"convert", "SOURCE... OUT", 2, "convert whole archives or folders of them", kConvertSummary,
+     runConvert, convertOptions(), true},
     {"new", "FILE", 1, "create an empty pack", kNewSummary, runNew, newOptions()},
     {"delete", "PACK FIRST LAST", 3, "delete a range of a pack's entries", kDeleteSummary,
      runDelete, deleteOptions()},

@@ -7,6 +7,7 @@
 #include "cli/console_prompts.h"
 #include "cli/interrupt_stop.h"
 #include "edit/export_entries.h"
+#include "io/file_names.h"
 
 namespace vantoro::cli {
 namespace {
@@ -36,6 +37,11 @@ constexpr auto kExportOptions = [] {
     return entries;
 }();
 
+// LAST as the LAST operand: the archive's last entry, whatever their number.
+bool lastMeansEnd(const Invocation& call) {
+    return equalsIgnoringCase(call.operands[2], "last");
+}
+
 // The command line has only options of the table (the parser checked them).
 ExportRequest requestOf(const Invocation& call) {
     ExportRequest request;
@@ -45,7 +51,7 @@ ExportRequest requestOf(const Invocation& call) {
         }
     }
     request.first = parseRangeBound(call, 1);
-    request.last = parseRangeBound(call, 2);
+    if (!lastMeansEnd(call)) request.last = parseRangeBound(call, 2);
     request.folder = call.operands[3];
     return request;
 }
@@ -58,9 +64,11 @@ std::span<const OptionEntry> exportOptions() {
 
 int runExport(const Invocation& call, std::ostream&, std::ostream& err) {
     const InterruptStop interrupt;
-    const ExportRequest request = requestOf(call);
+    ExportRequest request = requestOf(call);
     std::unique_ptr<TWMBaseImages> archive = openArchive(call);
     failIfLocked(*archive);
+    // Of an archive without entries LAST is -1, which the range check refuses.
+    if (lastMeansEnd(call)) request.last = archive->FImageCount - 1;
     // The range message that follows would not say why there is no entry.
     if (const auto reason = emptyOpenReason(*archive)) err << "vantoro-cli: " << *reason << '\n';
     ConsolePrompts prompts(err, "export", call.progressOnError);

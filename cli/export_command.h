@@ -18,8 +18,9 @@ inline constexpr std::string_view kExportSummary =
     "does: each image as NNNNNN.bmp (at least six digits) with its offsets in\n"
     "Placements/NNNNNN.txt, data and sound entries as NNNNNN.dat, .wav or .mp3,\n"
     "and a 1 x 1 placeholder picture for an entry that cannot be written.\n"
-    "FIRST and LAST are whole numbers (\"$\" for hexadecimal). The dialog's\n"
-    "messages go to standard error; progress too when that is a terminal.";
+    "FIRST and LAST are whole numbers (\"$\" for hexadecimal); LAST may be the\n"
+    "word LAST, the archive's last entry. The dialog's messages go to standard\n"
+    "error; progress too when that is a terminal.";
 
 std::span<const OptionEntry> exportOptions();
 
