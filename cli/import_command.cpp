@@ -2,15 +2,14 @@
 
 #include <array>
 #include <filesystem>
-#include <iterator>
 #include <memory>
 #include <optional>
-#include <random>
+#include <ostream>
 
 #include "cli/cli_app.h"
 #include "cli/console_prompts.h"
 #include "cli/interrupt_stop.h"
-#include "edit/export_entries.h"
+#include "edit/archive_import.h"
 #include "edit/import_entries.h"
 #include "edit/import_sources.h"
 #include "edit/import_text.h"
@@ -26,6 +25,7 @@ struct ImportSettings {
     bool yes = false;
     bool recursive = false;
     std::vector<std::string> from;  // archives, in command-line order
+    bool formatGiven = false;       // --format or --window: images converted as asked
     std::optional<bool> zip;        // of the chosen content, sound or data
     std::optional<int> level;
 };
@@ -137,6 +137,7 @@ constexpr ImportOption kImportTable[] = {
       "3 A8R8G8B8"},
      [](ImportSettings& s, const std::string& v) {
          s.request.convert.format = static_cast<std::uint8_t>(numberIn("--format", v, 3));
+         s.formatGiven = true;
      }},
     {{"--format-from-file", "", "pixel format from the third line of each offsets file"},
      [](ImportSettings& s, const std::string&) { s.request.formatFromFile = true; }},
@@ -151,7 +152,10 @@ constexpr ImportOption kImportTable[] = {
          s.request.convert.transparentColour = colourOf(v);
      }},
     {{"--window", "", "window alpha table (\"窗口\"; format 0)"},
-     [](ImportSettings& s, const std::string&) { s.request.convert.window = true; }},
+     [](ImportSettings& s, const std::string&) {
+         s.request.convert.window = true;
+         s.formatGiven = true;
+     }},
     {{"--blend", "NAME|CODE", "blend mode name (Blend_None by default) or code"},
      [](ImportSettings& s, const std::string& v) { s.request.blendCode = blendOf(v); }},
     {{"--zip", "", "deflate sounds and data (data: on by default)"},
@@ -167,7 +171,8 @@ constexpr ImportOption kImportTable[] = {
     {{"--from", "ARCHIVE",
       "the entries of this archive are the sources, their\n"
       "offsets kept (--kind N gives its kind); repeated, each\n"
-      "archive's entries in turn"},
+      "archive's entries in turn. Without --format each image\n"
+      "is stored in the format that draws it as the archive does"},
      [](ImportSettings& s, const std::string& v) { s.from.push_back(v); }},
 };
 
@@ -208,76 +213,39 @@ std::vector<ImportListLine> linesOf(const std::string& source, bool recursive,
     return listChosenFiles(std::span(&source, 1));
 }
 
-// Answers every question with its default, silently: the export behind --from.
-class QuietPrompts final : public PromptSeam {
-public:
-    PromptAnswer ask(const Prompt& prompt) override { return prompt.defaultAnswer; }
-    std::optional<std::string> input(const InputPrompt&) override { return std::nullopt; }
-};
-
-// A folder of its own below the system's temporary folder, removed with it.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::random_device random;
-        const auto base = std::filesystem::temp_directory_path();
-        for (int attempt = 0; attempt < 16 && m_path.empty(); ++attempt) {
-            const auto path = base / ("vantoro-import-" + std::to_string(random()));
-            if (std::filesystem::create_directory(path)) m_path = path;
-        }
-        if (m_path.empty()) failure("cannot create a temporary folder");
+// The --from archives, opened in command-line order by the kind rule of
+// every command (--kind, else the extension).
+std::vector<std::unique_ptr<TWMBaseImages>> openSources(const Invocation& call,
+                                                        const std::vector<std::string>& paths) {
+    std::vector<std::unique_ptr<TWMBaseImages>> sources;
+    for (const std::string& path : paths) {
+        Invocation source = call;
+        source.operands = {path};
+        sources.push_back(openArchive(source));
+        failIfLocked(*sources.back());
     }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    std::string path() const { return m_path.string(); }
-
-private:
-    std::filesystem::path m_path;
-};
-
-// --from: the archive's entries exported as the export command writes them
-// (pictures with Placements offsets files and a pack's formats, sounds and
-// data as files) into `folder`, then listed in the order of their numbers.
-std::vector<ImportListLine> linesFromArchive(const Invocation& call, const std::string& from,
-                                             const std::string& folder) {
-    Invocation source = call;
-    source.operands = {from};
-    std::unique_ptr<TWMBaseImages> archive = openArchive(source);
-    failIfLocked(*archive);
-    if (archive->FImageCount == 0) return {};
-    ExportRequest request;
-    request.first = 0;
-    request.last = archive->FImageCount - 1;
-    request.folder = folder;
-    QuietPrompts quiet;
-    const EditResult exported = exportEntries(*archive, request, quiet);
-    if (exported.outcome != EditOutcome::Done) failure(from + ": " + exported.error);
-    Result<std::vector<ImportListLine>> lines = listFolder(folder);
-    if (!lines) failure(lines.error());
-    return std::move(*lines);
+    return sources;
 }
 
-// The archives' entries one archive after the other, each exported into a
-// folder of its own below `scratch`.
-std::vector<ImportListLine> linesFromArchives(const Invocation& call,
-                                              const std::vector<std::string>& archives,
-                                              const ScratchFolder& scratch) {
-    std::vector<ImportListLine> lines;
-    for (std::size_t i = 0; i < archives.size(); ++i) {
-        const std::string folder = scratch.path() + '/' + std::to_string(i);
-        std::error_code error;
-        if (!std::filesystem::create_directory(folder, error)) {
-            failure("cannot create the temporary folder " + folder);
-        }
-        std::vector<ImportListLine> more = linesFromArchive(call, archives[i], folder);
-        std::move(more.begin(), more.end(), std::back_inserter(lines));
+// --from: the archives' entries straight into the pack, each image in the
+// format that draws it as the source does unless a format was asked for.
+// Standard error ends with how many entries were stored and how many could
+// not be and were left empty.
+int importFromArchives(const Invocation& call, const ImportSettings& settings, TWMBaseImages& pack,
+                       ConsolePrompts& prompts, const InterruptStop& interrupt, std::ostream& err) {
+    const std::vector<std::unique_ptr<TWMBaseImages>> opened = openSources(call, settings.from);
+    std::vector<TWMBaseImages*> sources;
+    for (const auto& source : opened) sources.push_back(source.get());
+    const ArchivePixels pixels =
+        settings.formatGiven ? ArchivePixels::AsRequested : ArchivePixels::AsDrawn;
+    const ArchiveImportResult result = importArchiveEntries(
+        pack, settings.request, pixels, sources, prompts, prompts.progress(), interrupt.check());
+    if (result.edit.outcome != EditOutcome::Ignored) {
+        err << "vantoro-cli: " << result.stored << " entries stored, " << result.unstorable
+            << " could not be stored (not readable, or a side outside 2..4095) and were left "
+               "empty\n";
     }
-    return lines;
+    return interrupt.exitCode(result.edit, pack.FFileName + ": not a pack open for writing");
 }
 
 // The pack PACK names, by the kind rule of every command: its extension,
@@ -315,16 +283,14 @@ int runImport(const Invocation& call, std::ostream&, std::ostream& err) {
     }
     std::unique_ptr<TWMBaseImages> pack = openPack(call, fromArchives);
     ConsolePrompts prompts(err, "import", call.progressOnError, settings.yes);
+    if (fromArchives) return importFromArchives(call, settings, *pack, prompts, interrupt, err);
     ImportFileList list;
     for (std::size_t i = 1; i < call.operands.size(); ++i) {
         list.add(linesOf(call.operands[i], settings.recursive, prompts));
     }
-    std::vector<ImportListLine> lines = list.lines();
-    std::optional<ScratchFolder> scratch;
-    if (fromArchives) lines = linesFromArchives(call, settings.from, scratch.emplace());
     std::vector<TImportFileItem> files;
-    files.reserve(lines.size());
-    for (const ImportListLine& line : lines) files.push_back(line.item);
+    files.reserve(list.size());
+    for (const ImportListLine& line : list.lines()) files.push_back(line.item);
 
     const EditResult result = importEntries(*pack, settings.request, files, prompts,
                                             prompts.progress(), interrupt.check());

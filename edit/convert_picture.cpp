@@ -51,11 +51,14 @@ std::uint16_t fromAlpha(const Bgra& p, const Picture& picture) {
     return picture.rgb565 ? toR5G6B5(p) : toA4R4G4B4(p.a, p);
 }
 
+bool isTransparentColour(const Bgra& p, std::uint32_t key) {
+    return p.r == (key & 0xFF) && p.g == ((key >> 8) & 0xFF) && p.b == ((key >> 16) & 0xFF);
+}
+
 // One pixel of formats 0..2 without alpha: the transparent colour, or the
 // format's colour.
 std::uint16_t fromColour(const Bgra& p, const ConvertOptions& options) {
-    const std::uint32_t key = options.transparentColour;
-    if (p.r == (key & 0xFF) && p.g == ((key >> 8) & 0xFF) && p.b == ((key >> 16) & 0xFF)) return 0;
+    if (isTransparentColour(p, options.transparentColour)) return 0;
     switch (options.format) {
         case kFormatA1R5G5B5:
             return toA1R5G5B5(p);
@@ -70,6 +73,14 @@ void convertRow(const std::uint8_t* in, std::uint8_t* out, std::uint32_t width,
                 const Picture& picture, const ConvertOptions& options) {
     if (options.format == kFormatA8R8G8B8) {
         std::memcpy(out, in, static_cast<std::size_t>(width) * 4);
+        // A picture without alpha keeps the colour key the other formats
+        // apply: its transparent colour is see-through here too.
+        if (picture.hasAlpha) return;
+        for (std::uint32_t x = 0; x < width; ++x, out += 4) {
+            if (isTransparentColour({out[0], out[1], out[2], out[3]}, options.transparentColour)) {
+                out[3] = 0;
+            }
+        }
         return;
     }
     for (std::uint32_t x = 0; x < width; ++x, in += 4, out += 2) {

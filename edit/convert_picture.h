@@ -4,7 +4,9 @@
 // flip), without padding, each pixel little-endian in the entry's pixel
 // format: 2 bytes for A4R4G4B4, A1R5G5B5 and R5G6B5, 4 bytes (B, G, R, A)
 // for A8R8G8B8. How each pixel is made:
-//   format 3: B, G, R, A copied as the picture holds them;
+//   format 3: B, G, R, A copied as the picture holds them; in a picture
+//     without alpha (its A all 255) the pixels of the transparent colour
+//     get A = 0, the colour key the other formats apply;
 //   formats 0..2 with alpha: an R5G6B5 picture gives its words back
 //     unchanged; any other gives A4R4G4B4 from its A (255 when the file had
 //     no alpha), whatever the format number;

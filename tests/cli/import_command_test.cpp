@@ -6,14 +6,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <thread>
+#include <tuple>
 
 #include "image_io/png_file.h"
+#include "image_io/texel_rgba.h"
+#include "pixels/pixel_format.h"
 #include "tests/cli/cli_test_support.h"
+#include "tests/support/format_fixtures.h"
 #include "tests/support/m2_def_writer.h"
 #include "tests/support/pack_writer.h"
 
@@ -64,6 +71,77 @@ CliRun interruptBinary(const std::vector<std::string>& args, const std::string& 
     run.err.assign(err.begin(), err.end());
     return run;
 }
+
+// An entry as `vantoro-cli texture` shows it: drawn into a texture, as
+// RGBA, with its size and offsets; nothing when it draws nothing.
+struct Drawn {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int16_t px = 0;
+    std::int16_t py = 0;
+    testing::Bytes rgba;
+    bool operator==(const Drawn&) const = default;
+};
+
+std::optional<Drawn> drawn(TWMBaseImages& archive, std::int32_t n) {
+    TDXImageTexture texture;
+    if (!archive.DrawToTexture(n, &texture)) return std::nullopt;
+    Result<std::vector<std::uint8_t>> rgba = textureRgba(texture);
+    if (!rgba) return std::nullopt;
+    return Drawn{texture.GetWidth(), texture.GetHeight(), archive.FLastImageInfo.PX,
+                 archive.FLastImageInfo.PY, std::move(*rgba)};
+}
+
+// An entry of a format that draws no textures (Wuyi) as drawing would show
+// its bitmap: R5G6B5 words as A1R5G5B5.
+std::optional<Drawn> drawnFromBitmap(TWMBaseImages& archive, std::int32_t n) {
+    const std::optional<DibBitmap> bitmap = archive.GetBitmap(n);
+    if (!bitmap || bitmap->bitCount() != 16) return std::nullopt;
+    Drawn d{bitmap->width(),
+            bitmap->height(),
+            archive.FLastImageInfo.PX,
+            archive.FLastImageInfo.PY,
+            {}};
+    for (std::int32_t y = 0; y < bitmap->height(); ++y) {
+        for (std::int32_t x = 0; x < bitmap->width(); ++x) {
+            const Rgba8 p = rgbaFromA1R5G5B5(R5G6B5ToA1R5G5B5[bitmap->row16(y)[x]]);
+            d.rgba.insert(d.rgba.end(), {p.r, p.g, p.b, p.a});
+        }
+    }
+    return d;
+}
+
+std::unique_ptr<TWMBaseImages> openAs(TWMImagesKind kind, const std::string& path,
+                                      const std::string& password = "") {
+    std::unique_ptr<TWMBaseImages> archive = CreateWMImages(kind);
+    archive->FFileName = path;
+    archive->FUseTextureCache = false;
+    archive->FPassword = password;
+    EXPECT_TRUE(archive->Initialize());
+    return archive;
+}
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
+        if (const char* old = std::getenv(name)) m_old = old;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (m_old) {
+            setenv(m_name, m_old->c_str(), 1);
+        } else {
+            unsetenv(m_name);
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
 
 class ImportCommandTest : public ::testing::Test {
 protected:
@@ -155,8 +233,111 @@ TEST_F(ImportCommandTest, FromAnotherArchiveKeepsOffsetsAndFormats) {
     run = runWith({"import", pack, "--from", wil, "--mode", "insert"});
     EXPECT_EQ(run.code, 0) << run.err;
     const std::string listed = list(pack);
-    EXPECT_EQ(listed.substr(0, 16), "0 31 2 2 -3 7 0\n");
+    EXPECT_EQ(listed.substr(0, 16), "0 31 2 2 -3 7 1\n");
     EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 3);
+}
+
+// Without a format option every entry of every kind comes into the pack as
+// it was: drawn the same (size, offsets, every pixel and its alpha), a
+// sound or data entry with its type and bytes, an empty entry empty. The
+// entries that hold no image are counted as left empty.
+TEST_F(ImportCommandTest, FromEveryKindDrawsEveryEntryAsTheSourceDoes) {
+    for (const testing::FormatFixture& fixture : testing::formatFixtures()) {
+        SCOPED_TRACE(fixture.name);
+        const testing::TempDir here;
+        for (const auto& [name, bytes] : fixture.files) testing::writeFile(here.file(name), bytes);
+        const std::string source = here.file(fixture.dataFile);
+        const std::string target = here.file("out.pak");
+        testing::writePack(target, {});
+        std::vector<std::string> args = {"import", target,
+                                         "--from", source,
+                                         "--kind", std::to_string(static_cast<int>(fixture.kind))};
+        if (!fixture.password.empty()) args.insert(args.end(), {"--password", fixture.password});
+        const CliRun run = runWith(args);
+        ASSERT_EQ(run.code, 0) << run.err;
+        const bool fromPack = fixture.kind == TWMImagesKind::MyImage;
+        const int unstorable = fromPack ? 0 : fixture.entries - fixture.imageEntries;
+        EXPECT_NE(run.err.find(" " + std::to_string(unstorable) + " could not be stored"),
+                  std::string::npos)
+            << run.err;
+        const auto from = openAs(fixture.kind, source, fixture.password);
+        const auto into = testing::openPack(target);
+        ASSERT_EQ(into->FImageCount, fixture.entries);
+        for (std::int32_t n = 0; n < fixture.entries; ++n) {
+            SCOPED_TRACE(n);
+            const std::optional<Drawn> want = drawn(*from, n);
+            EXPECT_EQ(drawn(*into, n), want ? want : drawnFromBitmap(*from, n));
+            const std::uint8_t type = from->GetDataType(n);
+            if (type == kDataTypeImage) continue;
+            EXPECT_EQ(into->GetDataType(n), type);
+            EXPECT_EQ(into->GetDataStream(n, 0), from->GetDataStream(n, 0));
+        }
+    }
+}
+
+// With a format option each image is converted as asked; the transparent
+// colour keeps its transparency in format 3 as in formats 0 and 1.
+TEST_F(ImportCommandTest, FromWithAFormatConvertsAsAskedAndKeepsTheColourKey) {
+    const std::string wil16 = dir.file("h16.wil");
+    testing::writeM2Def(wil16, {{2, 2, 4, 5, {0x0000, 0xFFFF, 0xF800, 0x001F}}},
+                        {.sixteenBit = true});
+    const std::string wil8 = dir.file("h8.wil");
+    testing::writeM2Def(wil8, {{2, 2, 4, 5, {0, 0, 0, 0}}});
+    using Rgba = std::array<std::uint8_t, 4>;
+    constexpr Rgba kClear = {0, 0, 0, 0};
+    constexpr Rgba kBlack = {0, 0, 0, 255};
+    constexpr Rgba kWhite = {255, 255, 255, 255};
+    struct Case {
+        std::string source;
+        std::vector<std::string> options;
+        Rgba first;  // pixel 0: the transparent 0
+        Rgba second;
+    };
+    const Case cases[] = {
+        {wil16, {"--format", "3"}, kClear, kWhite},
+        {wil16, {"--format", "1"}, kClear, kWhite},
+        {wil16, {"--format", "0"}, kClear, kWhite},
+        {wil16, {"--format", "2"}, kBlack, kWhite},  // R5G6B5 has no transparency
+        {wil16, {"--format", "3", "--transparent", "FFFFFF"}, kBlack, {255, 255, 255, 0}},
+        {wil8, {"--format", "3"}, kClear, kClear},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source + " " + c.options[1] + (c.options.size() > 2 ? " keyed" : ""));
+        testing::writePack(pack, {});
+        std::vector<std::string> args = {"import", pack, "--from", c.source};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const CliRun run = runWith(args);
+        ASSERT_EQ(run.code, 0) << run.err;
+        const auto into = testing::openPack(pack);
+        const std::optional<Drawn> got = drawn(*into, 0);
+        ASSERT_TRUE(got);
+        EXPECT_EQ(std::make_tuple(got->width, got->height, got->px, got->py),
+                  std::make_tuple(2, 2, 4, 5));
+        EXPECT_EQ(into->FLastImageFormat, std::stoi(c.options[1]));
+        EXPECT_TRUE(std::equal(c.first.begin(), c.first.end(), got->rgba.begin()));
+        EXPECT_TRUE(std::equal(c.second.begin(), c.second.end(), got->rgba.begin() + 4));
+    }
+}
+
+// Ctrl-C during --from: exit 130 with the entries stored so far kept, and
+// no temporary files anywhere: the run does not need a temporary folder.
+TEST_F(ImportCommandTest, FromStopsOnInterruptWithoutTemporaryFiles) {
+    std::vector<testing::M2Image> images;
+    for (int i = 0; i < 300; ++i) images.push_back(testing::patternImage(64, 64, true, i));
+    const std::string wil = dir.file("many.wil");
+    testing::writeM2Def(wil, images, {.sixteenBit = true});
+    const std::string temporary = dir.file("tmp");
+    const ScopedEnv tmpdir("TMPDIR", temporary);
+    const CliRun run = interruptBinary({"import", pack, "--from", wil}, dir.file("err"));
+    ASSERT_EQ(run.code, 130) << run.err;
+    const std::string prefix = "vantoro-cli: 导入已停止，已存入 ";
+    ASSERT_TRUE(run.err.starts_with(prefix)) << run.err;
+    const int stored = std::stoi(run.err.substr(prefix.size()));
+    EXPECT_GE(stored, 1);
+    EXPECT_LT(stored, 300);
+    const std::string listing = list(pack);
+    EXPECT_EQ(std::count(listing.begin(), listing.end(), '\n'), stored) << listing;
+    EXPECT_FALSE(std::filesystem::exists(temporary));
 }
 
 TEST_F(ImportCommandTest, OffsetsOnlyAndImageOnlyChangeWhatTheySay) {

@@ -51,6 +51,13 @@ TEST(ConvertPictureTest, OnePixelInEveryFormatAndFlag) {
         EXPECT_EQ(words(*data), std::vector<std::uint16_t>{c.want});
     }
     EXPECT_EQ(*ConvertPicture(pictureOf(1, 1, white), {.format = 3}), white);
+    // Format 3 of a picture without alpha keeps the colour key: black (the
+    // default transparent colour) becomes see-through, other colours stay.
+    const Bytes blackAndWhite = {0, 0, 0, 255, 255, 255, 255, 255};
+    Picture opaque = pictureOf(2, 1, blackAndWhite);
+    EXPECT_EQ(*ConvertPicture(opaque, {.format = 3}), blackAndWhite);
+    opaque.hasAlpha = false;
+    EXPECT_EQ(*ConvertPicture(opaque, {.format = 3}), (Bytes{0, 0, 0, 0, 255, 255, 255, 255}));
     EXPECT_EQ(ConvertPicture(pictureOf(1, 1, white), {.format = 4}).error(),
               "unknown pixel format 4");
     EXPECT_EQ(ConvertPicture(Picture{}, {}).error(), "empty picture");
