@@ -2,6 +2,8 @@
 // 16-bit) as PNG files (BM_ExportPng) against BMP files (BM_ExportBmp), in
 // the same run, through the export the command line's `export` runs. PNG
 // adds conversion to RGBA and compression to the same decoding and writing.
+// BM_ImportFrom imports the same entries into a pack, as `import --from`
+// does, against the same BMP export.
 // The files go to the temporary folder (TMPDIR): on a disk, creating them
 // weighs on both; on tmpfs the encoders' own cost shows.
 #include <benchmark/benchmark.h>
@@ -13,8 +15,10 @@
 #include <vector>
 
 #include "archive/wil.h"
+#include "edit/archive_import.h"
 #include "edit/export_entries.h"
 #include "tests/support/m2_def_writer.h"
+#include "tests/support/pack_writer.h"
 #include "tests/support/test_files.h"
 
 namespace vantoro::bench {
@@ -143,6 +147,31 @@ void BM_ExportPng(benchmark::State& state) {
     exportAll(state, true);
 }
 BENCHMARK(BM_ExportPng)->Unit(benchmark::kMillisecond);
+
+// `import PACK --from` of the same two archives into a new pack: every entry
+// decoded, stored in the format it draws in, run-length coded and appended.
+// Its baseline is BM_ExportBmp, which decodes and writes the same entries.
+void BM_ImportFrom(benchmark::State& state) {
+    ExportArchives& archives = exportArchives();
+    std::vector<TWMBaseImages*> sources;
+    for (const auto& archive : archives.archives) sources.push_back(archive.get());
+    fx::TempDir out;
+    QuietPrompts prompts;
+    for (auto _ : state) {
+        const std::string path = out.file("out.pak");
+        fx::writePack(path, {});
+        const std::unique_ptr<TWMMyImageImages> pack = fx::openPack(path);
+        const ArchiveImportResult result =
+            importArchiveEntries(*pack, ImportRequest{}, ArchivePixels::AsDrawn, sources, prompts);
+        if (result.edit.outcome != EditOutcome::Done || result.stored != kEntriesPerArchive * 2) {
+            state.SkipWithError("the import failed");
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kEntriesPerArchive * 2);
+    state.counters["pack_bytes"] =
+        static_cast<double>(std::filesystem::file_size(out.file("out.pak")));
+}
+BENCHMARK(BM_ImportFrom)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace vantoro::bench
