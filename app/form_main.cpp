@@ -121,6 +121,7 @@ void TFormMain::FormCreate() {
     UpdateCommandState();
     View.FBlendCode = 0x0504;
     fillBlendModes();
+    setUpDiskCheck();
     connect(Music, &MusicPanel::statusMessage, this,
             [this](const QString& text) { StatusBar->showMessage(text, kSoundMessageMs); });
     if (initializeDevice() && !initializeAudio()) {
@@ -137,6 +138,7 @@ void TFormMain::FormDestroy() {
     SaveRecentFiles();
     storeLayout();
     TimerMusic->stop();
+    stopDiskCheck();
     CurrentArchive.reset();
     DataFileIcon = WaveFileIcon = Mp3FileIcon = QImage();
     releaseSound();
@@ -209,6 +211,7 @@ void TFormMain::OpenArchive(const QString& path, TWMImagesKind kind) {
     // one the grid's shrinking moved the selection to, or none.
     reloadSelection(acceptsSelection(CurrentArchive.get(), remembered) ? remembered
                                                                        : selection.CurrentIndex);
+    rememberArchiveOnDisk();
 }
 
 void TFormMain::OpenWithDialog(TWMImagesKind kind) {

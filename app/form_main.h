@@ -13,6 +13,7 @@
 //   form_main_view.cpp    the view's controls and the device hooks
 //   form_main_desktop.cpp dropped files, the clipboard, the Open dialog's folder
 //   form_main_edit.cpp    the editing dialogs, New and the pack password
+//   form_main_disk.cpp    another program's changes to the open archive's files
 #pragma once
 
 #include <QImage>
@@ -31,6 +32,7 @@
 #include "pixels/dx9_textures.h"
 #include "pixels/std_palette.h"
 #include "render/image_view.h"
+#include "shell/archive_disk_state.h"
 #include "shell/entry_selection.h"
 #include "shell/grid_navigation.h"
 
@@ -114,6 +116,11 @@ public:
     void offerJournalRecovery();
     void OpenArchive(const QString& path, TWMImagesKind kind);
     void OpenWithDialog(TWMImagesKind kind);
+    // Opens the archive again when another program has changed its files
+    // since it was opened, keeping the selected index where it still
+    // exists; waits while another program edits the pack. Asked every
+    // second.
+    void checkArchiveOnDisk();
     void UpdateCommandState();
     void UpdateStatusBar();
     bool SelectImage(std::int32_t index);
@@ -289,6 +296,10 @@ private:
     void finishProtection(TWMMyImageImages& pack, const Status& changed);
     // form_main_desktop.cpp
     void setUpDesktop();
+    // form_main_disk.cpp
+    void setUpDiskCheck();
+    void stopDiskCheck();
+    void rememberArchiveOnDisk();
 
     void openWithKindFilter(TWMImagesKind kind);
     void setCaption(const QString& suffix);
@@ -305,9 +316,12 @@ private:
     RecentFilesMenu* m_recentFiles = nullptr;
     std::unique_ptr<ThumbnailPainter> m_thumbnails;
     QActionGroup* m_placementGroup = nullptr;
-    QString m_lastArchivePath;  // the last file OpenArchive found
-    QString m_openFailure;      // why the open archive shows none or not all of its entries
-    QString m_entryFailure;     // why the selected entry shows nothing
+    QString m_lastArchivePath;      // the last file OpenArchive found
+    QString m_openFailure;          // why the open archive shows none or not all of its entries
+    QString m_entryFailure;         // why the selected entry shows nothing
+    ArchiveDiskState m_diskState;   // the open archive's files as opened
+    QTimer* m_diskCheck = nullptr;  // asks checkArchiveOnDisk every second
+    bool m_waitingForEdit = false;  // another program's edit is being waited out
 };
 
 // Runs one command; an exception that escapes it ends the command and its

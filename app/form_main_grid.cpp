@@ -23,12 +23,12 @@ GridCell TFormMain::gridCurrentCell() const {
 
 // Each of the two settings that changes the current cell runs the selection
 // handler, so a move to another row passes the new row's cell in the old
-// column first.
+// column first. The current cell may already be the entry's while nothing
+// is selected (after its entry went away): the entry is selected all the
+// same.
 bool TFormMain::SelectImage(std::int32_t index) {
     if (!acceptsSelection(CurrentArchive.get(), index)) return false;
-    const GridCell cell = cellOf(index);
-    DrawGrid->setCurrentRow(cell.row);
-    DrawGrid->setCurrentColumn(cell.column);
+    reloadSelection(index);
     return true;
 }
 
@@ -69,7 +69,8 @@ void TFormMain::reloadSelection(std::int32_t index) {
     if (gridCurrentCell() == cell) {
         DrawGridSelectCell(cell.column, cell.row);
     } else {
-        SelectImage(index);
+        DrawGrid->setCurrentRow(cell.row);
+        DrawGrid->setCurrentColumn(cell.column);
     }
 }
 

@@ -59,6 +59,7 @@ public:
     const M2DefIndexHeader& indexHeader() const { return m_indexHeader; }
 
     std::string FIndexFileName;
+    std::string indexFileName() const override { return FIndexFileName; }
     bool FIsNewVersion = false;
     bool FIs16Bit = false;
 

@@ -42,6 +42,7 @@ public:
     const M2ZipIndexHeader& indexHeader() const { return m_indexHeader; }
 
     std::string FIndexFileName;
+    std::string indexFileName() const override { return FIndexFileName; }
     bool FIs16Bit = false;  // the pixel depth of the image read last
 
 protected:

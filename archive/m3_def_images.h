@@ -41,6 +41,7 @@ public:
     const std::array<std::uint8_t, 28>& indexHeader() const { return m_indexHeader; }
 
     std::string FIndexFileName;
+    std::string indexFileName() const override { return FIndexFileName; }
     bool FIsNewVersion = false;
 
 protected:

@@ -37,6 +37,7 @@ public:
 
     // The index file beside the data file, found whatever its letter case.
     std::string FIndexFileName;
+    std::string indexFileName() const override { return FIndexFileName; }
     // Every record of this format is 16-bit; set by each entry read.
     bool FIs16Bit = false;
 

@@ -183,6 +183,20 @@ std::optional<FileStream::ReadTurn> TWMMyImageImages::beginRead() {
     return turn;
 }
 
+TWMMyImageImages::DiskState TWMMyImageImages::diskState() {
+    if (!FFileStream) return DiskState::AsRead;
+    if (FFileStream->lockedForEditing()) return DiskState::AsRead;
+    if (FFileStream->lockHeldElsewhere()) return DiskState::BeingEdited;
+    if (!FFileStream->namedBy(FFileName)) return DiskState::Changed;
+    // A journal that was not there at opening: an editor died mid-edit.
+    if (editBlock() == PackEditBlock::None && hasJournal(FFileName)) return DiskState::Changed;
+    PackHeaderBytes onDisk{};
+    if (!seekExact(0) || !FFileStream->readExact(onDisk) || onDisk != m_diskHeader) {
+        return DiskState::Changed;
+    }
+    return DiskState::AsRead;
+}
+
 void TWMMyImageImages::refuseRead(std::string reason) {
     m_readRefusal = reason;
     setLastError(std::move(reason));

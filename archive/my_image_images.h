@@ -194,6 +194,15 @@ public:
     // is opened again.
     const std::string& readRefusal() const { return m_readRefusal; }
 
+    // Whether the file under the pack's name is still the pack as this
+    // object read it or left it, asked without waiting: another program
+    // edits it at this moment (its editing lock, or the journal of an edit
+    // it left), or has put another file under the name or saved the pack
+    // (the header every save writes anew). This object's own edits change
+    // nothing here.
+    enum class DiskState : std::uint8_t { AsRead, BeingEdited, Changed };
+    DiskState diskState();
+
     // Whether the data end may move by `bytes` (negative: shrink) and stay
     // inside 64 .. 2^31 - 1, the range a pack's offsets can hold.
     bool canGrowBy(std::int64_t bytes) const;

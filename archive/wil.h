@@ -73,6 +73,9 @@ public:
 
     // The class name, as the status bar and the command line report it.
     virtual std::string_view className() const { return "TWMBaseImages"; }
+    // The index file read beside the data file, once opened; empty for a
+    // format that keeps its index inside the data file.
+    virtual std::string indexFileName() const { return {}; }
 
     // Overridable operations. A format overrides Initialize (its header and
     // index) and decodeEntry; the base draws, makes bitmaps and fills the
