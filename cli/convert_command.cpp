@@ -11,15 +11,19 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "cli/cli_app.h"
+#include "cli/convert_settings.h"
 #include "cli/convert_sources.h"
 #include "cli/interrupt_stop.h"
 #include "cli/progress_line.h"
 #include "cli/task_threads.h"
+#include "edit/archive_import.h"
 #include "edit/export_entries.h"
+#include "edit/new_pack.h"
 #include "io/output_folder.h"
 
 namespace vantoro::cli {
@@ -27,69 +31,28 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-enum class Target : std::uint8_t { Png, Bmp, Pak };
-
-struct ConvertSettings {
-    Target target = Target::Png;
-    unsigned jobs = 0;  // 0: one per core
-    bool alpha = false;
-    bool recursive = false;
-};
-
-constexpr unsigned kMaxJobs = 1024;
 // The entries one task exports: small enough that the threads share out a
 // single large archive, large enough that opening a reader per task costs
 // little. Fixed, so the tasks, and what a failing one leaves, do not depend
 // on the number of threads.
 constexpr std::int32_t kEntriesPerTask = 64;
 
-constexpr OptionEntry kConvertOptions[] = {
-    {"--to", "png|bmp|pak",
-     "what each archive becomes: PNG or BMP files (png by\ndefault), or a pack"},
-    {"--jobs", "N", "threads to convert on; one per core by default"},
-    {"--alpha", "", "images as drawn into a texture, alpha kept, as\nexport --alpha (png and bmp)"},
-    {"--recursive", "", "the archives of a SOURCE folder's whole tree"},
-};
-
-ConvertSettings settingsOf(const Invocation& call) {
-    ConvertSettings settings;
-    for (const OptionValue& option : call.options) {
-        if (option.name == "--to") {
-            if (option.value == "png") {
-                settings.target = Target::Png;
-            } else if (option.value == "bmp") {
-                settings.target = Target::Bmp;
-            } else if (option.value == "pak") {
-                settings.target = Target::Pak;
-            } else {
-                usageError("bad value '" + option.value + "' for --to", call.command);
-            }
-        } else if (option.name == "--jobs") {
-            const auto jobs = parseNumber(option.value, kMaxJobs);
-            if (!jobs || *jobs == 0) {
-                usageError("bad value '" + option.value + "' for --jobs (1.." +
-                               std::to_string(kMaxJobs) + ")",
-                           call.command);
-            }
-            settings.jobs = *jobs;
-        } else if (option.name == "--alpha") {
-            settings.alpha = true;
-        } else if (option.name == "--recursive") {
-            settings.recursive = true;
-        }
-    }
-    if (settings.alpha && settings.target == Target::Pak) {
-        usageError("--alpha is for --to png and bmp", call.command);
-    }
-    return settings;
-}
-
-// Answers every question with its default, silently: the run's outcome
-// says what the messages would.
+// Answers every question silently, with its default or with OK, and keeps
+// the last text: a run that was refused fails with it.
 class QuietPrompts final : public PromptSeam {
 public:
-    PromptAnswer ask(const Prompt& prompt) override { return prompt.defaultAnswer; }
+    explicit QuietPrompts(bool answerOk = false) : m_answerOk(answerOk) {}
+    PromptAnswer ask(const Prompt& prompt) override {
+        m_lastText = prompt.text;
+        if (!m_answerOk) return prompt.defaultAnswer;
+        return prompt.buttons == PromptButtons::YesNo ? PromptAnswer::Yes : PromptAnswer::Ok;
+    }
     std::optional<std::string> input(const InputPrompt&) override { return std::nullopt; }
+    const std::string& lastText() const { return m_lastText; }
+
+private:
+    bool m_answerOk;
+    std::string m_lastText;
 };
 
 // One archive of the run. Several threads may work on it at once: what
@@ -139,14 +102,33 @@ public:
         for (std::size_t i = 0; i < sources.size(); ++i) {
             m_archives[i].source = sources[i];
             m_archives[i].output = (std::filesystem::path(out) / sources[i].name).native();
+            if (settings.target == ConvertTarget::Pak) m_archives[i].output += ".pak";
         }
         m_threads.threads = settings.jobs != 0 ? settings.jobs : hardwareThreads();
         m_threads.stop = [this] { return m_interrupt.interrupted(); };
     }
 
+    // Exit 2 when an archive's output would be one of the sources (a pack
+    // NAME.pak beside NAME, converted into its own folder): it would be
+    // replaced while it is read.
+    void refuseReplacingASource() const {
+        std::set<std::string> sources;
+        for (const ArchiveJob& job : m_archives) sources.insert(fileIdentity(job.source.path));
+        for (const ArchiveJob& job : m_archives) {
+            if (sources.contains(fileIdentity(job.output))) {
+                throw CliExit{kExitUsage, job.source.path + " would be written over the source " +
+                                              job.output + "; convert into another folder"};
+            }
+        }
+    }
+
     void run() {
         openAll();
-        exportAll();
+        if (m_settings.target == ConvertTarget::Pak) {
+            packAll();
+        } else {
+            exportAll();
+        }
     }
 
     // Failures on the error stream in the order of the sources, then the
@@ -167,9 +149,10 @@ public:
         char time[32];
         std::snprintf(time, sizeof time, "%.1f s", seconds);
         out << converted << " of " << m_archives.size() << " archives converted, " << failed
-            << " failed: " << m_entriesDone << " entries, " << m_files << " files in " << time
-            << '\n'
-            << std::flush;
+            << " failed: " << m_entriesDone << " entries, " << m_files << " files";
+        if (m_unstorable != 0)
+            out << " (" << m_unstorable << " entries could not be stored and were left empty)";
+        out << " in " << time << '\n' << std::flush;
         if (m_interrupt.interrupted()) {
             m_progress.message("vantoro-cli: stopped after " + std::to_string(m_entriesDone) +
                                " of " + std::to_string(m_entriesTotal) +
@@ -207,7 +190,10 @@ private:
             ArchiveJob& job = m_archives[index];
             guardedTask(job, -1, [&] {
                 const std::int32_t entries = openSource(job)->FImageCount;
-                const Result<OutputFolder> folder = OutputFolder::create(job.output);
+                const bool pack = m_settings.target == ConvertTarget::Pak;
+                const std::filesystem::path folderPath(job.output);
+                const Result<OutputFolder> folder =
+                    OutputFolder::create(pack ? folderPath.parent_path() : folderPath);
                 if (!folder) failure(folder.error());
                 job.entries = entries;
             });
@@ -241,12 +227,65 @@ private:
         });
     }
 
+    // Each archive into a new pack of its own, on the threads: a pack is
+    // written entry after entry, so one archive is never shared out.
+    void packAll() {
+        for (ArchiveJob& job : m_archives) m_entriesTotal += std::max(job.entries, 0);
+        m_exportStart = Clock::now();
+        m_threads.onBeat = [this] { showExportProgress(); };
+        runTasks(m_threads, m_archives.size(), [this](std::size_t index, unsigned) {
+            ArchiveJob& job = m_archives[index];
+            if (job.entries >= 0) guardedTask(job, 0, [&] { packArchive(job); });
+            ++m_archivesDone;
+        });
+    }
+
+    // As `new OUT/NAME.pak` and then `import OUT/NAME.pak --from ARCHIVE`
+    // make it; a pack of that name is replaced.
+    void packArchive(ArchiveJob& job) {
+        std::unique_ptr<TWMBaseImages> source = openSource(job);
+        QuietPrompts replace(true);
+        const NewPackResult made = createNewPack(job.output, replace);
+        if (made.result.outcome != EditOutcome::Done) {
+            failure(made.path + ": " +
+                    (made.result.error.empty() ? replace.lastText() : made.result.error));
+        }
+        ++m_files;
+        if (source->FImageCount == 0) return;
+        Invocation packCall = m_call;
+        packCall.operands = {made.path};
+        packCall.kind = TWMImagesKind::MyImage;
+        packCall.password.clear();
+        std::unique_ptr<TWMBaseImages> pack = openArchive(packCall);
+        std::int32_t written = 0;
+        const auto countAndAsk = [&] {
+            ++written;
+            ++m_entriesDone;
+            return m_interrupt.interrupted();
+        };
+        TWMBaseImages* const sources[] = {source.get()};
+        QuietPrompts quiet;
+        const ArchiveImportResult result = importArchiveEntries(
+            *pack, ImportRequest{}, ArchivePixels::AsDrawn, sources, quiet, {}, countAndAsk);
+        if (result.edit.outcome == EditOutcome::Done) {
+            ++written;
+            ++m_entriesDone;
+        }
+        job.written += written;
+        m_unstorable += result.unstorable;
+        if (result.edit.outcome == EditOutcome::Failed) failure(result.edit.error);
+        if (result.edit.outcome != EditOutcome::Done && !m_interrupt.interrupted()) {
+            failure(made.path + ": " + quiet.lastText());
+        }
+    }
+
     void exportRange(const Task& task, ThreadReader& held) {
         ArchiveJob& job = m_archives[task.archive];
         if (held.archive != task.archive) {
             held.reader.reset();
-            held.archive = task.archive;
+            held.archive = std::numeric_limits<std::size_t>::max();
             held.reader = openSource(job);
+            held.archive = task.archive;
         }
         TWMBaseImages& archive = *held.reader;
         ExportRequest request;
@@ -254,7 +293,7 @@ private:
         request.last = task.last;
         request.folder = job.output;
         request.alpha = m_settings.alpha;
-        request.png = m_settings.target == Target::Png;
+        request.png = m_settings.target == ConvertTarget::Png;
         // The stop check is asked after each entry but the last: each ask
         // counts one entry written.
         std::int32_t written = 0;
@@ -317,27 +356,24 @@ private:
     std::atomic<std::size_t> m_archivesDone{0};
     std::atomic<std::int64_t> m_entriesDone{0};
     std::atomic<std::int64_t> m_files{0};
+    std::atomic<std::int64_t> m_unstorable{0};
     std::int64_t m_entriesTotal = 0;
 };
 
 }  // namespace
 
-std::span<const OptionEntry> convertOptions() {
-    return kConvertOptions;
-}
-
 int runConvert(const Invocation& call, std::ostream& out, std::ostream& err) {
     const InterruptStop interrupt;
-    const ConvertSettings settings = settingsOf(call);
+    const ConvertSettings settings = convertSettingsOf(call);
     const std::vector<std::string> operands(call.operands.begin(), call.operands.end() - 1);
     const std::string& folder = call.operands.back();
     const std::vector<ConvertSource> sources =
         collectConvertSources(operands, settings.recursive, call.kind);
-    if (settings.target == Target::Pak) usageError("--to pak is not available yet", call.command);
-    const Result<OutputFolder> target = OutputFolder::create(folder);
-    if (!target) failure(target.error());
     ProgressLine progress(err, call.progressOnError);
     ConvertRun run(call, settings, sources, folder, progress, interrupt);
+    run.refuseReplacingASource();
+    const Result<OutputFolder> target = OutputFolder::create(folder);
+    if (!target) failure(target.error());
     run.run();
     return run.finish(out);
 }

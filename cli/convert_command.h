@@ -26,12 +26,14 @@ inline constexpr std::string_view kConvertSummary =
     "NAME is the archive's file name with its extension (Items.wil), below a\n"
     "folder taken with --recursive its path from that folder (sub/Items.wil);\n"
     "two archives of one NAME are refused. Files and packs of the same names are\n"
-    "replaced. Archives, and ranges of a large archive's entries, are converted\n"
-    "on --jobs threads; the files are the same whatever their number. Progress\n"
-    "is drawn on standard error when that is a terminal, and a summary line goes\n"
-    "to standard output. An archive that fails is named on standard error and\n"
-    "the others are still converted; the exit status is then 1. Ctrl-C stops\n"
-    "after the entries being written (exit 130); what is written stays.";
+    "replaced. Archives, and for png and bmp ranges of an archive's entries, are\n"
+    "converted on --jobs threads; the files are the same whatever their number.\n"
+    "Progress is drawn on standard error when that is a terminal, and a summary\n"
+    "line goes to standard output. An archive that fails is named on standard\n"
+    "error and the others are still converted; the exit status is then 1.\n"
+    "Ctrl-C stops after the entries being written (exit 130); what is written\n"
+    "stays. --kind applies to the SOURCE files named themselves, --password to\n"
+    "every protected pack among the sources.";
 
 std::span<const OptionEntry> convertOptions();
 

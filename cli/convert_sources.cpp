@@ -45,14 +45,13 @@ std::vector<fs::path> archivesIn(const fs::path& folder, bool recursive) {
     return found;
 }
 
-// One file, however it was reached.
-std::string identityOf(const fs::path& path) {
+}  // namespace
+
+std::string fileIdentity(const std::string& path) {
     std::error_code error;
     const fs::path canonical = fs::weakly_canonical(path, error);
-    return error ? path.lexically_normal().native() : canonical.native();
+    return error ? fs::path(path).lexically_normal().native() : canonical.native();
 }
-
-}  // namespace
 
 std::vector<ConvertSource> collectConvertSources(std::span<const std::string> operands,
                                                  bool recursive,
@@ -62,7 +61,7 @@ std::vector<ConvertSource> collectConvertSources(std::span<const std::string> op
     std::map<std::string, std::string> pathOfName;
     const auto add = [&](const fs::path& path, std::string name,
                          std::optional<TWMImagesKind> forced) {
-        if (!seen.insert(identityOf(path)).second) return;
+        if (!seen.insert(fileIdentity(path.native())).second) return;
         const auto [taken, fresh] = pathOfName.emplace(name, path.native());
         if (!fresh) {
             refuse(taken->second + " and " + path.native() + " would both be written as " + name +

@@ -33,4 +33,8 @@ struct ConvertSource {
 std::vector<ConvertSource> collectConvertSources(std::span<const std::string> operands,
                                                  bool recursive, std::optional<TWMImagesKind> kind);
 
+// The path by which a file is known however it is named: its canonical
+// path, as far as it exists.
+std::string fileIdentity(const std::string& path);
+
 }  // namespace vantoro::cli

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <random>
 
 namespace vantoro {
@@ -17,8 +18,12 @@ public:
     explicit RandomSource(std::uint32_t seed) : m_engine(seed) {}
 
     // A value in 0 .. bound - 1; 0 when bound is 0.
+    // Several threads may write packs at once (vantoro-cli convert), all
+    // drawing from program(): the engine's state must not be stepped by two.
     std::uint32_t below(std::uint32_t bound) {
-        return bound == 0 ? 0 : static_cast<std::uint32_t>(m_engine() % bound);
+        if (bound == 0) return 0;
+        const std::lock_guard<std::mutex> guard(m_lock);
+        return static_cast<std::uint32_t>(m_engine() % bound);
     }
 
     // The generator the program uses, seeded once from the clock at first use.
@@ -29,6 +34,7 @@ public:
     }
 
 private:
+    std::mutex m_lock;
     std::mt19937 m_engine;
 };
 

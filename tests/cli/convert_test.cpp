@@ -93,6 +93,22 @@ TEST_F(ConvertTest, WritesWhatExportOfEveryEntryWritesWhateverTheThreads) {
     }
 }
 
+TEST_F(ConvertTest, PacksHoldWhatImportFromMakesOfEachArchive) {
+    const std::string packs = out("packs");
+    const CliRun run = runWith({"convert", "--to", "pak", "--jobs", "2", sources, packs});
+    EXPECT_EQ(run.code, 0) << run.err;
+    for (const auto& archive : fs::directory_iterator(sources)) {
+        const std::string name = archive.path().filename().string();
+        if (!kindForExtension(fileExtension(name), {})) continue;
+        const std::string made = out(name + ".pak");
+        ASSERT_EQ(runWith({"new", made}).code, 0);
+        ASSERT_EQ(runWith({"import", made, "--from", archive.path().string()}).code, 0) << name;
+        // Packs hold random bytes and their creation time: their entries are compared.
+        EXPECT_EQ(runWith({"list", packs + "/" + name + ".pak"}).out, runWith({"list", made}).out)
+            << name;
+    }
+}
+
 TEST_F(ConvertTest, AFailedArchiveIsNamedAndTheOthersAreStillConverted) {
     const std::string mixed = dir.file("mixed");
     fs::create_directories(mixed);
@@ -119,6 +135,7 @@ TEST_F(ConvertTest, BadArgumentsExitTwoBeforeAnythingIsWritten) {
     fs::create_directories(dir.file("empty"));
     fs::copy_file(sources + "/wis.wis", dir.file("a/x.wis"));
     fs::copy_file(sources + "/wis.wis", dir.file("b/x.wis"));
+    fs::copy_file(sources + "/pak.pak", dir.file("a/x.wis.pak"));
     testing::writeFile(dir.file("notes.txt"), {1});
     const std::string target = out("never");
     const std::pair<std::vector<std::string>, std::string> cases[] = {
@@ -131,6 +148,7 @@ TEST_F(ConvertTest, BadArgumentsExitTwoBeforeAnythingIsWritten) {
         {{dir.file("notes.txt"), target}, "cannot tell the archive kind"},
         {{dir.file("empty"), target}, "no archives in this folder"},
         {{dir.file("a"), dir.file("b"), target}, "would both be written as x.wis"},
+        {{"--to", "pak", dir.file("a"), dir.file("a")}, "would be written over the source"},
     };
     for (const auto& [words, message] : cases) {
         std::vector<std::string> args{"convert"};
@@ -139,7 +157,7 @@ TEST_F(ConvertTest, BadArgumentsExitTwoBeforeAnythingIsWritten) {
     }
     EXPECT_FALSE(fs::exists(target));
     // The same file reached twice is converted once.
-    const CliRun twice = runWith({"convert", dir.file("a"), dir.file("a/x.wis"), target});
+    const CliRun twice = runWith({"convert", dir.file("b"), dir.file("b/x.wis"), target});
     EXPECT_EQ(twice.code, 0) << twice.err;
     EXPECT_TRUE(twice.out.starts_with("1 of 1 archives converted")) << twice.out;
 }
