@@ -18,7 +18,9 @@
 // Append writes each entry at the data end. Insert and overwrite collect up
 // to 50 MiB of entries (edit/staging_batch.h) and move the pack's tail once
 // per batch. A run cut short still writes what it collected and saves the
-// index, so the entries stored before the stop stay.
+// index, so the entries stored before the stop stay. The run itself
+// (edit/import_run.h) is shared with the import of another archive's
+// entries (edit/archive_import.h), whose lines are entries instead of files.
 //
 // The pack is checked before anything is written: a pack that may not be
 // edited (a protected pack opened without its password, an unreadable
