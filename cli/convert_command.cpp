@@ -24,6 +24,7 @@
 #include "edit/archive_import.h"
 #include "edit/export_entries.h"
 #include "edit/new_pack.h"
+#include "io/file_stream.h"
 #include "io/output_folder.h"
 
 namespace vantoro::cli {
@@ -106,7 +107,16 @@ public:
         }
         m_threads.threads = settings.jobs != 0 ? settings.jobs : hardwareThreads();
         m_threads.stop = [this] { return m_interrupt.interrupted(); };
+        FileStream::ReadWaits waits = m_readWaitsBefore;
+        waits.notice = [this] {
+            const std::lock_guard<std::recursive_mutex> guard(m_errLock);
+            m_progress.message("vantoro-cli: waiting for another program's edit of a pack");
+        };
+        FileStream::setReadWaits(std::move(waits));
     }
+    ~ConvertRun() { FileStream::setReadWaits(m_readWaitsBefore); }
+    ConvertRun(const ConvertRun&) = delete;
+    ConvertRun& operator=(const ConvertRun&) = delete;
 
     // Exit 2 when an archive's output would be one of the sources (a pack
     // NAME.pak beside NAME, converted into its own folder): it would be
@@ -173,7 +183,12 @@ private:
         Invocation one = m_call;
         one.operands = {job.source.path};
         one.kind = job.source.kind;
-        std::unique_ptr<TWMBaseImages> archive = openArchive(one);
+        std::unique_ptr<TWMBaseImages> archive;
+        {
+            // Opening may warn on the error stream.
+            const std::lock_guard<std::recursive_mutex> guard(m_errLock);
+            archive = openArchive(one);
+        }
         failIfLocked(*archive);
         if (const auto reason = emptyOpenReason(*archive)) failure(*reason);
         return archive;
@@ -183,6 +198,7 @@ private:
     // and its folder made.
     void openAll() {
         m_threads.onBeat = [this] {
+            const std::lock_guard<std::recursive_mutex> guard(m_errLock);
             m_progress.show("convert: opening " + std::to_string(m_opened) + '/' +
                             std::to_string(m_archives.size()) + " archives");
         };
@@ -341,6 +357,7 @@ private:
                            " entries, " + std::to_string(std::llround(rate)) + "/s, ";
         text += rate > 0 ? clockText(static_cast<double>(m_entriesTotal - done) / rate) + " left"
                          : "--:-- left";
+        const std::lock_guard<std::recursive_mutex> guard(m_errLock);
         m_progress.show(text);
     }
 
@@ -349,6 +366,11 @@ private:
     std::vector<ArchiveJob> m_archives;
     ProgressLine& m_progress;
     const InterruptStop& m_interrupt;
+    // Held for every write to the error stream while the threads run: the
+    // progress line, and what opening an archive or waiting for a pack's
+    // edit writes there. Recursive: an opening may wait for an edit.
+    mutable std::recursive_mutex m_errLock;
+    FileStream::ReadWaits m_readWaitsBefore = FileStream::readWaits();
     TaskThreads m_threads;
     Clock::time_point m_start = Clock::now();
     Clock::time_point m_exportStart = m_start;
