@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "archive/archive_kind.h"
+#include "archive/my_image_images.h"
 #include "edit/edit_messages.h"
 #include "edit/entry_range.h"
 #include "edit/export_pictures.h"
@@ -108,7 +109,17 @@ private:
         return m_folder.writeFile(numberedFileName({}, n, m_pictureExtension), *bytes);
     }
 
-    Status savePlaceholder(std::int32_t n) { return savePicture(n, placeholderPicture()); }
+    // The stand-in for an entry that cannot be read. A pack that another
+    // program changed under the export refuses every read from then on:
+    // a folder of stand-ins would pass for its entries, so the export ends.
+    Status savePlaceholder(std::int32_t n) {
+        const auto* pack = dynamic_cast<const TWMMyImageImages*>(&m_archive);
+        if (pack != nullptr && !pack->readRefusal().empty()) {
+            return fail(m_archive.FFileName + ": " + pack->readRefusal() + "; entry " +
+                        std::to_string(n) + " and those after it were not exported");
+        }
+        return savePicture(n, placeholderPicture());
+    }
 
     TWMBaseImages& m_archive;
     const ExportRequest& m_request;

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "archive/archive_kind.h"
+#include "archive/my_image_images.h"
 #include "edit/edit_messages.h"
 #include "image_io/picture_reader.h"
 #include "pixels/std_palette.h"
@@ -175,6 +176,24 @@ TEST_F(ExportTest, StopEndsTheExportAfterTheCurrentEntry) {
     EXPECT_EQ(exportEntries(*archive, request, prompts, {}, [] { return true; }).outcome,
               EditOutcome::Done);
     EXPECT_TRUE(fs::exists(out + "000003.mp3"));
+}
+
+// Another program deleted entries after the pack was opened: its reads are
+// refused, and the export fails there instead of writing stand-ins.
+TEST_F(ExportTest, APackChangedByAnotherProgramEndsTheExport) {
+    const auto archive = packOfEveryKind();
+    ASSERT_EQ(run(*archive, 0, 0).outcome, EditOutcome::Done);
+    {
+        TWMMyImageImages other;
+        other.FFileName = archive->FFileName;
+        ASSERT_TRUE(other.Initialize());
+        ASSERT_TRUE(other.removeEntries(0, 1, true).ok());
+    }
+    const EditResult result = run(*archive, 1, 3);
+    EXPECT_EQ(result.outcome, EditOutcome::Failed);
+    EXPECT_NE(result.error.find("another program"), std::string::npos) << result.error;
+    EXPECT_FALSE(fs::exists(out + "000001.bmp"));
+    EXPECT_FALSE(fs::exists(out + "000001.dat"));
 }
 
 TEST_F(ExportTest, PngFromABitmapKeepsItsColoursAndMakesTheTransparentColourTransparent) {
