@@ -184,9 +184,17 @@ EditResult changeOffsets(TWMMyImageImages& pack, const ImportRequest& request,
 
 EditResult addEmptyEntries(TWMMyImageImages& pack, const ImportRequest& request,
                            PromptSeam& prompts) {
-    const std::int32_t position = request.mode == ImportMode::Insert ? request.start : -1;
-    for (std::int32_t n = 0; n < request.emptyCount; ++n) pack.InsertIndex(position, 0);
-    if (pack.SaveIndex() == 0) return {EditOutcome::Failed, "cannot save the index"};
+    if (request.mode == ImportMode::Insert) {
+        // One step for all of them: a slot at a time would move the index's
+        // tail once per slot.
+        const std::vector<std::int32_t> slots(static_cast<std::size_t>(request.emptyCount), -1);
+        if (Status s = pack.insertBatch(request.start, {}, slots); !s) {
+            return {EditOutcome::Failed, s.error()};
+        }
+    } else {
+        for (std::int32_t n = 0; n < request.emptyCount; ++n) pack.InsertIndex(-1, 0);
+        if (pack.SaveIndex() == 0) return {EditOutcome::Failed, "cannot save the index"};
+    }
     prompts.ask(editPrompt(EditMessage::ImportDoneLeave));
     return {};
 }
