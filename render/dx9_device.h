@@ -4,7 +4,7 @@
 // then its listener, about every change of device state (render/dx9_notify.h).
 //
 // The Direct3D object, the device, the presentation parameters and the
-// capabilities live in sharedDevice() (render/shared_device.h), where the
+// capabilities live in sharedDevice() (pixels/shared_device.h), where the
 // textures and the canvas read them; only one TDX9Device may be initialised
 // at a time.
 #pragma once
