@@ -16,9 +16,6 @@
 #include <utility>
 #include <vector>
 
-// After <cstdio>: it uses FILE and size_t without including their headers.
-#include <jpeglib.h>
-
 #include "archive/my_image_images.h"
 #include "fuzz/archive_inputs.h"
 #include "image_io/bmp_file.h"
@@ -26,6 +23,7 @@
 #include "io/edit_journal.h"
 #include "pixels/dib_bitmap.h"
 #include "tests/support/format_fixtures.h"
+#include "tests/support/jpeg_writer.h"
 #include "tests/support/m2_zip_writer.h"
 #include "tests/support/m3_zip_writer.h"
 #include "tests/support/pack_writer.h"
@@ -124,33 +122,14 @@ DibBitmap patternBitmap(int bitCount, std::int32_t width, std::int32_t height) {
     return bitmap;
 }
 
+// A gradient, at libjpeg's default quality.
 Bytes jpegFile(int width, int height, int components) {
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = static_cast<JDIMENSION>(width);
-    info.image_height = static_cast<JDIMENSION>(height);
-    info.input_components = components;
-    info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(static_cast<std::size_t>(width * components));
-    while (info.next_scanline < info.image_height) {
-        for (std::size_t i = 0; i < row.size(); ++i) {
-            row[i] = static_cast<JSAMPLE>(i * 29 + info.next_scanline * 53);
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * components;
+    Bytes samples(rowBytes * height);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = static_cast<std::uint8_t>(i % rowBytes * 29 + i / rowBytes * 53);
     }
-    jpeg_finish_compress(&info);
-    Bytes out(buffer, buffer + size);
-    jpeg_destroy_compress(&info);
-    std::free(buffer);
-    return out;
+    return testing::jpegFile(width, height, components, samples);
 }
 
 Bytes tgaFile(std::uint8_t type, std::uint8_t bits, std::uint8_t descriptor, const Bytes& body) {

@@ -1,10 +1,8 @@
 #include "image_io/picture_reader.h"
 
 #include <gtest/gtest.h>
-#include <jpeglib.h>
 #include <png.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -12,6 +10,7 @@
 #include "image_io/bmp_file.h"
 #include "image_io/png_file.h"
 #include "pixels/dib_bitmap.h"
+#include "tests/support/jpeg_writer.h"
 #include "tests/support/test_files.h"
 
 namespace vantoro {
@@ -100,37 +99,16 @@ Bytes greyAlphaPng() {
 // half another.
 Bytes jpegFile(int width, int height, int components, Bgra left, Bgra right,
                bool progressive = false) {
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = static_cast<JDIMENSION>(width);
-    info.image_height = static_cast<JDIMENSION>(height);
-    info.input_components = components;
-    info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 100, TRUE);
-    if (progressive) jpeg_simple_progression(&info);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(static_cast<std::size_t>(width * components));
-    for (int x = 0; x < width; ++x) {
-        const Bgra c = x < width / 2 ? left : right;
-        const JSAMPLE rgb[3] = {c.r, c.g, c.b};
-        std::memcpy(&row[static_cast<std::size_t>(x * components)], rgb,
-                    static_cast<std::size_t>(components));
+    Bytes samples;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const Bgra c = x < width / 2 ? left : right;
+            const std::uint8_t rgb[3] = {c.r, c.g, c.b};
+            samples.insert(samples.end(), rgb, rgb + components);
+        }
     }
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    Bytes out(buffer, buffer + size);
-    jpeg_destroy_compress(&info);
-    std::free(buffer);
-    return out;
+    return testing::jpegFile(width, height, components, samples,
+                             {.quality = 100, .progressive = progressive});
 }
 
 bool near(const Bgra& got, const Bgra& want, int tolerance) {
