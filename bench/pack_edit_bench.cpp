@@ -31,6 +31,7 @@
 #include "edit/delete_entries.h"
 #include "io/edit_journal.h"
 #include "io/file_writes.h"
+#include "tests/support/open_pack.h"
 #include "tests/support/test_files.h"
 
 namespace vantoro::bench {
@@ -80,12 +81,7 @@ struct BigPack {
         }
         ::close(fd);
     }
-    void open() {
-        pack = std::make_unique<TWMMyImageImages>();
-        pack->FFileName = path;
-        pack->FUseTextureCache = false;
-        pack->Initialize();
-    }
+    void open() { pack = testing::openPack(path); }
     // An insert-mode import's batch of one entry at index 0: the tail moved,
     // the entry written and the index saved, as one journaled edit.
     bool insertFront(std::span<const std::uint8_t> entry) {

@@ -5,6 +5,7 @@
 
 #include "image_io/png_file.h"
 #include "tests/app/pack_files.h"
+#include "tests/support/open_pack.h"
 
 namespace vantoro::testing {
 
@@ -33,11 +34,8 @@ std::string EditFormTest::writePicture(const std::string& name, int w, int h, bo
 
 std::unique_ptr<TWMMyImageImages> EditFormTest::reopen(const std::string& path,
                                                        const std::string& password) const {
-    auto pack = std::make_unique<TWMMyImageImages>();
-    pack->FFileName = path;
-    pack->FUseTextureCache = false;
-    pack->FPassword = password;
-    EXPECT_TRUE(pack->Initialize());
+    auto pack = testing::openPack(path, password);
+    EXPECT_TRUE(pack->FInitialized) << path;
     return pack;
 }
 

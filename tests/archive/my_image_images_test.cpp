@@ -9,7 +9,6 @@
 
 #include <array>
 #include <filesystem>
-#include <fstream>
 #include <random>
 
 #include "edit/delete_entries.h"
@@ -22,19 +21,10 @@ namespace vantoro {
 namespace {
 
 using testing::Bytes;
+using testing::openPack;
 using testing::PackEntry;
 
 constexpr const char* kPassword = "open sesame";  // longer than the 8 key bytes
-
-std::unique_ptr<TWMMyImageImages> openPack(const std::string& path,
-                                           const std::string& password = "") {
-    auto pack = std::make_unique<TWMMyImageImages>();
-    pack->FFileName = path;
-    pack->FUseTextureCache = false;
-    pack->FPassword = password;
-    EXPECT_TRUE(pack->Initialize());
-    return pack;
-}
 
 // Moves the file's bytes from `position` on by `growth`: up opens a gap of
 // zeros, down cuts the bytes below, as an editing run does before it writes.
@@ -263,19 +253,12 @@ TEST(PackTest, DeletingEveryEntryLeavesAPackThatReadsBackEmptyAndStaysEditable) 
 }
 
 TEST(PackTest, GrowthPastThe32BitOffsetRangeIsRefusedBeforeAnythingIsWritten) {
-    // A sparse file whose index lies just below 2^31.
     testing::TempDir dir;
     const std::string path = dir.file("a.pak");
-    const std::uint32_t indexAt = 0x7FFFFF00;
-    testing::PackBytes pack = testing::buildPack({testing::packFile(47, 9, false)});
-    const Bytes index(pack.data.begin() + pack.indexOffset, pack.data.end());
-    pack.data.resize(pack.indexOffset);
-    testing::setU32At(pack.data, 36, indexAt << 16);
-    testing::setU32At(pack.data, 40, indexAt & 0xFFFF0000u);
-    testing::writeFile(path, pack.data);
-    std::filesystem::resize_file(path, indexAt);
-    std::ofstream(path, std::ios::binary | std::ios::app)
-        .write(reinterpret_cast<const char*>(index.data()), index.size());
+    const std::uint32_t indexAt = 0x7FFFFF00;  // just below 2^31
+    const testing::PackBytes pack =
+        testing::writeSparsePack(path, {testing::packFile(47, 9, false)}, indexAt);
+    const auto size = std::filesystem::file_size(path);
 
     auto archive = openPack(path);
     ASSERT_EQ(archive->FImageCount, 1);
@@ -287,7 +270,7 @@ TEST(PackTest, GrowthPastThe32BitOffsetRangeIsRefusedBeforeAnythingIsWritten) {
         testing::packEntryHeader(testing::packFile(47, 300, false), 300), data));
     EXPECT_FALSE(archive->InsertIndexBatch(std::vector<std::int32_t>{0}, 0, 323, 64));
     EXPECT_FALSE(archive->WriteAt(indexAt, data));
-    EXPECT_EQ(std::filesystem::file_size(path), indexAt + index.size());
+    EXPECT_EQ(std::filesystem::file_size(path), size);
     EXPECT_EQ(archive->FIndexList, pack.slots);
 }
 

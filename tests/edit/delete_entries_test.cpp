@@ -15,17 +15,8 @@ namespace vantoro {
 namespace {
 
 using testing::Bytes;
+using testing::openPack;
 using testing::PackEntry;
-
-std::unique_ptr<TWMMyImageImages> openPack(const std::string& path,
-                                           const std::string& password = "") {
-    auto pack = std::make_unique<TWMMyImageImages>();
-    pack->FFileName = path;
-    pack->FUseTextureCache = false;
-    pack->FPassword = password;
-    EXPECT_TRUE(pack->Initialize());
-    return pack;
-}
 
 // Ten data entries of distinct sizes and contents; entries 7 and 8 are empty.
 std::vector<PackEntry> tenEntries() {

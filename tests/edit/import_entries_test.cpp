@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "archive/my_image_images.h"
 #include "archive/pack_cipher.h"
@@ -24,16 +23,8 @@ namespace vantoro {
 namespace {
 
 using testing::Bytes;
+using testing::openPack;
 constexpr const char* kPassword = "open sesame";
-
-std::unique_ptr<TWMMyImageImages> openPack(const std::string& path, const std::string& password) {
-    auto pack = std::make_unique<TWMMyImageImages>();
-    pack->FFileName = path;
-    pack->FUseTextureCache = false;
-    pack->FPassword = password;
-    EXPECT_TRUE(pack->Initialize());
-    return pack;
-}
 
 // A w x h RGBA picture with runs, odd values and see-through pixels.
 void writePng(const std::string& path, std::uint32_t w, std::uint32_t h, std::uint8_t seed) {
@@ -283,19 +274,9 @@ TEST(ImportRunTest, AFileRefusedByAnEmptyPackIsARefusalNotAFailedSave) {
 }
 
 TEST(ImportRunTest, GrowthPastThe32BitOffsetsIsRefused) {
-    // A sparse pack whose index lies just below 2^31.
     testing::TempDir dir;
     const std::string path = dir.file("a.pak");
-    const std::uint32_t indexAt = 0x7FFFFF00;
-    testing::PackBytes pack = testing::buildPack({testing::packFile(47, 9, false)});
-    const Bytes index(pack.data.begin() + pack.indexOffset, pack.data.end());
-    pack.data.resize(pack.indexOffset);
-    testing::setU32At(pack.data, 36, indexAt << 16);
-    testing::setU32At(pack.data, 40, indexAt & 0xFFFF0000u);
-    testing::writeFile(path, pack.data);
-    std::filesystem::resize_file(path, indexAt);
-    std::ofstream(path, std::ios::binary | std::ios::app)
-        .write(reinterpret_cast<const char*>(index.data()), index.size());
+    testing::writeSparsePack(path, {testing::packFile(47, 9, false)}, 0x7FFFFF00);  // below 2^31
     testing::writeFile(dir.file("d"), pattern(300, 1));
     writePng(dir.file("p.png"), 40, 40, 1);
     const auto size = std::filesystem::file_size(path);

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include "archive/pack_cipher.h"
 #include "archive/pack_rle.h"
@@ -96,6 +98,22 @@ PackBytes writePack(const std::string& path, const std::vector<PackEntry>& entri
     return pack;
 }
 
+PackBytes writeSparsePack(const std::string& path, const std::vector<PackEntry>& entries,
+                          std::uint32_t indexAt) {
+    PackBytes pack = buildPack(entries);
+    const Bytes index(pack.data.begin() + pack.indexOffset, pack.data.end());
+    pack.data.resize(pack.indexOffset);
+    setU32At(pack.data, 36, indexAt << 16);
+    setU32At(pack.data, 40, indexAt & 0xFFFF0000u);
+    writeFile(path, pack.data);
+    std::filesystem::resize_file(path, indexAt);
+    std::ofstream(path, std::ios::binary | std::ios::app)
+        .write(reinterpret_cast<const char*>(index.data()),
+               static_cast<std::streamsize>(index.size()));
+    pack.indexOffset = indexAt;
+    return pack;
+}
+
 PackEntry packImage(std::uint16_t width, std::uint16_t height, std::uint8_t pixelFormat,
                     bool compressed, std::uint32_t seed) {
     PackEntry entry{31, width,       height, static_cast<std::int16_t>(seed),
@@ -115,15 +133,6 @@ PackEntry packFile(std::uint8_t dataType, std::size_t size, bool compressed, std
     PackEntry entry{dataType, 0, 0, 0, 0, 0, {}, compressed};
     for (std::size_t i = 0; i < size; ++i) entry.payload.push_back((i / 7 + seed) * 31);
     return entry;
-}
-
-std::unique_ptr<TWMMyImageImages> openPack(const std::string& path, const std::string& password) {
-    auto pack = std::make_unique<TWMMyImageImages>();
-    pack->FFileName = path;
-    pack->FUseTextureCache = false;
-    pack->FPassword = password;
-    pack->Initialize();
-    return pack;
 }
 
 }  // namespace vantoro::testing

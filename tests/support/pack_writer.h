@@ -9,6 +9,7 @@
 
 #include "archive/my_image_images.h"
 #include "archive/pack_entry_header.h"
+#include "tests/support/open_pack.h"
 #include "tests/support/test_files.h"
 
 namespace vantoro::testing {
@@ -43,6 +44,12 @@ TPackEntryHeader packEntryHeader(const PackEntry& entry, std::size_t storedSize)
 PackBytes buildPack(const std::vector<PackEntry>& entries, const PackOptions& options = {});
 PackBytes writePack(const std::string& path, const std::vector<PackEntry>& entries,
                     const PackOptions& options = {});
+// A plain pack whose index lies at `indexAt`, the data entries written as
+// usual and a hole of zeros up to the index: a pack near the 2 GiB offset
+// limit that costs only a few blocks of disk. The answer's data is what
+// lies before the hole.
+PackBytes writeSparsePack(const std::string& path, const std::vector<PackEntry>& entries,
+                          std::uint32_t indexAt);
 
 inline PackEntry packEmpty() {
     PackEntry entry;
@@ -56,9 +63,5 @@ PackEntry packImage(std::uint16_t width, std::uint16_t height, std::uint8_t pixe
 // A stored file of `size` bytes of a pattern that compresses.
 PackEntry packFile(std::uint8_t dataType, std::size_t size, bool compressed,
                    std::uint32_t seed = 1);
-
-// The pack at `path` opened as the program opens it, with `password`.
-std::unique_ptr<TWMMyImageImages> openPack(const std::string& path,
-                                           const std::string& password = "");
 
 }  // namespace vantoro::testing
