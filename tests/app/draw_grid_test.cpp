@@ -15,16 +15,6 @@
 namespace vantoro {
 namespace {
 
-void ensureApplication() {
-    if (QCoreApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "vantoro_app_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    (void)app;
-}
-
 // One run of the select-cell handler: the cell it was given and the
 // grid's current cell at that moment.
 struct SelectCall {
@@ -35,7 +25,6 @@ struct SelectCall {
 class DrawGridTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ensureApplication();
         grid = std::make_unique<DrawGrid>();
         grid->resize(411, 300);
         grid->setRowCount(20);

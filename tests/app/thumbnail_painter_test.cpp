@@ -15,16 +15,6 @@
 namespace vantoro {
 namespace {
 
-void ensureApplication() {
-    if (QCoreApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "vantoro_app_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    (void)app;
-}
-
 const QRgb kWhite = qRgb(255, 255, 255);
 const QRgb kBlack = qRgb(0, 0, 0);
 const QRgb kMenuHighlight = qRgb(0x33, 0x99, 0xFF);
@@ -79,7 +69,6 @@ QFont labelFont() {
 class ThumbnailPainterTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ensureApplication();
         painter = std::make_unique<ThumbnailPainter>();
         painter->setMenuHighlight(QColor(kMenuHighlight));
         painter->setIcons({solidIcon(qRgb(10, 20, 30)), solidIcon(qRgb(40, 50, 60)),
