@@ -46,7 +46,7 @@ public:
 
 protected:
     // Draws, but has no texture cache.
-    Abilities abilities() const override { return {true, false}; }
+    Abilities abilities() const override { return {.drawToTexture = true, .textureCache = false}; }
     Result<DecodedImage> decodeEntry(std::int32_t index) override;
 
 private:

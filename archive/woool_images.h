@@ -45,7 +45,7 @@ public:
 
 protected:
     // Draws, but has no texture cache.
-    Abilities abilities() const override { return {true, false}; }
+    Abilities abilities() const override { return {.drawToTexture = true, .textureCache = false}; }
     // A4R4G4B4 frames: their 4-bit alpha goes into the texture as it is.
     Result<DecodedImage> decodeEntry(std::int32_t index) override;
 

@@ -46,7 +46,7 @@ public:
 
 protected:
     // Bitmaps only: no drawing into textures, no texture cache.
-    Abilities abilities() const override { return {false, false}; }
+    Abilities abilities() const override { return {.drawToTexture = false, .textureCache = false}; }
     Result<DecodedImage> decodeEntry(std::int32_t index) override;
 
 private:
