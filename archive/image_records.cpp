@@ -10,8 +10,10 @@ Result<std::vector<std::int32_t>> readOffsetTable(FileStream& file,
         return fail("index header cannot be reached");
     }
     const auto header = file.readBytes(layout.headerSize);
-    if (!header || layout.countAt + 4 > header->size()) return fail("index header is cut short");
-    const std::int32_t count = decodeI32(header->data() + layout.countAt);
+    if (!header) return fail("index header is cut short");
+    const auto stated = fieldsAt(*header, layout.countAt).readI32();
+    if (!stated) return fail("index header is cut short");
+    const std::int32_t count = *stated;
     if (count < 0 || count > kMaxIndexCount) {
         return fail("index count " + std::to_string(count) + " is outside 0.." +
                     std::to_string(kMaxIndexCount));
@@ -22,7 +24,12 @@ Result<std::vector<std::int32_t>> readOffsetTable(FileStream& file,
                     " names more offsets than the index file holds");
     }
     std::vector<std::int32_t> offsets(static_cast<std::size_t>(count));
-    for (std::size_t i = 0; i < offsets.size(); ++i) offsets[i] = decodeI32(table->data() + 4 * i);
+    ByteReader reader(*table);
+    for (std::int32_t& offset : offsets) {
+        const auto value = reader.readI32();
+        if (!value) return fail("index table is cut short");
+        offset = *value;
+    }
     return offsets;
 }
 

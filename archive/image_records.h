@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "archive/record_fields.h"
 #include "io/byte_reader.h"
 #include "io/file_stream.h"
 #include "io/result.h"
@@ -24,9 +25,15 @@ struct TWMImageInfo {
 
 inline constexpr std::size_t kImageInfoSize = 8;
 
-// The image info at `p`, which must point at kImageInfoSize bytes.
-inline TWMImageInfo decodeImageInfo(const std::uint8_t* p) {
-    return TWMImageInfo{decodeU16(p), decodeU16(p + 2), decodeI16(p + 4), decodeI16(p + 6)};
+// The image info at the reader's position, or nothing when fewer than
+// kImageInfoSize bytes remain.
+inline std::optional<TWMImageInfo> readImageInfo(ByteReader& reader) {
+    const auto width = reader.readU16();
+    const auto height = reader.readU16();
+    const auto px = reader.readI16();
+    const auto py = reader.readI16();
+    if (!width || !height || !px || !py) return std::nullopt;
+    return TWMImageInfo{*width, *height, *px, *py};
 }
 
 // Images outside 2..4095 pixels on either side are rejected by every reader.

@@ -13,6 +13,9 @@ namespace vantoro {
 namespace {
 
 constexpr std::size_t kFileHeaderSize = 60;
+constexpr std::size_t kImageCountAt = 44;
+constexpr std::size_t kColorCountAt = 48;
+constexpr std::size_t kVersionFlagAt = 56;
 constexpr std::int32_t kSixteenBitColorCount = 0x10000;
 constexpr std::string_view kMirOfPrefix = "MirOf";
 constexpr std::uint32_t kOldIndexHeaderSize = 48;
@@ -26,10 +29,10 @@ constexpr std::size_t kNewImageHeaderSize = 12;
 M2DefFileHeader parseFileHeader(const std::array<std::uint8_t, kFileHeaderSize>& bytes) {
     M2DefFileHeader header;
     std::copy_n(bytes.begin(), header.title.size(), header.title.begin());
-    header.imageCount = decodeI32(bytes.data() + 44);
-    header.colorCount = decodeI32(bytes.data() + 48);
-    header.unused = decodeI32(bytes.data() + 52);
-    header.versionFlag = decodeI32(bytes.data() + 56);
+    header.imageCount = i32At<kImageCountAt>(bytes);
+    header.colorCount = i32At<kColorCountAt>(bytes);
+    header.unused = i32At<kColorCountAt + 4>(bytes);
+    header.versionFlag = i32At<kVersionFlagAt>(bytes);
     return header;
 }
 
@@ -39,12 +42,19 @@ bool startsWithMirOf(std::span<const std::uint8_t> bytes) {
     return equalsIgnoringCase(start, kMirOfPrefix);
 }
 
-M2DefIndexHeader parseIndexHeader(std::span<const std::uint8_t> bytes, bool prefixed) {
+// The header's title and count; nothing when `bytes` ends before the count.
+// The field after the count exists only in the new layout.
+std::optional<M2DefIndexHeader> parseIndexHeader(std::span<const std::uint8_t> bytes,
+                                                 bool prefixed) {
     M2DefIndexHeader header;
     header.hasMirOfPrefix = prefixed;
-    std::copy_n(bytes.begin(), header.title.size(), header.title.begin());
-    header.indexCount = decodeI32(bytes.data() + kIndexCountAt);
-    if (bytes.size() >= kNewIndexHeaderSize) header.unused = decodeI32(bytes.data() + 48);
+    ByteReader reader(bytes);
+    const auto title = reader.readBytes(header.title.size());
+    const auto count = reader.readI32();
+    if (!title || !count) return std::nullopt;
+    std::copy(title->begin(), title->end(), header.title.begin());
+    header.indexCount = *count;
+    header.unused = reader.readI32().value_or(0);
     return header;
 }
 
@@ -88,12 +98,13 @@ void TWMM2DefImages::loadIndex() {
                                    FIsNewVersion ? kNewIndexHeaderSize : kOldIndexHeaderSize,
                                    kIndexCountAt};
     file->seek(layout.headerStart);
-    const auto header = file->readBytes(layout.headerSize);
+    const auto bytes = file->readBytes(layout.headerSize);
+    const auto header = bytes ? parseIndexHeader(*bytes, prefixed) : std::nullopt;
     if (!header) {
         setLastError("index file " + FIndexFileName + " is shorter than its header");
         return;
     }
-    m_indexHeader = parseIndexHeader(*header, prefixed);
+    m_indexHeader = *header;
 
     auto offsets = readOffsetTable(*file, layout);
     if (!offsets) {
@@ -112,7 +123,10 @@ Result<DecodedImage> TWMM2DefImages::decodeEntry(std::int32_t index) {
     if (!FFileStream->readExact(std::span(header.data(), headerSize))) {
         return fail(entry_error::kHeaderCutShort);
     }
-    const TWMImageInfo info = decodeImageInfo(header.data());
+    ByteReader reader(header);
+    const auto read = readImageInfo(reader);
+    if (!read) return fail(entry_error::kHeaderCutShort);
+    const TWMImageInfo info = *read;
     if (!isAcceptedImageSize(info.Width, info.Height)) return fail(entry_error::imageSize(info));
     const int bits = FIs16Bit ? 16 : 8;
     const auto body = readRecordView(bottomUpBodySize(bits, info.Width, info.Height));

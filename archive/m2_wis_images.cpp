@@ -45,7 +45,8 @@ std::optional<std::int64_t> findTableLength(FileStream& file, std::int64_t fileS
         if (!block) return std::nullopt;
         // Last entry of the block first: that is the one nearest the end.
         for (std::int64_t j = count - 1; j >= 0; --j) {
-            const std::uint32_t offset = decodeU32(block->data() + kTableEntrySize * j);
+            const auto offset =
+                fieldsAt(*block, static_cast<std::size_t>(kTableEntrySize * j)).readU32();
             if (offset == kFirstRecordOffset) return done + (count - j);
         }
         done += count;
@@ -64,9 +65,12 @@ std::optional<std::vector<TableEntry>> readTable(FileStream& file) {
     const auto bytes = file.readBytes(static_cast<std::uint64_t>(kTableEntrySize * *length));
     if (!bytes) return std::nullopt;
     std::vector<TableEntry> table(static_cast<std::size_t>(*length));
-    for (std::size_t i = 0; i < table.size(); ++i) {
-        const std::uint8_t* p = bytes->data() + kTableEntrySize * static_cast<std::int64_t>(i);
-        table[i] = TableEntry{decodeI32(p), decodeI32(p + 4)};
+    ByteReader reader(*bytes);
+    for (TableEntry& entry : table) {
+        const auto offset = reader.readI32();
+        const auto size = reader.readI32();
+        if (!offset || !size || !reader.skip(kTableEntrySize - 8)) return std::nullopt;
+        entry = TableEntry{*offset, *size};
     }
     return table;
 }
@@ -182,8 +186,12 @@ Result<DecodedImage> TWMM2WisImages::decodeEntry(std::int32_t index) {
     if (!offset) return offset.failure();
     std::array<std::uint8_t, kRecordHeaderSize> header{};
     if (!FFileStream->readExact(header)) return fail(entry_error::kHeaderCutShort);
-    const std::int32_t encoding = decodeI32(header.data());
-    const TWMImageInfo info = decodeImageInfo(header.data() + 4);
+    ByteReader reader(header);
+    const auto encodingField = reader.readI32();
+    const auto infoField = readImageInfo(reader);
+    if (!encodingField || !infoField) return fail(entry_error::kHeaderCutShort);
+    const std::int32_t encoding = *encodingField;
+    const TWMImageInfo info = *infoField;
     if (!isAcceptedImageSize(info.Width, info.Height)) return fail(entry_error::imageSize(info));
     if (FSizeList[slot] < 0) return fail("payload size is negative");
     // No encoding needs more than two bytes a pixel: raw words, or run-length

@@ -22,18 +22,27 @@ struct RecordHeader {
     std::int32_t payloadSize = 0;
 };
 
-RecordHeader parseRecordHeader(std::span<const std::uint8_t> bytes) {
-    RecordHeader header;
-    header.pixelCode = bytes[0];
-    header.info = decodeImageInfo(bytes.data() + 4);
-    header.payloadSize = decodeI32(bytes.data() + 12);
-    return header;
+// Pixel code u8, three bytes not interpreted, the image info, the payload
+// size i32; nothing when `bytes` ends before them.
+std::optional<RecordHeader> parseRecordHeader(std::span<const std::uint8_t> bytes) {
+    ByteReader reader(bytes);
+    const auto pixelCode = reader.readU8();
+    const bool skipped = reader.skip(3);
+    const auto info = readImageInfo(reader);
+    const auto payloadSize = reader.readI32();
+    if (!pixelCode || !skipped || !info || !payloadSize) return std::nullopt;
+    return RecordHeader{*pixelCode, *info, *payloadSize};
 }
 
-M2ZipIndexHeader parseIndexHeader(std::span<const std::uint8_t> bytes) {
+// The header's title and count; nothing when `bytes` ends before the count.
+std::optional<M2ZipIndexHeader> parseIndexHeader(std::span<const std::uint8_t> bytes) {
     M2ZipIndexHeader header;
-    std::copy_n(bytes.begin(), header.title.size(), header.title.begin());
-    header.indexCount = decodeI32(bytes.data() + kIndexLayout.countAt);
+    ByteReader reader(bytes);
+    const auto title = reader.readBytes(header.title.size());
+    const auto count = fieldsAt(bytes, kIndexLayout.countAt).readI32();
+    if (!title || !count) return std::nullopt;
+    std::copy(title->begin(), title->end(), header.title.begin());
+    header.indexCount = *count;
     return header;
 }
 
@@ -62,12 +71,13 @@ void TWMM2ZipImages::loadIndex() {
         setLastError("index file " + FIndexFileName + " is missing or cannot be opened");
         return;
     }
-    const auto header = file->readBytes(kIndexLayout.headerSize);
+    const auto bytes = file->readBytes(kIndexLayout.headerSize);
+    const auto header = bytes ? parseIndexHeader(*bytes) : std::nullopt;
     if (!header) {
         setLastError("index file " + FIndexFileName + " is shorter than its header");
         return;
     }
-    m_indexHeader = parseIndexHeader(*header);
+    m_indexHeader = *header;
 
     auto offsets = readOffsetTable(*file, kIndexLayout);
     if (!offsets) {
@@ -82,8 +92,9 @@ Result<DecodedImage> TWMM2ZipImages::decodeEntry(std::int32_t index) {
     const auto offset = seekToEntry(index);
     if (!offset) return offset.failure();
     std::array<std::uint8_t, kRecordHeaderSize> bytes{};
-    if (!FFileStream->readExact(bytes)) return fail(entry_error::kHeaderCutShort);
-    const RecordHeader header = parseRecordHeader(bytes);
+    const auto parsed = FFileStream->readExact(bytes) ? parseRecordHeader(bytes) : std::nullopt;
+    if (!parsed) return fail(entry_error::kHeaderCutShort);
+    const RecordHeader& header = *parsed;
     if (!isAcceptedImageSize(header.info.Width, header.info.Height)) {
         return fail(entry_error::imageSize(header.info));
     }

@@ -146,8 +146,7 @@ bool TWMM3DefImages::loadIndex() {
         setLastError("index file " + FIndexFileName + " is shorter than its header");
         return false;
     }
-    FIsNewVersion =
-        (decodeU32(m_indexHeader.data() + kIndexVersionAt) & kNewLayoutMask) == kNewLayoutVersion;
+    FIsNewVersion = (u32At<kIndexVersionAt>(m_indexHeader) & kNewLayoutMask) == kNewLayoutVersion;
     auto offsets = readOffsetTable(*file, {0, kIndexHeaderSize, kIndexCountAt});
     if (!offsets) {
         setLastError("index file " + FIndexFileName + ": " + offsets.error());
@@ -159,7 +158,7 @@ bool TWMM3DefImages::loadIndex() {
 
 std::optional<std::int64_t> TWMM3DefImages::readDataCount() {
     if (!seekExact(0) || !FFileStream->readExact(m_dataHeader)) return std::nullopt;
-    return decodeI32(m_dataHeader.data() + kDataCountAt);
+    return i32At<kDataCountAt>(m_dataHeader);
 }
 
 // Bytes of run-coded rows after the header of the record at `offset`. The
@@ -168,9 +167,10 @@ std::optional<std::int64_t> TWMM3DefImages::readDataCount() {
 Result<std::uint64_t> TWMM3DefImages::payloadBytes(std::int64_t offset,
                                                    std::span<const std::uint8_t> header) const {
     if (FIsNewVersion) {
-        const std::int32_t words = decodeI32(header.data() + kPayloadLengthAt);
-        if (words < 0) return fail("payload length is negative");
-        return 2 * static_cast<std::uint64_t>(words);
+        const auto words = fieldsAt(header, kPayloadLengthAt).readI32();
+        if (!words) return fail(entry_error::kHeaderCutShort);
+        if (*words < 0) return fail("payload length is negative");
+        return 2 * static_cast<std::uint64_t>(*words);
     }
     std::int64_t end = FFileStream->size();
     const auto next = std::upper_bound(m_recordStarts.begin(), m_recordStarts.end(), offset);
@@ -189,9 +189,12 @@ Result<DecodedImage> TWMM3DefImages::decodeEntry(std::int32_t index) {
     if (!FFileStream->readExact(std::span(header.data(), headerSize))) {
         return fail(entry_error::kHeaderCutShort);
     }
-    const TWMImageInfo info = decodeImageInfo(header.data());
+    ByteReader reader(std::span(header.data(), headerSize));
+    const auto read = readImageInfo(reader);
+    if (!read) return fail(entry_error::kHeaderCutShort);
+    const TWMImageInfo info = *read;
     if (!isAcceptedImageSize(info.Width, info.Height)) return fail(entry_error::imageSize(info));
-    const auto size = payloadBytes(*offset, header);
+    const auto size = payloadBytes(*offset, std::span(header.data(), headerSize));
     if (!size) return size.failure();
     const auto payload = readPayload(*size, usefulPayloadBytes(info.Width, info.Height));
     if (!payload) return payload.failure();

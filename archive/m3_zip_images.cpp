@@ -23,10 +23,11 @@ struct RecordHeader {
 };
 
 Result<RecordHeader> parseRecordHeader(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < kRecordHeaderSize) return fail(entry_error::kHeaderCutShort);
-    RecordHeader header;
-    header.info = decodeImageInfo(bytes.data());
-    header.payloadSize = decodeI32(bytes.data() + kPayloadSizeAt);
+    ByteReader reader(bytes);
+    const auto info = readImageInfo(reader);
+    const auto payloadSize = fieldsAt(bytes, kPayloadSizeAt).readI32();
+    if (!info || !payloadSize) return fail(entry_error::kHeaderCutShort);
+    const RecordHeader header{*info, *payloadSize};
     if (!isAcceptedImageSize(header.info.Width, header.info.Height)) {
         return fail(entry_error::imageSize(header.info));
     }

@@ -20,8 +20,10 @@ constexpr std::string_view kEditedElsewhere = "another program is editing the pa
 constexpr std::int32_t kLowestStreamOffset = 10;
 
 std::vector<std::int32_t> decodeSlots(std::span<const std::uint8_t> bytes) {
-    std::vector<std::int32_t> slots(bytes.size() / 4);
-    for (std::size_t i = 0; i < slots.size(); ++i) slots[i] = decodeI32(bytes.data() + 4 * i);
+    std::vector<std::int32_t> slots;
+    slots.reserve(bytes.size() / 4);
+    ByteReader reader(bytes);
+    while (const auto slot = reader.readI32()) slots.push_back(*slot);
     return slots;
 }
 

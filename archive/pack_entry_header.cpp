@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "archive/record_fields.h"
 #include "io/byte_reader.h"
 
 namespace vantoro {
@@ -47,16 +48,16 @@ Result<PackEntryHeaderBytes> PackEntryHeader(const TPackEntryHeader& header, Ran
 
 TPackEntryHeader UnpackEntryHeader(std::span<const std::uint8_t, kPackEntryHeaderSize> bytes) {
     TPackEntryHeader header;
-    header.width = static_cast<std::uint16_t>(decodeU16(&bytes[kWidthAt]) >> 4);
-    header.height = static_cast<std::uint16_t>(decodeU16(&bytes[kHeightAt]) >> 4);
-    header.x = decodeI16(&bytes[kXAt]);
-    header.y = decodeI16(&bytes[kYAt]);
-    header.blendCode = decodeU32(&bytes[kBlendCodeAt]);
+    header.width = static_cast<std::uint16_t>(u16At<kWidthAt>(bytes) >> 4);
+    header.height = static_cast<std::uint16_t>(u16At<kHeightAt>(bytes) >> 4);
+    header.x = i16At<kXAt>(bytes);
+    header.y = i16At<kYAt>(bytes);
+    header.blendCode = u32At<kBlendCodeAt>(bytes);
     header.pixelFormat = bytes[kPixelFormatAt];
-    header.dataLength = decodeI32(&bytes[kDataLengthAt]);
+    header.dataLength = i32At<kDataLengthAt>(bytes);
     header.dataType = bytes[kDataTypeAt];
     header.compressed = bytes[kCompressedAt];
-    header.reserved = decodeU32(&bytes[kReservedAt]);
+    header.reserved = u32At<kReservedAt>(bytes);
     return header;
 }
 

@@ -4,6 +4,7 @@
 #include <bit>
 #include <ctime>
 
+#include "archive/record_fields.h"
 #include "io/byte_reader.h"
 
 namespace vantoro {
@@ -52,16 +53,16 @@ TPackHeader parsePackHeader(std::span<const std::uint8_t, kPackHeaderSize> bytes
     std::copy_n(bytes.begin(), header.signature.size(), header.signature.begin());
     std::copy_n(bytes.begin() + kCheckBlockAt, header.checkBlock.size(), header.checkBlock.begin());
     header.protectedFlag = bytes[kProtectedFlagAt];
-    header.protectedCount = decodeI32(&bytes[kProtectedCountAt]);
+    header.protectedCount = i32At<kProtectedCountAt>(bytes);
     std::copy_n(bytes.begin() + kReservedAt, header.reserved.size(), header.reserved.begin());
-    header.indexWordA = decodeU32(&bytes[kIndexWordAAt]);
-    header.indexWordB = decodeU32(&bytes[kIndexWordBAt]);
-    header.packedIndexSize = decodeI32(&bytes[kPackedIndexSizeAt]);
-    header.count = decodeI32(&bytes[kCountAt]);
-    const std::uint64_t timeBits = decodeU32(&bytes[kCreationTimeAt]) |
-                                   (std::uint64_t{decodeU32(&bytes[kCreationTimeAt + 4])} << 32);
+    header.indexWordA = u32At<kIndexWordAAt>(bytes);
+    header.indexWordB = u32At<kIndexWordBAt>(bytes);
+    header.packedIndexSize = i32At<kPackedIndexSizeAt>(bytes);
+    header.count = i32At<kCountAt>(bytes);
+    const std::uint64_t timeBits =
+        u32At<kCreationTimeAt>(bytes) | (std::uint64_t{u32At<kCreationTimeAt + 4>(bytes)} << 32);
     header.creationTime = std::bit_cast<double>(timeBits);
-    header.offsetSlot = decodeI32(&bytes[kOffsetSlotAt]);
+    header.offsetSlot = i32At<kOffsetSlotAt>(bytes);
     return header;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "archive/entry_errors.h"
+#include "archive/record_fields.h"
 #include "archive/short_copies.h"
 #include "io/byte_reader.h"
 
@@ -35,10 +36,10 @@ struct FrameHeader {
 
 FrameHeader parseFrameHeader(const std::array<std::uint8_t, kFrameHeaderSize>& bytes) {
     FrameHeader frame;
-    frame.info.Width = decodeU16(bytes.data());
-    frame.info.Height = decodeU16(bytes.data() + 2);
-    frame.info.PX = decodeI16(bytes.data() + 4);
-    frame.info.PY = decodeI16(bytes.data() + 6);
+    frame.info.Width = u16At<0>(bytes);
+    frame.info.Height = u16At<2>(bytes);
+    frame.info.PX = i16At<4>(bytes);
+    frame.info.PY = i16At<6>(bytes);
     frame.columns = bytes[8];
     frame.rows = bytes[9];
     return frame;
@@ -53,7 +54,7 @@ struct TileHeader {
 std::optional<TileHeader> readTileHeader(FileStream& file) {
     std::array<std::uint8_t, kTileHeaderSize> bytes{};
     if (!file.readExact(bytes)) return std::nullopt;
-    return TileHeader{bytes[0] + 1u, bytes[1] + 1u, decodeU32(bytes.data() + 2)};
+    return TileHeader{bytes[0] + 1u, bytes[1] + 1u, u32At<2>(bytes)};
 }
 
 std::uint32_t tileCount(const FrameHeader& frame) {
@@ -69,7 +70,7 @@ Result<std::vector<std::uint32_t>> readGroupTable(FileStream& file, std::uint32_
     std::array<std::uint8_t, 4> countBytes{};
     if (!file.readExact(countBytes))
         return fail("group table at " + std::to_string(tableAt) + " passes the end of the file");
-    const std::int32_t count = decodeI32(countBytes.data());
+    const std::int32_t count = i32At<0>(countBytes);
     if (count < 0 || static_cast<std::uint64_t>(fileSize) <
                          tableAt + kFileBytesPerGroup * static_cast<std::uint64_t>(count)) {
         return fail("group count " + std::to_string(count) + " does not fit the file");
@@ -77,7 +78,12 @@ Result<std::vector<std::uint32_t>> readGroupTable(FileStream& file, std::uint32_
     const auto table = file.readBytes(4 * static_cast<std::uint64_t>(count));
     if (!table) return fail("group table is cut short");
     std::vector<std::uint32_t> offsets(static_cast<std::size_t>(count));
-    for (std::size_t i = 0; i < offsets.size(); ++i) offsets[i] = decodeU32(table->data() + 4 * i);
+    ByteReader reader(*table);
+    for (std::uint32_t& offset : offsets) {
+        const auto value = reader.readU32();
+        if (!value) return fail("group table is cut short");
+        offset = *value;
+    }
     return offsets;
 }
 
@@ -269,7 +275,7 @@ bool TWMWoolDefImages::Initialize() {
 }
 
 void TWMWoolDefImages::buildEntryList() {
-    const auto groups = readGroupTable(*FFileStream, decodeU32(m_header.data() + kGroupTableAt));
+    const auto groups = readGroupTable(*FFileStream, u32At<kGroupTableAt>(m_header));
     if (!groups) {
         setLastError(groups.error());
         return;
@@ -290,7 +296,7 @@ bool TWMWoolDefImages::listGroup(std::uint32_t offset, std::uint64_t& budget) {
     if (!seekExact(offset) || !FFileStream->readExact(group)) return true;
     if (!consume(budget, kGroupHeaderSize)) return false;
     const std::uint8_t code = group[1];
-    const std::uint16_t frames = decodeU16(group.data() + 2);
+    const std::uint16_t frames = u16At<2>(group);
     const std::int64_t fileSize = FFileStream->size();
     for (std::uint32_t f = 0; f < frames; ++f) {
         const std::int64_t start = FFileStream->position();

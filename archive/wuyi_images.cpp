@@ -6,6 +6,7 @@
 #include <string>
 
 #include "archive/entry_errors.h"
+#include "archive/record_fields.h"
 #include "io/byte_reader.h"
 
 namespace vantoro {
@@ -17,13 +18,21 @@ constexpr std::size_t kEntryCountAt = 76;
 constexpr std::uint64_t kTableBias = 392;
 constexpr std::size_t kEntrySize = 24;
 
-WuyiEntry parseEntry(const std::uint8_t* bytes) {
+// One table record: data offset u32, data size u32, Width u16, Height u16,
+// then bytes not interpreted; nothing when the reader holds less.
+std::optional<WuyiEntry> readEntry(ByteReader& reader) {
+    const auto dataOffset = reader.readU32();
+    const auto dataSize = reader.readU32();
+    const auto width = reader.readU16();
+    const auto height = reader.readU16();
     WuyiEntry entry;
-    entry.dataOffset = decodeU32(bytes);
-    entry.dataSize = decodeU32(bytes + 4);
-    entry.Width = decodeU16(bytes + 8);
-    entry.Height = decodeU16(bytes + 10);
-    std::copy_n(bytes + 12, entry.reserved.size(), entry.reserved.begin());
+    const auto reserved = reader.readBytes(entry.reserved.size());
+    if (!dataOffset || !dataSize || !width || !height || !reserved) return std::nullopt;
+    entry.dataOffset = *dataOffset;
+    entry.dataSize = *dataSize;
+    entry.Width = *width;
+    entry.Height = *height;
+    std::copy(reserved->begin(), reserved->end(), entry.reserved.begin());
     return entry;
 }
 
@@ -61,8 +70,8 @@ void TWM521gDefImages::loadTable() {
     FImageCount = 0;
     m_header.fill(0);
     if (FFileStream->seek(0) != 0 || !FFileStream->readExact(m_header)) return;
-    const std::uint64_t tableAt = decodeU32(m_header.data() + kTableBaseAt) + kTableBias;
-    const std::int32_t count = decodeI32(m_header.data() + kEntryCountAt);
+    const std::uint64_t tableAt = u32At<kTableBaseAt>(m_header) + kTableBias;
+    const std::int32_t count = i32At<kEntryCountAt>(m_header);
     if (count < 0 || !seekExact(static_cast<std::int64_t>(tableAt))) {
         setLastError("entry count " + std::to_string(count) + " or table offset " +
                      std::to_string(tableAt) + " is out of range");
@@ -74,9 +83,12 @@ void TWM521gDefImages::loadTable() {
         return;
     }
     FEntries.reserve(static_cast<std::size_t>(count));
-    for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
-        FEntries.push_back(parseEntry(table->data() + kEntrySize * i));
-        FIndexList.push_back(static_cast<std::int32_t>(FEntries.back().dataOffset));
+    ByteReader reader(*table);
+    for (std::int32_t i = 0; i < count; ++i) {
+        const auto entry = readEntry(reader);
+        if (!entry) break;
+        FEntries.push_back(*entry);
+        FIndexList.push_back(static_cast<std::int32_t>(entry->dataOffset));
     }
     FImageCount = static_cast<std::int32_t>(FIndexList.size());
 }
