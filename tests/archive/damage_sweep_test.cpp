@@ -1,7 +1,7 @@
 // A seeded damage sweep over every format: valid archives built in memory
-// have about 1% of their bytes changed, again and again, and are then opened
-// and read entry by entry. Any outcome is acceptable except a crash, an
-// access outside a buffer (the sanitizer build checks that), a hang, or an
+// have about 1% of their bytes changed (in one of their files or in all of
+// them), again and again, and are then opened and read entry by entry. Any outcome is acceptable
+// except a crash, an access outside a buffer (the sanitizer build checks that), a hang, or an
 // exception other than the named archive errors. A failure prints the seed
 // and case number so it can be replayed.
 #include <gtest/gtest.h>
@@ -32,10 +32,11 @@ int decodableEntries(const std::string& path, const FormatFixture& fixture) {
     return decoded;
 }
 
-// Changes about 1% of the bytes (at least one); now and then cuts the file.
-void damage(Bytes& bytes, std::mt19937& random) {
-    if (bytes.empty()) return;
-    std::uniform_int_distribution<std::size_t> position(0, bytes.size() - 1);
+// Changes about 1% of the bytes from `from` on (at least one); now and then
+// cuts the file.
+void damage(Bytes& bytes, std::size_t from, std::mt19937& random) {
+    if (bytes.size() <= from) return;
+    std::uniform_int_distribution<std::size_t> position(from, bytes.size() - 1);
     std::uniform_int_distribution<int> value(0, 255);
     const std::size_t changes = std::max<std::size_t>(1, bytes.size() / 100);
     for (std::size_t i = 0; i < changes; ++i)
@@ -87,10 +88,12 @@ TEST(DamageSweepTest, DamagedArchivesOfEveryFormatFailCleanly) {
 
         std::mt19937 random(kSeed);
         for (int caseNumber = 0; caseNumber < kCasesPerFormat; ++caseNumber) {
-            const std::size_t victim = random() % fixture.files.size();
+            // One file, or (victim == size) every file at once.
+            const std::size_t victim = random() % (fixture.files.size() + 1);
             for (std::size_t f = 0; f < fixture.files.size(); ++f) {
                 Bytes bytes = fixture.files[f].second;
-                if (f == victim) damage(bytes, random);
+                if (f == victim || victim == fixture.files.size())
+                    damage(bytes, f == 0 ? fixture.firstReadByte : 0, random);
                 writeFile(dir.file(fixture.files[f].first), bytes);
             }
             const std::string problem = exercise(dir.file(fixture.dataFile), fixture);

@@ -1,7 +1,8 @@
 // What the archive base does for every format, checked once over one small
 // archive of each: the range checks, the index file found whatever its
-// letter case, the image-size limits, and the three ways out of a decode
-// (texture, bitmap, cache texture) telling the same story.
+// letter case, the image-size limits, streams that inflate past their image,
+// and the three ways out of a decode (texture, bitmap, cache texture)
+// telling the same story.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 namespace vantoro {
 namespace {
 
+using testing::ArchiveFiles;
 using testing::FormatFixture;
 
 class EveryFormat : public ::testing::TestWithParam<FormatFixture> {
@@ -26,19 +28,28 @@ protected:
     // and opens the data file.
     std::unique_ptr<TWMBaseImages> open(const std::string& indexName = {},
                                         const testing::Bytes* data = nullptr) {
-        const FormatFixture& fixture = GetParam();
-        for (std::size_t f = 0; f < fixture.files.size(); ++f) {
-            const auto& [name, bytes] = fixture.files[f];
-            const bool isIndex = f > 0 && !indexName.empty();
-            testing::writeFile(m_dir.file(isIndex ? indexName : name),
-                               f == 0 && data ? *data : bytes);
+        ArchiveFiles files = GetParam().files;
+        if (data) files[0].second = *data;
+        if (files.size() > 1 && !indexName.empty()) files[1].first = indexName;
+        return openFiles(files);
+    }
+    // Writes `files` into an emptied folder and opens the data file.
+    std::unique_ptr<TWMBaseImages> openFiles(const ArchiveFiles& files) {
+        for (const auto& entry : std::filesystem::directory_iterator(m_dir.path())) {
+            std::filesystem::remove(entry.path());
         }
+        for (const auto& [name, bytes] : files) testing::writeFile(m_dir.file(name), bytes);
+        const FormatFixture& fixture = GetParam();
         auto archive = CreateWMImages(fixture.kind);
         archive->FFileName = m_dir.file(fixture.dataFile);
         archive->FUseTextureCache = false;
         archive->FPassword = fixture.password;
         EXPECT_TRUE(archive->Initialize());
         return archive;
+    }
+    std::optional<std::uint8_t> packFormat(const TWMBaseImages& archive) const {
+        if (GetParam().kind != TWMImagesKind::MyImage) return std::nullopt;
+        return archive.FLastImageFormat;
     }
 
     testing::TempDir m_dir;
@@ -57,6 +68,22 @@ std::vector<std::uint32_t> texels(TDXTexture& texture) {
     }
     texture.Unlock();
     return out;
+}
+
+testing::Bytes pixelsOf(const DibBitmap& bitmap) {
+    testing::Bytes out;
+    const std::size_t rowBytes = static_cast<std::size_t>(bitmap.width()) * bitmap.bitCount() / 8;
+    for (std::int32_t y = 0; y < bitmap.height(); ++y) {
+        out.insert(out.end(), bitmap.row(y), bitmap.row(y) + rowBytes);
+    }
+    return out;
+}
+
+std::uint32_t lastPixel(const DibBitmap& bitmap) {
+    const std::uint8_t* row = bitmap.row(bitmap.height() - 1);
+    const std::int32_t x = bitmap.width() - 1;
+    if (bitmap.bitCount() == 8) return row[x];
+    return bitmap.bitCount() == 16 ? decodeU16(row + 2 * x) : decodeU32(row + 4 * x);
 }
 
 // The bitmap's pixels as the texture holds them: palette and R5G6B5 images
@@ -96,6 +123,7 @@ TEST_P(EveryFormat, IndicesOutsideTheIndexFailAndLeaveTheArchiveUsable) {
             << archive->lastError();
         EXPECT_FALSE(archive->DrawToTexture(index, &texture)) << index;
     }
+    EXPECT_FALSE(archive->DrawToTexture(0, nullptr));
     EXPECT_TRUE(archive->GetBitmap(0));
     EXPECT_EQ(archive->lastError(), "");
 }
@@ -116,10 +144,8 @@ TEST_P(EveryFormat, TextureBitmapAndCacheAgreeOnEveryEntry) {
             continue;
         }
         EXPECT_EQ(archive->FLastImageInfo.PX, info.PX);
-        const bool pack = GetParam().kind == TWMImagesKind::MyImage;
         EXPECT_TRUE(
-            textureShowsBitmap(texels(texture), *bitmap, texture.FFormat,
-                               pack ? std::optional(archive->FLastImageFormat) : std::nullopt))
+            textureShowsBitmap(texels(texture), *bitmap, texture.FFormat, packFormat(*archive)))
             << "entry " << i;
 
         TTextureCacheEntry cached;
@@ -156,9 +182,6 @@ TEST_P(EveryFormat, IndexFileIsFoundWhateverItsLetterCase) {
     std::string mixed = lower;
     mixed[0] = upper[0];
     for (const std::string& spelling : {lower, upper, mixed}) {
-        for (const auto& entry : std::filesystem::directory_iterator(m_dir.path())) {
-            std::filesystem::remove(entry.path());
-        }
         EXPECT_EQ(open(stem + spelling)->FImageCount, fixture.entries) << spelling;
     }
 }
@@ -174,12 +197,49 @@ TEST_P(EveryFormat, SidesOf1And4096AreRejectedAndTheRestStaysReadable) {
             if (stored > 0xFFFF) continue;
             testing::setU16At(data, field, static_cast<std::uint16_t>(stored));
             auto archive = open({}, &data);
+            ASSERT_EQ(archive->FImageCount, fixture.entries);
             EXPECT_FALSE(archive->GetBitmap(0)) << side;
             EXPECT_NE(archive->lastError().find("outside 2..4095"), std::string::npos)
                 << archive->lastError();
+            TDXImageTexture texture;
+            EXPECT_FALSE(archive->DrawToTexture(0, &texture)) << side;
             EXPECT_TRUE(archive->GetBitmap(archive->FImageCount - 1));
         }
     }
+}
+
+// The smallest and largest sides decode whole, to the last pixel, both ways.
+TEST_P(EveryFormat, SidesOf2And4095DecodeToTheLastPixel) {
+    for (const auto& [width, height] :
+         {std::pair<std::uint16_t, std::uint16_t>{2, 2}, {4095, 2}, {2, 4095}}) {
+        auto archive = openFiles(GetParam().oneImage(width, height));
+        const auto bitmap = archive->GetBitmap(0);
+        ASSERT_TRUE(bitmap) << width << " x " << height << ": " << archive->lastError();
+        EXPECT_EQ(bitmap->width(), width);
+        EXPECT_EQ(bitmap->height(), height);
+        EXPECT_NE(lastPixel(*bitmap), 0u) << width << " x " << height;
+        if (GetParam().kind == TWMImagesKind::W521gDef) continue;  // draws no textures
+        TDXImageTexture texture;
+        ASSERT_TRUE(archive->DrawToTexture(0, &texture)) << width << " x " << height;
+        EXPECT_TRUE(
+            textureShowsBitmap(texels(texture), *bitmap, texture.FFormat, packFormat(*archive)))
+            << width << " x " << height;
+    }
+}
+
+// A stream that inflates to far more than its image (a zlib bomb) gives the
+// image, read as from the plain archive, and nothing more.
+TEST_P(EveryFormat, StreamGoingOnPastItsImageGivesTheImageAlone) {
+    if (!GetParam().streamPastItsImage) GTEST_SKIP() << "no deflated images";
+    const auto plain = open()->GetBitmap(0);
+    ASSERT_TRUE(plain);
+    auto archive = openFiles(GetParam().streamPastItsImage());
+    const auto bitmap = archive->GetBitmap(0);
+    ASSERT_TRUE(bitmap) << archive->lastError();
+    EXPECT_EQ(pixelsOf(*bitmap), pixelsOf(*plain));
+    TDXImageTexture texture;
+    ASSERT_TRUE(archive->DrawToTexture(0, &texture));
+    EXPECT_TRUE(textureShowsBitmap(texels(texture), *bitmap, texture.FFormat, std::nullopt));
 }
 
 // Another program rewriting the data file while it is open: whatever the

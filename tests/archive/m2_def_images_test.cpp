@@ -246,21 +246,6 @@ TEST_F(M2DefTest, TruncatedDataFileFailsTheLastEntryAlone) {
     EXPECT_TRUE(archive->DrawToTexture(0, &texture));
 }
 
-TEST_F(M2DefTest, ImageSidesMustLieWithin2To4095) {
-    const std::vector<M2Image> images = {
-        testing::patternImage(1, 2, false),    testing::patternImage(2, 4096, false),
-        testing::patternImage(2, 1, false),    testing::patternImage(4095, 2, false),
-        testing::patternImage(2, 4095, false), testing::patternImage(2, 2, false)};
-    testing::writeM2Def(wil, images);
-    auto archive = open();
-    TDXImageTexture texture;
-    for (std::int32_t i = 0; i < 6; ++i) {
-        const bool accepted = i >= 3;
-        EXPECT_EQ(archive->DrawToTexture(i, &texture), accepted) << i;
-        EXPECT_EQ(archive->GetBitmap(i).has_value(), accepted) << i;
-    }
-}
-
 TEST_F(M2DefTest, BadOffsetsAndIndicesFailWithoutHarm) {
     auto built = testing::buildM2Def({tiny(false), tiny(false), tiny(false)});
     // Entry 0 at the very end of the data file, entry 1 at a negative offset.

@@ -265,18 +265,6 @@ TEST_F(M2WisImagesTest, UnknownEncodingRaisesFromGetBitmapOnlyAndLeavesTheArchiv
     EXPECT_TRUE(archive->GetBitmap(2));
 }
 
-TEST_F(M2WisImagesTest, KindTwoCreatesTheWisReader) {
-    auto archive = CreateWMImages(TWMImagesKind::M2Wis);
-    ASSERT_TRUE(archive);
-    EXPECT_EQ(archive->className(), "TWMM2WisImages");
-    vt::writeFile(path, vt::buildWis({raw8(2, 2, {1, 2, 3, 4})}).bytes);
-    archive->FFileName = path;
-    ASSERT_TRUE(archive->Initialize());
-    EXPECT_EQ(archive->FImageCount, 1);
-    TDXImageTexture texture;
-    EXPECT_TRUE(archive->DrawToTexture(0, &texture));
-}
-
 // ---- Damaged files, one fault each. ------------------------------------------
 
 TEST_F(M2WisImagesTest, TableWithoutAnEntryAt512OpensEmpty) {
@@ -345,48 +333,6 @@ TEST_F(M2WisImagesTest, LiteralPastThePayloadFails) {
         vt::buildWisRecords({rleRecord(2, 2, {1, 7, 0, 3, 8, 9}), rleRecord(2, 2, {4, 1})}).bytes);
     EXPECT_FALSE(archive->GetBitmap(0));
     EXPECT_TRUE(archive->GetBitmap(1));
-}
-
-TEST_F(M2WisImagesTest, ImageSidesOutside2To4095AreRejected) {
-    const std::vector<std::uint8_t> tall(2 * 4095, 3);
-    auto file =
-        vt::buildWis({raw8(2, 2, {1, 2, 3, 4}), raw8(2, 2, {1, 2, 3, 4}), raw8(2, 4095, tall)});
-    vt::setU16At(file.bytes, file.recordOffsets[0] + 4, 1);     // width 1
-    vt::setU16At(file.bytes, file.recordOffsets[1] + 6, 4096);  // height 4096
-    auto archive = open(file.bytes);
-    EXPECT_FALSE(archive->GetBitmap(0));
-    EXPECT_FALSE(archive->GetBitmap(1));
-    auto accepted = archive->GetBitmap(2);
-    ASSERT_TRUE(accepted);
-    EXPECT_EQ(accepted->height(), 4095);
-}
-
-// Flips about 1% of the bytes of a mixed archive, many times over: every
-// operation must answer or raise its named error, never crash or hang.
-TEST_F(M2WisImagesTest, DamagedFilesNeverCrash) {
-    const auto file = vt::buildWis(
-        {raw8(3, 2, {0, 1, 2, 3, 4, 5}),
-         WisImage{4, 3, 0, 0, WisEncoding::RunLength8, std::vector<std::uint8_t>(12, 9), {}},
-         WisImage{2, 2, 0, 0, WisEncoding::Raw16, {}, {1, 2, 3, 4}}});
-    for (std::uint32_t seed = 1; seed <= 150; ++seed) {
-        std::mt19937 random(seed);
-        vt::Bytes damaged = file.bytes;
-        // The lead-in is never read; damage the records and the table.
-        for (std::size_t n = 0; n < 1 + damaged.size() / 100; ++n) {
-            vt::flipByte(damaged,
-                         vt::kWisFirstRecord + random() % (damaged.size() - vt::kWisFirstRecord));
-        }
-        auto archive = open(damaged);
-        for (std::int32_t i = 0; i < archive->FImageCount; ++i) {
-            try {
-                archive->GetBitmap(i);
-            } catch (const ArchiveError&) {
-            }
-            TDXImageTexture texture;
-            archive->DrawToTexture(i, &texture);
-        }
-        if (HasFailure()) FAIL() << "seed " << seed;
-    }
 }
 
 }  // namespace

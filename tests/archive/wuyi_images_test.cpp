@@ -93,17 +93,6 @@ TEST_F(WuyiImagesTest, BadIndexYieldsNoBitmap) {
     EXPECT_FALSE(images->GetBitmap(1));
 }
 
-TEST_F(WuyiImagesTest, SizesOutsideTheLimitsAreRejected) {
-    const WuyiImage smallest = testing::wuyiPatternImage(2, 4095);
-    WuyiArchiveBytes archive = testing::buildWuyi({smallest, tinyImage(), tinyImage()});
-    testing::setU16At(archive.data, archive.recordOffsets[1] + 8, 1);
-    testing::setU16At(archive.data, archive.recordOffsets[2] + 10, 4096);
-    auto images = open(archive.data);
-    EXPECT_TRUE(images->GetBitmap(0));
-    EXPECT_FALSE(images->GetBitmap(1));
-    EXPECT_FALSE(images->GetBitmap(2));
-}
-
 TEST_F(WuyiImagesTest, DataSizeSmallerThanTheImageIsRejected) {
     WuyiArchiveBytes archive = testing::buildWuyi({tinyImage(), tinyImage(), tinyImage()});
     testing::setU32At(archive.data, archive.recordOffsets[0] + 4, 3 * 2 * 2 - 1);
@@ -151,19 +140,6 @@ TEST_F(WuyiImagesTest, ShortHeaderOrTableGivesNoEntries) {
     Bytes shortHeader = good.data;
     testing::truncateTo(shortHeader, 83);
     EXPECT_EQ(open(shortHeader)->FImageCount, 0);
-}
-
-TEST_F(WuyiImagesTest, FactoryKind6MakesTheReader) {
-    testing::writeWuyi(path(), {tinyImage()});
-    auto images = CreateWMImages(TWMImagesKind::W521gDef);
-    ASSERT_TRUE(images);
-    EXPECT_EQ(images->className(), "TWM521gDefImages");
-    images->FFileName = path();
-    ASSERT_TRUE(images->Initialize());
-    EXPECT_EQ(images->FImageCount, 1);
-    EXPECT_TRUE(images->GetBitmap(0));
-    TDXImageTexture texture;
-    EXPECT_FALSE(images->DrawToTexture(0, &texture));
 }
 
 }  // namespace

@@ -27,6 +27,21 @@ std::vector<std::uint8_t> indices(std::uint16_t width, std::uint16_t height) {
     return out;
 }
 
+M2Image m2Image(std::uint16_t width, std::uint16_t height, bool sixteenBit) {
+    M2Image image{width, height, 0, 0, pattern(width, height, 1)};
+    if (!sixteenBit) {
+        for (std::uint16_t& p : image.pixels) p &= 0xFF;
+    }
+    return image;
+}
+
+// Pixel format 1 (A1R5G5B5), every pixel opaque, run-length coded.
+PackEntry packImageOf(std::uint16_t width, std::uint16_t height) {
+    PackEntry entry{31, width, height, 0, 0, 1, {}, true};
+    for (const std::uint16_t p : pattern(width, height, 1)) putU16(entry.payload, 0x8000 | p);
+    return entry;
+}
+
 }  // namespace
 
 std::vector<FormatFixture> formatFixtures() {
@@ -46,6 +61,10 @@ std::vector<FormatFixture> formatFixtures() {
                    2,
                    wil.recordOffsets[0],
                    ""});
+    all.back().oneImage = [](std::uint16_t width, std::uint16_t height) {
+        const M2ArchiveBytes built = buildM2Def({m2Image(width, height, false)});
+        return ArchiveFiles{{"a.wil", built.data}, {"a.WIX", built.index}};
+    };
     M2DefOptions sixteen;
     sixteen.sixteenBit = true;
     sixteen.newLayout = false;
@@ -58,6 +77,10 @@ std::vector<FormatFixture> formatFixtures() {
                    2,
                    wil16.recordOffsets[0],
                    ""});
+    all.back().oneImage = [sixteen](std::uint16_t width, std::uint16_t height) {
+        const M2ArchiveBytes built = buildM2Def({m2Image(width, height, true)}, sixteen);
+        return ArchiveFiles{{"a.wil", built.data}, {"a.WIX", built.index}};
+    };
 
     const M2ArchiveBytes wzl = buildM2Zip({{m2Palette[0], false, 6}, {m2[1], true, 9}});
     all.push_back({"wzl",
@@ -68,6 +91,18 @@ std::vector<FormatFixture> formatFixtures() {
                    2,
                    wzl.recordOffsets[0] + 4,
                    ""});
+    all.back().oneImage = [](std::uint16_t width, std::uint16_t height) {
+        const M2ArchiveBytes built = buildM2Zip({m2Image(width, height, true)}, true);
+        return ArchiveFiles{{"a.wzl", built.data}, {"a.WZX", built.index}};
+    };
+    // Entry 0's body, then 1 GiB of zeros in the same stream.
+    all.back().streamPastItsImage = [image = m2Palette[0]] {
+        M2ArchiveBytes built = buildM2Zip({image}, false);
+        built.data.resize(built.recordOffsets[0]);
+        putBytes(built.data,
+                 m2ZipRecord(image, 3, deflateWithZeroTail(bottomUpBodyOf(image, false), 1024)));
+        return ArchiveFiles{{"a.wzl", built.data}, {"a.WZX", built.index}};
+    };
 
     std::vector<WisImage> wis = {{6, 2, 0, 0, WisEncoding::RunLength8, indices(6, 2), {}},
                                  {3, 3, 1, 1, WisEncoding::Raw8, indices(3, 3), {}},
@@ -80,7 +115,12 @@ std::vector<FormatFixture> formatFixtures() {
                    3,
                    3,
                    wisFile.recordOffsets[0] + 4,
-                   ""});
+                   "",
+                   kWisFirstRecord});
+    all.back().oneImage = [](std::uint16_t width, std::uint16_t height) {
+        const WisImage image{width, height, 0, 0, WisEncoding::Raw8, indices(width, height), {}};
+        return ArchiveFiles{{"a.wis", buildWis({image}).bytes}};
+    };
 
     for (M3Layout layout : {M3Layout::New, M3Layout::Old}) {
         const M3DefFiles mir3 = buildM3Def({{6, 3, 1, 2, pattern(6, 3, 4), false},
@@ -95,10 +135,15 @@ std::vector<FormatFixture> formatFixtures() {
                        2,
                        mir3.recordOffsets[0],
                        ""});
+        all.back().oneImage = [layout](std::uint16_t width, std::uint16_t height) {
+            const M3DefFiles built =
+                buildM3Def({{width, height, 0, 0, pattern(width, height, 4), false}}, layout);
+            return ArchiveFiles{{"a.wil", built.data}, {"a.wix", built.index}};
+        };
     }
 
-    const M3ZipArchiveBytes miz =
-        buildM3Zip({{5, 2, 0, 0, pattern(5, 2, 2), 6}, {3, 4, 1, 1, pattern(3, 4, 7), 1}});
+    const M3ZipImage mizFirst{5, 2, 0, 0, pattern(5, 2, 2), 6};
+    const M3ZipArchiveBytes miz = buildM3Zip({mizFirst, {3, 4, 1, 1, pattern(3, 4, 7), 1}});
     all.push_back({"miz",
                    TWMImagesKind::M3Zip,
                    "a.miz",
@@ -107,6 +152,19 @@ std::vector<FormatFixture> formatFixtures() {
                    2,
                    miz.recordOffsets[0],
                    ""});
+    all.back().oneImage = [](std::uint16_t width, std::uint16_t height) {
+        const M3ZipArchiveBytes built =
+            buildM3Zip({{width, height, 0, 0, pattern(width, height, 2), 6}});
+        return ArchiveFiles{{"a.miz", built.data}, {"a.mix", built.index}};
+    };
+    // Entry 0's body, then 16 MiB of 0xFF in the same stream.
+    all.back().streamPastItsImage = [image = mizFirst] {
+        Bytes body = m3ZipBody(image);
+        body.resize(body.size() + (16u << 20), 0xFF);
+        const M3ZipArchiveBytes built =
+            buildM3ZipFromRecords({m3ZipRecord(image, m3ZipDeflate(body, 9))});
+        return ArchiveFiles{{"a.miz", built.data}, {"a.mix", built.index}};
+    };
 
     const WooolArchiveBytes sgl = buildWoool(
         {wooolGroup(17, {{4, 3, 0, 0, pattern(4, 3, 0xF001)}, {3, 2, 1, 1, pattern(3, 2, 0x8F00)}}),
@@ -119,6 +177,10 @@ std::vector<FormatFixture> formatFixtures() {
                    3,
                    sgl.frames[0].offset,
                    ""});
+    all.back().oneImage = [](std::uint16_t width, std::uint16_t height) {
+        const WooolImage image{width, height, 0, 0, pattern(width, height, 0xF001)};
+        return ArchiveFiles{{"a.sgl", buildWoool({wooolGroup(17, {image})}).data}};
+    };
 
     const WuyiArchiveBytes wuyi = buildWuyi({{4, 2, pattern(4, 2, 1)}, {2, 3, pattern(2, 3, 5)}});
     all.push_back({"521g",
@@ -129,6 +191,10 @@ std::vector<FormatFixture> formatFixtures() {
                    2,
                    wuyi.recordOffsets[0] + 8,
                    ""});
+    all.back().oneImage = [](std::uint16_t width, std::uint16_t height) {
+        return ArchiveFiles{
+            {"a.521g", buildWuyi({{width, height, pattern(width, height, 1)}}).data}};
+    };
 
     // Every kind of entry and every pixel format, images first and last.
     const std::vector<PackEntry> entries = {
@@ -145,6 +211,10 @@ std::vector<FormatFixture> formatFixtures() {
                        4,
                        static_cast<std::size_t>(pack.slots[0]),
                        password});
+        all.back().oneImage = [password](std::uint16_t width, std::uint16_t height) {
+            return ArchiveFiles{
+                {"a.pak", buildPack({packImageOf(width, height)}, {password}).data}};
+        };
     }
     return all;
 }
