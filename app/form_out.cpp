@@ -108,7 +108,7 @@ void TFormOut::setControlsEnabled(bool enabled) {
     m_busy = !enabled;
     for (QWidget* control :
          std::initializer_list<QWidget*>{edtSaveDir, Button1, edtIndexStart, edtIndexEnd, Out_Alpha,
-                                         Out_Offset, btnGo, btnExit}) {
+                                         Out_Offset, Out_Format, btnGo, btnExit}) {
         control->setEnabled(enabled);
     }
     btnStop->setEnabled(!enabled);

@@ -86,9 +86,16 @@ TEST_F(EditTest, ExportDialogWritesNumberedFilesWithOffsets) {
     dialog.edtIndexStart->setValue(1);
     dialog.edtIndexEnd->setValue(2);
     bool windowServed = false;  // the window goes on while the export runs
-    QTimer::singleShot(0, [&] { windowServed = true; });
+    QList<QCheckBox*> enabledDuringRun;
+    QTimer::singleShot(0, [&] {
+        windowServed = true;
+        for (QCheckBox* box : dialog.findChildren<QCheckBox*>()) {
+            if (box->isEnabled()) enabledDuringRun << box;
+        }
+    });
     dialog.btnGo->click();
     EXPECT_TRUE(windowServed);
+    EXPECT_TRUE(enabledDuringRun.isEmpty()) << enabledDuringRun.size() << " options stayed enabled";
     EXPECT_TRUE(fs::exists(dir.file("out/000001.bmp")));
     EXPECT_TRUE(fs::exists(dir.file("out/000002.bmp")));
     const Bytes offsets = readFile(dir.file("out/Placements/000002.txt"));
