@@ -230,6 +230,8 @@ void TFormMain::openWithKindFilter(TWMImagesKind kind) {
     guarded([&] { OpenWithDialog(kind); });
 }
 
+// The Open commands under their own names; the menu reaches the same
+// handler through the kind table.
 void TFormMain::MEMU_FILE_OPEN_DIYClick() {
     openWithKindFilter(TWMImagesKind::MyImage);
 }

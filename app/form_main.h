@@ -152,15 +152,12 @@ public:
     QTimer* Timer = nullptr;
     QTimer* TimerMusic = nullptr;
 
-    QMenu *MEMU_FILE = nullptr, *MEMU_FILE_OPEN = nullptr, *M1 = nullptr, *N3M1 = nullptr,
-          *MEMU_FILE_AGOFILE = nullptr, *MEMU_WORK_ = nullptr, *MENU_VIER_ = nullptr,
-          *MENU_OPTION = nullptr, *MENU_HELP = nullptr;
-    QAction *MEMU_FILE_NEW = nullptr, *MEMU_FILE_OPEN_DIY = nullptr,
-            *MEMU_FILE_OPEN_MIR2_OLD = nullptr, *MEMU_FILE_OPEN_MIR2_16 = nullptr,
-            *MEMU_FILE_OPEN_MIR2_WIS = nullptr, *MEMU_FILE_OPEN_MIR2_ZIP = nullptr,
-            *MEMU_FILE_OPEN_MIR3 = nullptr, *MEMU_FILE_OPEN_MIR3Zip = nullptr,
-            *MEMU_FILE_OPEN_WOOOL = nullptr, *MEMU_FILE_OPEN_WY = nullptr,
-            *MEMU_FILE_CLOSE = nullptr, *MEMU_FILE_EXIT = nullptr;
+    // The Open menu holds one command per kind of the kind table, named as
+    // the table names it (MEMU_FILE_OPEN_MIR3 in its submenu N3M1 ...).
+    QMenu *MEMU_FILE = nullptr, *MEMU_FILE_OPEN = nullptr, *MEMU_FILE_AGOFILE = nullptr,
+          *MEMU_WORK_ = nullptr, *MENU_VIER_ = nullptr, *MENU_OPTION = nullptr,
+          *MENU_HELP = nullptr;
+    QAction *MEMU_FILE_NEW = nullptr, *MEMU_FILE_CLOSE = nullptr, *MEMU_FILE_EXIT = nullptr;
     QAction *MEMU_WORK_IMAGE_GOTO = nullptr, *MEMU_WORK_AUTOIMAGE = nullptr,
             *MEMU_WORK_FRONT = nullptr, *MEMU_WORK_NEXT = nullptr, *MEMU_WORK_ADDIMAGE = nullptr,
             *MEMU_WORK_PUTIMAGE = nullptr, *MEMU_WORK_DELIMAGE = nullptr,
@@ -262,6 +259,7 @@ private:
     // form_main_menus.cpp
     void createMenus();
     void createFileMenu(QMenu* file);
+    void createOpenCommands(QMenu* open);
     void createWorkMenu(QMenu* work);
     void createOptionMenus();
     void createToolBar();

@@ -9,6 +9,10 @@
 #include <QSlider>
 #include <QTimer>
 #include <QToolBar>
+#include <algorithm>
+#include <map>
+#include <string_view>
+#include <vector>
 
 #include "app/color_button.h"
 #include "app/draw_panel.h"
@@ -16,6 +20,7 @@
 #include "app/form_main.h"
 #include "app/program_resources.h"
 #include "app/recent_files_menu.h"
+#include "archive/archive_kind.h"
 
 namespace vantoro {
 namespace {
@@ -23,18 +28,22 @@ namespace {
 constexpr int kToolBarIconSize = 20;
 constexpr int kAlphaWidth = 100;
 
-QAction* addItem(QMenu* menu, const char* name, const char* caption,
+QString fromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QAction* addItem(QMenu* menu, std::string_view name, std::string_view caption,
                  const QKeySequence& shortcut = QKeySequence()) {
-    QAction* action = menu->addAction(QString::fromUtf8(caption));
-    action->setObjectName(QString::fromLatin1(name));
+    QAction* action = menu->addAction(fromUtf8(caption));
+    action->setObjectName(fromUtf8(name));
     action->setShortcut(shortcut);
     return action;
 }
 
-QMenu* addSubmenu(QMenu* menu, const char* name, const char* caption) {
-    QMenu* submenu = menu->addMenu(QString::fromUtf8(caption));
-    submenu->setObjectName(QString::fromLatin1(name));
-    submenu->menuAction()->setObjectName(QString::fromLatin1(name));
+QMenu* addSubmenu(QMenu* menu, std::string_view name, std::string_view caption) {
+    QMenu* submenu = menu->addMenu(fromUtf8(caption));
+    submenu->setObjectName(fromUtf8(name));
+    submenu->menuAction()->setObjectName(fromUtf8(name));
     return submenu;
 }
 
@@ -69,7 +78,7 @@ template <std::size_t N>
 QStringList listItems(const std::array<std::string_view, N>& items) {
     QStringList list;
     for (const std::string_view item : items) {
-        list << QString::fromUtf8(item.data(), static_cast<qsizetype>(item.size()));
+        list << fromUtf8(item);
     }
     return list;
 }
@@ -95,25 +104,7 @@ void TFormMain::createMenus() {
 void TFormMain::createFileMenu(QMenu* file) {
     MEMU_FILE_NEW = addItem(file, "MEMU_FILE_NEW", "新建(&N)", ctrl(Qt::Key_N));
     MEMU_FILE_OPEN = addSubmenu(file, "MEMU_FILE_OPEN", "打开(&O)");
-    MEMU_FILE_OPEN_DIY =
-        addItem(MEMU_FILE_OPEN, "MEMU_FILE_OPEN_DIY", "自定义格式 (&C)", ctrl(Qt::Key_F1));
-    M1 = addSubmenu(MEMU_FILE_OPEN, "M1", "传奇2(&M)");
-    MEMU_FILE_OPEN_MIR2_OLD =
-        addItem(M1, "MEMU_FILE_OPEN_MIR2_OLD", "标准文件 *.wil (&W)", ctrl(Qt::Key_F2));
-    MEMU_FILE_OPEN_MIR2_16 =
-        addItem(M1, "MEMU_FILE_OPEN_MIR2_16", "真彩文件 *_16.wil (&W)", ctrl(Qt::Key_F3));
-    MEMU_FILE_OPEN_MIR2_WIS =
-        addItem(M1, "MEMU_FILE_OPEN_MIR2_WIS", "加密文件 *.wis (&S)", ctrl(Qt::Key_F4));
-    MEMU_FILE_OPEN_MIR2_ZIP =
-        addItem(M1, "MEMU_FILE_OPEN_MIR2_ZIP", "标准压缩 *.wzl (&Z)", ctrl(Qt::Key_F5));
-    N3M1 = addSubmenu(MEMU_FILE_OPEN, "N3M1", "传奇3(&M)");
-    MEMU_FILE_OPEN_MIR3 =
-        addItem(N3M1, "MEMU_FILE_OPEN_MIR3", "标准文件 *.wil (&M)", ctrl(Qt::Key_F8));
-    MEMU_FILE_OPEN_MIR3Zip =
-        addItem(N3M1, "MEMU_FILE_OPEN_MIR3Zip", "标准压缩 *.miz (&Z)", ctrl(Qt::Key_F9));
-    MEMU_FILE_OPEN_WOOOL =
-        addItem(MEMU_FILE_OPEN, "MEMU_FILE_OPEN_WOOOL", "传奇世界(&W)", ctrl(Qt::Key_F6));
-    MEMU_FILE_OPEN_WY = addItem(MEMU_FILE_OPEN, "MEMU_FILE_OPEN_WY", "武易(&G)", ctrl(Qt::Key_F7));
+    createOpenCommands(MEMU_FILE_OPEN);
     MEMU_FILE_CLOSE = addItem(file, "MEMU_FILE_CLOSE", "关闭(&Q)", ctrl(Qt::Key_Q));
     MEMU_FILE_CLOSE->setEnabled(false);
     file->addSeparator();
@@ -121,6 +112,36 @@ void TFormMain::createFileMenu(QMenu* file) {
     m_recentFiles = new RecentFilesMenu(MEMU_FILE_AGOFILE, this);
     file->addSeparator();
     MEMU_FILE_EXIT = addItem(file, "MEMU_FILE_EXIT", "退出(&X)", ctrl(Qt::Key_E));
+}
+
+// One command per kind of the kind table, in the table's menu order; each
+// opens the dialog with its kind's filter. A submenu is made where its first
+// command goes.
+void TFormMain::createOpenCommands(QMenu* open) {
+    std::vector<const ArchiveKindInfo*> kinds;
+    for (const ArchiveKindInfo& info : archiveKinds()) kinds.push_back(&info);
+    std::ranges::stable_sort(
+        kinds, {}, [](const ArchiveKindInfo* info) { return info->openCommand.menuPosition; });
+    std::map<const OpenSubmenu*, QMenu*> submenus;
+    for (const ArchiveKindInfo* info : kinds) {
+        const OpenCommand& command = info->openCommand;
+        QMenu* menu = open;
+        if (command.submenu) {
+            QMenu*& submenu = submenus[command.submenu];
+            if (!submenu) {
+                submenu = addSubmenu(open, command.submenu->name, command.submenu->caption);
+            }
+            menu = submenu;
+        }
+        const QKeySequence shortcut = command.ctrlFunctionKey > 0
+                                          ? ctrl(Qt::Key(Qt::Key_F1 + command.ctrlFunctionKey - 1))
+                                          : QKeySequence();
+        QAction* item = addItem(menu, command.name, command.caption, shortcut);
+        const TWMImagesKind kind = info->kind;
+        const auto openKind = [this, kind] { openWithKindFilter(kind); };
+        connect(item, &QAction::triggered, this, openKind);
+        if (command.hidden) connect(hiddenShortcut(item), &QAction::triggered, this, openKind);
+    }
 }
 
 void TFormMain::createWorkMenu(QMenu* work) {
@@ -253,17 +274,6 @@ void TFormMain::connectHandlers() {
     };
     on(MEMU_FILE_NEW, &TFormMain::Tool_NewClick);
     on(Tool_New, &TFormMain::Tool_NewClick);
-    on(MEMU_FILE_OPEN_DIY, &TFormMain::MEMU_FILE_OPEN_DIYClick);
-    on(MEMU_FILE_OPEN_MIR2_OLD, &TFormMain::MEMU_FILE_OPEN_MIR2_OLDClick);
-    on(MEMU_FILE_OPEN_MIR2_16, &TFormMain::MEMU_FILE_OPEN_MIR2_16Click);
-    on(hiddenShortcut(MEMU_FILE_OPEN_MIR2_16), &TFormMain::MEMU_FILE_OPEN_MIR2_16Click);
-    on(MEMU_FILE_OPEN_MIR2_WIS, &TFormMain::MEMU_FILE_OPEN_MIR2_WISClick);
-    on(MEMU_FILE_OPEN_MIR2_ZIP, &TFormMain::MEMU_FILE_OPEN_MIR2_ZIPClick);
-    on(MEMU_FILE_OPEN_MIR3, &TFormMain::MEMU_FILE_OPEN_MIR3Click);
-    on(MEMU_FILE_OPEN_MIR3Zip, &TFormMain::MEMU_FILE_OPEN_MIR3ZipClick);
-    on(MEMU_FILE_OPEN_WOOOL, &TFormMain::MEMU_FILE_OPEN_WOOOLClick);
-    on(MEMU_FILE_OPEN_WY, &TFormMain::MEMU_FILE_OPEN_WYClick);
-    on(hiddenShortcut(MEMU_FILE_OPEN_WY), &TFormMain::MEMU_FILE_OPEN_WYClick);
     on(OpenButton, &TFormMain::OpenButtonClick);
     on(MEMU_FILE_CLOSE, &TFormMain::MEMU_FILE_CLOSEClick);
     on(CloseButton, &TFormMain::MEMU_FILE_CLOSEClick);

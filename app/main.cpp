@@ -5,12 +5,14 @@
 #include <QCommandLineParser>
 #include <cstdio>
 #include <exception>
+#include <string_view>
 
 #include "app/command_line.h"
 #include "app/dialog_seam.h"
 #include "app/form_main.h"
 #include "app/program_resources.h"
 #include "app/translations.h"
+#include "archive/archive_kind.h"
 #include "audio/bass.h"
 
 #ifndef VANTORO_VERSION
@@ -41,6 +43,15 @@ private:
     vantoro::DialogSeam& m_dialogs;
 };
 
+// The archives the window opens at start, by the extensions of the kind table.
+QString fileArgumentHelp() {
+    QStringList extensions;
+    for (const std::string_view extension : vantoro::archiveExtensions()) {
+        extensions << QString::fromUtf8(extension.data(), static_cast<qsizetype>(extension.size()));
+    }
+    return QStringLiteral("启动时打开的图像存储文件 (%1)").arg(extensions.join(QLatin1Char(' ')));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -60,9 +71,7 @@ int main(int argc, char** argv) {
     const QCommandLineOption verbose(QStringLiteral("verbose"),
                                      QStringLiteral("在标准错误上显示音频系统的诊断信息"));
     parser.addOption(verbose);
-    parser.addPositionalArgument(QStringLiteral("FILE"),
-                                 QStringLiteral("启动时打开的图像存储文件 (.wil .wzl .wis .sgl "
-                                                ".521g .pak .miz)"));
+    parser.addPositionalArgument(QStringLiteral("FILE"), fileArgumentHelp());
     // Qt has taken its own options out of argc and argv by now.
     parser.process(vantoro::commandLineArguments(argc, argv));
     vantoro::showAudioBackendMessages(parser.isSet(verbose));

@@ -1,4 +1,4 @@
-// The common base of every archive class, the image record and the factory.
+// The common base of every archive class and the image record.
 //
 // An archive is a data file of many small images (and, in the pack, sounds
 // and raw data) usually with an index of file offsets. Entry i lives at the
@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+// The kinds and the factory, which most users of an archive class need too.
+#include "archive/archive_kind.h"
 #include "archive/decoded_image.h"
 #include "archive/image_records.h"
 #include "io/file_stream.h"
@@ -40,21 +42,6 @@ inline constexpr std::uint8_t kDataTypeImage = 31;
 inline constexpr std::uint8_t kDataTypeRaw = 47;
 inline constexpr std::uint8_t kDataTypeWav = 63;
 inline constexpr std::uint8_t kDataTypeMp3 = 79;
-
-// Archive kinds. A kind holds any 8-bit number (a recent-file entry may name
-// 130); CreateWMImages looks only at the low 7 bits. What each kind is
-// (extension, texts, class) stands in the kind table, archive/archive_kind.h.
-enum class TWMImagesKind : std::uint8_t {
-    M2Def = 0,       // Mir2 .wil + .wix
-    M2DefBit16 = 1,  // Mir2 .wil + .wix, 16-bit menu entry
-    M2Wis = 2,       // Mir2 .wis
-    MyImage = 3,     // own pack .pak
-    M3Def = 4,       // Mir3 .wil + .wix
-    WoolDef = 5,     // Woool .sgl
-    W521gDef = 6,    // Wuyi .521g
-    M2Zip = 7,       // Mir2 .wzl + .wzx
-    M3Zip = 8,       // Mir3 .miz + .mix
-};
 
 // The named failures of opening or reading an archive; the message is shown
 // to the user as it stands.
@@ -191,8 +178,5 @@ private:
 
 // Milliseconds since an arbitrary fixed point, as the cache sweep counts.
 std::uint32_t tickCount();
-
-// Constructs the class of an archive kind; nothing for a kind without one.
-std::unique_ptr<TWMBaseImages> CreateWMImages(TWMImagesKind kind);
 
 }  // namespace vantoro

@@ -73,12 +73,18 @@ TEST_F(CommandTest, ReadOnlyArchiveEnablesAllButTheWritingCommands) {
 
 TEST_F(CommandTest, MenuCaptionsShortcutsAndSeparators) {
     EXPECT_EQ(form().MEMU_FILE->title(), QStringLiteral("文件(&F)"));
-    EXPECT_EQ(form().MEMU_FILE_OPEN_DIY->text(), QStringLiteral("自定义格式 (&C)"));
-    EXPECT_EQ(form().MEMU_FILE_OPEN_MIR3->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F8));
+    const auto item = [&](const char* name) { return form().findChild<QAction*>(name); };
+    EXPECT_EQ(item("MEMU_FILE_OPEN_DIY")->text(), QStringLiteral("自定义格式 (&C)"));
+    EXPECT_EQ(item("MEMU_FILE_OPEN_MIR3")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F8));
     EXPECT_EQ(form().MEMU_WORK_NEXT->shortcut(), QKeySequence(Qt::Key_F8));
     EXPECT_EQ(form().MEMU_FILE_EXIT->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
-    EXPECT_FALSE(form().MEMU_FILE_OPEN_MIR2_16->isVisible());
-    EXPECT_FALSE(form().MEMU_FILE_OPEN_WY->isVisible());
+    EXPECT_FALSE(item("MEMU_FILE_OPEN_MIR2_16")->isVisible());
+    EXPECT_FALSE(item("MEMU_FILE_OPEN_WY")->isVisible());
+    QStringList open;  // the games' submenus stand between the other formats
+    for (QAction* entry : form().MEMU_FILE_OPEN->actions()) open << entry->objectName();
+    EXPECT_EQ(open, QStringList({"MEMU_FILE_OPEN_DIY", "M1", "N3M1", "MEMU_FILE_OPEN_WOOOL",
+                                 "MEMU_FILE_OPEN_WY"}));
+    EXPECT_EQ(item("MEMU_FILE_OPEN_MIR3Zip")->parent()->objectName(), QStringLiteral("N3M1"));
     EXPECT_EQ(form().CloseButton->toolTip(), QStringLiteral("关闭 (Ctrl + Q) "));
     QStringList file;
     for (QAction* item : form().MEMU_FILE->actions()) {

@@ -5,6 +5,7 @@
 #include <QLocale>
 
 #include "app/draw_grid.h"
+#include "archive/archive_kind.h"
 #include "archive/pack_header.h"
 #include "tests/app/form_fixture.h"
 #include "tests/support/m3_def_writer.h"
@@ -71,6 +72,27 @@ TEST_F(OpenTest, EachOpenCommandAsksWithItsFilterAndCreatesItsClass) {
         EXPECT_EQ(form().DrawGrid->rowCount(), 1);  // 3 div 6 + 1
         EXPECT_EQ(caption(),
                   QStringLiteral("Vantoro 1.0.0.0 [%1]").arg(QString::fromStdString(path)));
+    }
+}
+
+// The menu is made from the kind table: each row's command asks with the
+// row's filter and opens the chosen file as the row's kind.
+TEST_F(OpenTest, EveryMenuCommandOfTheKindTableOpensItsKind) {
+    const std::string path = writeMir2("any.wil", 1);
+    const auto text = [](std::string_view utf8) {
+        return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    };
+    for (const ArchiveKindInfo& info : archiveKinds()) {
+        SCOPED_TRACE(info.openCommand.name);
+        QAction* item = form().findChild<QAction*>(text(info.openCommand.name));
+        ASSERT_NE(item, nullptr);
+        dialogs.asked.clear();
+        dialogs.fileAnswers.push_back(QString::fromStdString(path));
+        item->trigger();  // another kind's reader may refuse the file: a message, no more
+        const auto asked = dialogs.askedOf(QStringLiteral("openFile"));
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_EQ(asked[0].text, text(info.openFilter));
+        EXPECT_EQ(form().LastOpenKind, info.kind);
     }
 }
 
