@@ -3,7 +3,8 @@
 // factory (CreateWMImages), the kind of a file picked by its extension, the
 // window's Open menu, the status bar's format text, the command line's list
 // of kinds and the file types the desktop learns at installation all read
-// it. A new read-only format is its reader and one row in archive_kind.cpp.
+// it. A new read-only format is its reader, a number below and one row in
+// archive_kind.cpp.
 //
 // Both Mir2 and Mir3 standard archives end in ".wil"; a Mir3 data file starts
 // with the 16-bit value 1, which tells them apart.
