@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "d3d9/d3d9_formats.h"
@@ -65,6 +66,21 @@ std::uint32_t textureFormatOf(DecodedFormat format) {
     return format == DecodedFormat::A4R4G4B4 ? D3DFMT_A4R4G4B4 : D3DFMT_A1R5G5B5;
 }
 
+// Whether a texture takes the image's bytes as they are stored.
+bool textureKeepsBytes(DecodedFormat format) {
+    return format != DecodedFormat::Palette8 && format != DecodedFormat::R5G6B5;
+}
+
+// An image left coded, expanded into `storage`: the same image with its rows
+// stored, valid while `storage` is.
+DecodedImage expandIntoStorage(const DecodedImage& image, std::vector<std::uint8_t>& storage) {
+    const std::size_t rowBytes = image.rowBytes();
+    const auto height = static_cast<std::size_t>(image.info.Height);
+    storage.resize(rowBytes * height);
+    image.expandRows(image.bytes, PixelRows{storage.data(), rowBytes, rowBytes, height});
+    return packedRows(image.info, image.format, storage);
+}
+
 int bitmapBits(DecodedFormat format) {
     if (format == DecodedFormat::Palette8) return 8;
     return format == DecodedFormat::PackA8R8G8B8 ? 32 : 16;
@@ -110,12 +126,24 @@ std::uint64_t bottomUpBodySize(int bitsPerPixel, std::uint16_t width, std::uint1
 }
 
 bool drawDecodedImage(const DecodedImage& image, TDXTexture& texture) {
+    if (image.expandRows && !textureKeepsBytes(image.format)) {
+        std::vector<std::uint8_t> storage;
+        return drawDecodedImage(expandIntoStorage(image, storage), texture);
+    }
     // Every texel of every image row is written below, so only the padding
     // needs clearing.
     const auto writer =
         TextureWriter::begin(texture, textureFormatOf(image.format), image.info.Width,
                              image.info.Height, TextureClear::PaddingOnly);
     if (!writer) return false;
+    if (image.expandRows) {
+        // The texture holds pitch x Height bytes, which the expander may
+        // write: it leaves the padding between the rows 0, as it was.
+        image.expandRows(image.bytes,
+                         PixelRows{writer->row(0), static_cast<std::size_t>(writer->pitch()),
+                                   image.rowBytes(), static_cast<std::size_t>(image.info.Height)});
+        return true;
+    }
     RowConverter converter(image);
     // A missing row is cleared in the texture's texels, which are wider than
     // the stored pixels for palette images.
@@ -135,6 +163,14 @@ bool drawDecodedImage(const DecodedImage& image, TDXTexture& texture) {
 
 std::optional<DibBitmap> bitmapOfDecodedImage(const DecodedImage& image,
                                               const std::array<std::uint8_t, 1024>& palette) {
+    if (image.expandRows) {
+        std::vector<std::uint8_t> storage;
+        try {
+            return bitmapOfDecodedImage(expandIntoStorage(image, storage), palette);
+        } catch (const std::bad_alloc&) {
+            return std::nullopt;
+        }
+    }
     const int bits = bitmapBits(image.format);
     auto bitmap = DibBitmap::create(bits, image.info.Width, image.info.Height);
     if (!bitmap) return std::nullopt;

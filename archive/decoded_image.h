@@ -39,19 +39,39 @@ std::optional<DecodedFormat> packDecodedFormat(std::uint8_t pixelFormat);
 // pack's own index for its formats, 1 (A1R5G5B5) for every game format.
 std::uint8_t cachePixelFormat(DecodedFormat format);
 
+// Rows a decoder expands pixels into: `height` rows of `rowBytes` bytes,
+// `pitch` bytes apart (pitch >= rowBytes). All pitch x height bytes from
+// `first` may be written; an expander leaves the image in the rows and 0 in
+// the bytes between them.
+struct PixelRows {
+    std::uint8_t* first = nullptr;
+    std::size_t pitch = 0;
+    std::size_t rowBytes = 0;
+    std::size_t height = 0;
+};
+
+// Expands a code into the rows given, every byte of them written.
+using RowExpander = void (*)(std::span<const std::uint8_t> code, const PixelRows& rows);
+
 struct DecodedImage {
     TWMImageInfo info;
     DecodedFormat format = DecodedFormat::Palette8;
-    std::span<const std::uint8_t> bytes;  // the stored rows
+    std::span<const std::uint8_t> bytes;  // the stored rows (or the code, see expandRows)
     std::size_t stride = 0;               // bytes from one stored row to the next
     bool bottomUp = false;                // stored rows run from the bottom row up
+    // Set when the decoder left its pixels coded: `bytes` is then the code,
+    // and the image's rows (top-down, Width pixels each) are what this writes.
+    // A texture of the image's own format is filled straight from the code,
+    // without a copy through a buffer.
+    RowExpander expandRows = nullptr;
 
     std::size_t rowBytes() const {
         return static_cast<std::size_t>(info.Width) *
                static_cast<std::size_t>(bytesPerPixel(format));
     }
     // Row y of the image (0 = top), or null when the bytes end before the
-    // row does: rows a short body does not hold are transparent.
+    // row does: rows a short body does not hold are transparent. Only for
+    // an image whose rows are stored (expandRows not set).
     const std::uint8_t* row(std::int32_t y) const;
 };
 

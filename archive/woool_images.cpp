@@ -147,6 +147,22 @@ Result<std::span<const std::uint8_t>> readTileCode(FileStream& file, const TileH
     return *code;
 }
 
+// The code of a frame made of one tile that covers all of it, the file
+// positioned just after the frame header; nothing for any other frame, or
+// when the tile cannot be read (the general path then says why).
+std::optional<std::span<const std::uint8_t>> wholeFrameTileCode(FileStream& file,
+                                                                const FrameHeader& frame,
+                                                                FileBytes& buffer) {
+    if (frame.columns != 1 || frame.rows != 1) return std::nullopt;
+    const auto tile = readTileHeader(file);
+    if (!tile || tile->width != frame.info.Width || tile->height < frame.info.Height) {
+        return std::nullopt;
+    }
+    const auto code = readTileCode(file, *tile, buffer);
+    if (!code) return std::nullopt;
+    return *code;
+}
+
 // The buffers a frame decode reuses.
 struct TileBuffers {
     FileBytes& code;
@@ -191,72 +207,128 @@ Status decodeTiles(FileStream& file, const FrameHeader& header, std::uint16_t* f
 
 }  // namespace
 
+// Most codes are short and their lengths vary at random, so a branch on the
+// length is mispredicted often and costs more than the stores it saves:
+// every literal copies 64 words and every run fills 48 before asking whether
+// there is more (27% faster on game art than 16 and 16).
+constexpr std::size_t kLiteralBytes = 4 * kShortBlock;
+constexpr std::size_t kRunBytes = 3 * kShortBlock;
+// A longest code (127 words) and the blocks written past it.
+constexpr std::size_t kLongestCode = 2 * 127 + kLiteralBytes;
+
+// A code's `bytes` bytes written in whole blocks, from the literal's words
+// at `words` or as copies of a run's `pattern`; at least kLiteralBytes or
+// kRunBytes are written, and up to a block past `bytes`.
+inline void writeCodeBlocks(std::uint8_t* out, const std::uint8_t* words, bool literal,
+                            std::uint64_t pattern, std::size_t bytes) {
+    if (literal) {
+        copyBlocks(out, words, kLiteralBytes);
+        if (bytes > kLiteralBytes) {
+            copyBlocks(out + kLiteralBytes, words + kLiteralBytes, bytes - kLiteralBytes);
+        }
+    } else {
+        fillBlocks(out, pattern, kRunBytes);
+        if (bytes > kRunBytes) fillBlocks(out + kRunBytes, pattern, bytes - kRunBytes);
+    }
+}
+
 // Runs and literals are written in whole blocks where both buffers have
-// room for them: the words past the code's own are overwritten by the codes
-// that follow, and no block passes either buffer's end.
-void decodeWooolTile(std::span<const std::uint8_t> code, std::span<std::uint16_t> words) {
+// room for them, as if the rows were one buffer: the bytes past the code's
+// own are overwritten by the codes that follow (or cleared at the end), and
+// no block passes either buffer's end. When a code reaches the end of its
+// row, the padding after the row is cleared and the rest of the code is
+// written from the start of the next row; nothing is written before a row
+// once it is left.
+void expandWooolRows(std::span<const std::uint8_t> code, const PixelRows& rows) {
+    if (rows.height == 0 || rows.rowBytes == 0) {
+        if (rows.pitch * rows.height != 0) std::memset(rows.first, 0, rows.pitch * rows.height);
+        return;
+    }
     const std::uint8_t* in = code.data();
     const std::uint8_t* const inEnd = in + code.size();
-    auto* out = reinterpret_cast<std::uint8_t*>(words.data());
-    auto* const outEnd = out + 2 * words.size();
-    // Most codes are short and their lengths vary at random, so a branch on
-    // the length is mispredicted often and costs more than the stores it
-    // saves: every literal copies 64 words and every run fills 48 before
-    // asking whether there is more (27% faster on game art than 16 and 16).
-    constexpr std::size_t kLiteralBytes = 4 * kShortBlock;
-    constexpr std::size_t kRunBytes = 3 * kShortBlock;
-    // While both buffers hold a longest code (127 words) and the blocks
-    // written past it, a code needs no bounds check.
-    constexpr std::size_t kLongestCode = 2 * 127 + kLiteralBytes;
-    while (static_cast<std::size_t>(outEnd - out) >= kLongestCode &&
-           static_cast<std::size_t>(inEnd - in) > kLongestCode) {
+    std::uint8_t* out = rows.first;
+    std::uint8_t* rowEnd = out + rows.rowBytes;
+    std::uint8_t* const end = rows.first + rows.pitch * rows.height;
+    const std::size_t padding = rows.pitch - rows.rowBytes;
+
+    // Bytes left in the current row, moving on to the next row when this
+    // one is full; 0 once every row is.
+    const auto room = [&]() -> std::size_t {
+        if (out == rowEnd && static_cast<std::size_t>(end - rowEnd) > padding) {
+            std::memset(rowEnd, 0, padding);
+            out = rowEnd + padding;
+            rowEnd = out + rows.rowBytes;
+        }
+        return static_cast<std::size_t>(rowEnd - out);
+    };
+    // One code written exactly, row by row; false when the code is cut
+    // short or the rows are full, which ends the expansion.
+    const auto expandExactly = [&]() -> bool {
         const std::uint8_t control = *in++;
         const std::size_t bytes = 2u * (control & 0x7Fu);
-        if ((control & 0x80u) != 0) {
-            copyBlocks(out, in, kLiteralBytes);
-            if (bytes > kLiteralBytes) {
-                copyBlocks(out + kLiteralBytes, in + kLiteralBytes, bytes - kLiteralBytes);
-            }
-            in += bytes;
-        } else {
-            const std::uint64_t pattern = decodeU16(in) * 0x0001000100010001ull;
-            fillBlocks(out, pattern, kRunBytes);
-            if (bytes > kRunBytes) fillBlocks(out + kRunBytes, pattern, bytes - kRunBytes);
-            in += 2;
-        }
-        out += bytes;
-    }
-    while (out != outEnd && in != inEnd) {
-        const std::uint8_t control = *in++;
-        const auto room = static_cast<std::size_t>(outEnd - out);
-        const std::size_t bytes = std::min<std::size_t>(2u * (control & 0x7Fu), room);
         const auto available = static_cast<std::size_t>(inEnd - in);
         if ((control & 0x80u) != 0) {
             // A literal cut off by the end of the code keeps its whole words;
             // they are little-endian on disk, as the pixels are.
             const std::size_t whole = std::min(bytes, available & ~std::size_t{1});
-            if (blockSpan(whole) <= room && blockSpan(whole) <= available) {
-                copyBlocks(out, in, whole);
-            } else {
-                std::memcpy(out, in, whole);
+            for (std::size_t left = whole; left > 0;) {
+                const std::size_t take = std::min(room(), left);
+                if (take == 0) return false;
+                std::memcpy(out, in, take);
+                out += take;
+                in += take;
+                left -= take;
             }
-            out += whole;
-            in += whole;
-            if (whole < bytes) break;
-        } else {
-            if (available < 2) break;
-            const std::uint64_t word = decodeU16(in);
-            if (blockSpan(bytes) <= room) {
-                fillBlocks(out, word * 0x0001000100010001ull, bytes);
-            } else {
-                std::fill_n(reinterpret_cast<std::uint16_t*>(out), bytes / 2,
-                            static_cast<std::uint16_t>(word));
-            }
-            in += 2;
-            out += bytes;
+            return whole == bytes;
         }
+        if (available < 2) return false;
+        const std::uint16_t word = decodeU16(in);
+        in += 2;
+        for (std::size_t left = bytes; left > 0;) {
+            const std::size_t take = std::min(room(), left);
+            if (take == 0) return false;
+            std::fill_n(reinterpret_cast<std::uint16_t*>(out), take / 2, word);
+            out += take;
+            left -= take;
+        }
+        return true;
+    };
+
+    // While the rows hold a longest code spread over every row it can reach
+    // (each row it passes adds its padding, and the padding's clearing a
+    // block), and the code holds a longest code, a code needs no bounds check.
+    const std::size_t blockRoom =
+        kLongestCode + (padding == 0 ? 0 : (2 * 127 / rows.rowBytes + 1) * padding + kShortBlock);
+    while (static_cast<std::size_t>(end - out) >= blockRoom &&
+           static_cast<std::size_t>(inEnd - in) > kLongestCode) {
+        const std::uint8_t control = *in++;
+        const std::size_t bytes = 2u * (control & 0x7Fu);
+        const bool literal = (control & 0x80u) != 0;
+        const std::uint64_t pattern = decodeU16(in) * 0x0001000100010001ull;
+        writeCodeBlocks(out, in, literal, pattern, bytes);
+        // A code that reaches the end of its row: the padding after the row
+        // is cleared and the rest of the code written again from the start
+        // of the next row, as often as it fills rows.
+        std::size_t left = bytes;
+        while (left >= static_cast<std::size_t>(rowEnd - out)) {
+            left -= static_cast<std::size_t>(rowEnd - out);
+            fillBlocks(rowEnd, 0, padding);
+            out = rowEnd + padding;
+            rowEnd += rows.pitch;
+            writeCodeBlocks(out, in + (bytes - left), literal, pattern, left);
+        }
+        out += left;
+        in += literal ? bytes : 2;
     }
-    std::memset(out, 0, static_cast<std::size_t>(outEnd - out));
+    bool more = true;
+    while (more && in != inEnd) more = expandExactly();
+    std::memset(out, 0, static_cast<std::size_t>(end - out));
+}
+
+void decodeWooolTile(std::span<const std::uint8_t> code, std::span<std::uint16_t> words) {
+    const std::size_t bytes = 2 * words.size();
+    expandWooolRows(code,
+                    PixelRows{reinterpret_cast<std::uint8_t*>(words.data()), bytes, bytes, 1});
 }
 
 TWMWoolDefImages::TWMWoolDefImages() {
@@ -341,6 +413,15 @@ Result<DecodedImage> TWMWoolDefImages::decodeEntry(std::int32_t index) {
     if (slot >= FFormatList.size() || !isSupportedFormat(FFormatList[slot])) {
         return fail("the group's format code is not supported");
     }
+    // A frame of one tile covering it, the usual case, is left coded: a
+    // texture is filled straight from the code, without a copy.
+    const std::int64_t tilesAt = FFileStream->position();
+    if (const auto code = wholeFrameTileCode(*FFileStream, frame, m_tileCode)) {
+        DecodedImage image = packedRows(frame.info, DecodedFormat::A4R4G4B4, *code);
+        image.expandRows = &expandWooolRows;
+        return image;
+    }
+    if (!seekExact(tilesAt)) return fail("the frame's tiles cannot be reached");
     const auto pixels =
         pixelBuffer(2u * static_cast<std::size_t>(frame.info.Width) * frame.info.Height);
     // The pixel buffer is word-aligned: it comes straight from the allocator.

@@ -63,6 +63,12 @@ private:
     std::array<std::uint8_t, 40> m_header{};
 };
 
+// A frame's run-length code expanded into rows (see PixelRows): decoding
+// stops when the code or the rows end, and a run or literal is cut where the
+// rows end; rows and words the code does not reach are 0, as is the padding
+// between the rows.
+void expandWooolRows(std::span<const std::uint8_t> code, const PixelRows& rows);
+
 // One tile's run-length code expanded into `words`. Decoding stops when the
 // code or the buffer ends; a run or literal longer than the words left is cut
 // to fit, and a code missing its last bytes ends the tile. Words the code

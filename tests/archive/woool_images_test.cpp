@@ -105,6 +105,45 @@ TEST(WooolTile, CodesOfEveryLengthGiveExactlyTheirWords) {
     EXPECT_EQ(words, expected);
 }
 
+// Expanding into rows apart (a texture's pitch) must give each row exactly
+// the words one buffer gets, whatever the row length, padding and code
+// length, with the padding 0 though the block writes pass over it.
+TEST(WooolTile, RowsGetTheWordsOfOneBufferAndZeroPadding) {
+    struct Case {
+        std::size_t width, height, paddingBytes, codeWords;
+    };
+    const Case cases[] = {{1, 40, 30, 40},     {2, 300, 2, 600},   {7, 90, 32, 630},
+                          {100, 64, 28, 6400}, {100, 64, 0, 6400}, {257, 30, 62, 4000},
+                          {300, 20, 4, 12000}, {64, 100, 32, 7000}};
+    std::mt19937 random(0x9017);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " +" << c.paddingBytes
+                                          << " code " << c.codeWords);
+        Words source;
+        while (source.size() < c.codeWords) {
+            const auto length = static_cast<std::size_t>(random() % 128);
+            const auto word = static_cast<std::uint16_t>(random());
+            for (std::size_t i = 0; i < length; ++i)
+                source.push_back(random() % 3 == 0 ? word : static_cast<std::uint16_t>(random()));
+        }
+        source.resize(c.codeWords);
+        const Bytes code = testing::encodeWooolTile(source);
+        Words linear(c.width * c.height);
+        decodeWooolTile(code, linear);
+
+        const std::size_t rowBytes = 2 * c.width;
+        const std::size_t pitch = rowBytes + c.paddingBytes;
+        std::vector<std::uint8_t> rows(pitch * c.height, 0xAA);
+        expandWooolRows(code, PixelRows{rows.data(), pitch, rowBytes, c.height});
+        for (std::size_t y = 0; y < c.height; ++y) {
+            const std::uint8_t* row = rows.data() + y * pitch;
+            for (std::size_t x = 0; x < c.width; ++x)
+                ASSERT_EQ(decodeU16(row + 2 * x), linear[y * c.width + x]) << x << "," << y;
+            for (std::size_t b = rowBytes; b < pitch; ++b) ASSERT_EQ(row[b], 0) << "row " << y;
+        }
+    }
+}
+
 TEST(WooolTileCode, RunsAndLiteralsExpand) {
     Words words(5);
     decodeWooolTile(wordsCode({0x83, 0x01, 0x10, 0x02, 0x20, 0x03, 0x30, 0x02, 0x34, 0x12}), words);
