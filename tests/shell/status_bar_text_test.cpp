@@ -42,11 +42,7 @@ TEST(StatusBarText, WithoutAnArchiveAndWithExtremeValues) {
     EXPECT_EQ(texts[7], "测试: (-740,540)");
 }
 
-TEST(StatusBarText, PixelFormatPanel) {
-    EXPECT_EQ(pixelFormatText(-1), "格式: 默认");
-    EXPECT_EQ(pixelFormatText(1), "格式: A1R5G5B5");
-    EXPECT_EQ(pixelFormatText(2), "格式: R5G6B5");
-    EXPECT_EQ(pixelFormatText(3), "格式: A8R8G8B8");
+TEST(StatusBarText, PixelFormatsWithoutANameAreUnknown) {
     for (const std::int16_t other : {std::int16_t{-2}, std::int16_t{4}, std::int16_t{255}}) {
         EXPECT_EQ(pixelFormatText(other), "格式: 未知");
     }
