@@ -17,6 +17,14 @@
 #include "tests/support/format_fixtures.h"
 
 namespace vantoro {
+namespace testing {
+
+// A failing row is named by its format, not dumped as bytes.
+void PrintTo(const FormatFixture& fixture, std::ostream* out) {
+    *out << fixture.name;
+}
+
+}  // namespace testing
 namespace {
 
 using testing::ArchiveFiles;
