@@ -48,6 +48,10 @@
 // whole moved tail to the disk within the edit, several times the cost of
 // the move), so for moves the guarantee covers the program stopping, failing
 // writes and a full disk.
+//
+// The journal file's layout and its reading and writing are in
+// io/journal_format.h, the move in io/journal_move.h; this file says what a
+// journal means for the file beside it.
 #pragma once
 
 #include <cstddef>
