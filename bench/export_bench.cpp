@@ -103,16 +103,10 @@ ExportArchives& exportArchives() {
     return archives;
 }
 
-class QuietPrompts final : public PromptSeam {
-public:
-    PromptAnswer ask(const Prompt& prompt) override { return prompt.defaultAnswer; }
-    std::optional<std::string> input(const InputPrompt&) override { return std::nullopt; }
-};
-
 void exportAll(benchmark::State& state, bool png) {
     ExportArchives& archives = exportArchives();
     fx::TempDir out;
-    QuietPrompts prompts;
+    DefaultAnswers prompts;
     for (auto _ : state) {
         for (std::size_t a = 0; a < archives.archives.size(); ++a) {
             ExportRequest request;
@@ -156,7 +150,7 @@ void BM_ImportFrom(benchmark::State& state) {
     std::vector<TWMBaseImages*> sources;
     for (const auto& archive : archives.archives) sources.push_back(archive.get());
     fx::TempDir out;
-    QuietPrompts prompts;
+    DefaultAnswers prompts;
     for (auto _ : state) {
         const std::string path = out.file("out.pak");
         fx::writePack(path, {});

@@ -45,12 +45,6 @@ const PngFolder& pngFolder() {
     return folder;
 }
 
-class QuietPrompts final : public PromptSeam {
-public:
-    PromptAnswer ask(const Prompt& prompt) override { return prompt.defaultAnswer; }
-    std::optional<std::string> input(const InputPrompt&) override { return std::nullopt; }
-};
-
 void BM_DecodePngs(benchmark::State& state) {
     const PngFolder& folder = pngFolder();
     for (auto _ : state) {
@@ -66,7 +60,7 @@ void BM_ImportPng(benchmark::State& state) {
     const PngFolder& folder = pngFolder();
     fx::TempDir dir;
     const std::string path = dir.file("a.pak");
-    QuietPrompts prompts;
+    DefaultAnswers prompts;
     for (auto _ : state) {
         state.PauseTiming();
         fx::writePack(path, {});

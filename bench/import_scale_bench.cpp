@@ -61,12 +61,6 @@ const ScaleFolders& foldersOf(int count) {
     return made.try_emplace(count, count).first->second;
 }
 
-class QuietPrompts final : public PromptSeam {
-public:
-    PromptAnswer ask(const Prompt& prompt) override { return prompt.defaultAnswer; }
-    std::optional<std::string> input(const InputPrompt&) override { return std::nullopt; }
-};
-
 // The folder listed as the import dialog lists it.
 std::vector<TImportFileItem> filesOf(const std::string& folder) {
     Result<std::vector<ImportListLine>> lines = listFolder(folder);
@@ -100,7 +94,7 @@ void BM_ImportPictures(benchmark::State& state) {
     const ScaleFolders& folders = foldersOf(count);
     fx::TempDir dir;
     const std::string path = dir.file("a.pak");
-    QuietPrompts prompts;
+    DefaultAnswers prompts;
     for (auto _ : state) {
         state.PauseTiming();
         fx::writePack(path, {});
@@ -121,7 +115,7 @@ void BM_ImportOffsets(benchmark::State& state) {
     const ScaleFolders& folders = foldersOf(count);
     fx::TempDir dir;
     const std::string path = dir.file("a.pak");
-    QuietPrompts prompts;
+    DefaultAnswers prompts;
     {
         fx::writePack(path, {});
         OpenPack open(path);

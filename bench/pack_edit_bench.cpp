@@ -41,12 +41,6 @@ constexpr std::int64_t kPackBytes = std::int64_t{512} << 20;
 constexpr std::size_t kEntryData = std::size_t{64} << 10;
 constexpr std::int64_t kEntryBytes = kEntryData + kPackEntryHeaderSize;
 
-class SilentPrompts final : public PromptSeam {
-public:
-    PromptAnswer ask(const Prompt& prompt) override { return prompt.defaultAnswer; }
-    std::optional<std::string> input(const InputPrompt&) override { return std::nullopt; }
-};
-
 TPackEntryHeader dataHeader() {
     TPackEntryHeader header{};
     header.dataType = kDataTypeRaw;
@@ -89,7 +83,7 @@ struct BigPack {
         return pack->insertBatch(0, entry, batch).ok();
     }
     bool deleteFront() {
-        SilentPrompts prompts;
+        DefaultAnswers prompts;
         return deleteEntries(*pack, {0, 0, false}, prompts).outcome == EditOutcome::Done;
     }
     std::int64_t tailBytes() const { return pack->dataEnd() - kPackDataStart; }

@@ -45,6 +45,15 @@ public:
     virtual std::optional<std::string> input(const InputPrompt& prompt) = 0;
 };
 
+// Answers every question with its default and every input with Cancel,
+// showing nothing: for work that runs without anyone to ask (a batch
+// conversion, a benchmark).
+class DefaultAnswers final : public PromptSeam {
+public:
+    PromptAnswer ask(const Prompt& prompt) override { return prompt.defaultAnswer; }
+    std::optional<std::string> input(const InputPrompt&) override { return std::nullopt; }
+};
+
 // How an editing operation ended.
 enum class EditOutcome : std::uint8_t {
     Done,     // the work ran to its end (its closing message was shown)
