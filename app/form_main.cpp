@@ -25,6 +25,7 @@
 #include "app/thumbnail_painter.h"
 #include "archive/archive_kind.h"
 #include "archive/my_image_images.h"
+#include "archive/open_archive.h"
 #include "io/file_names.h"
 #include "render/dx9_device.h"
 #include "shell/recent_files.h"
@@ -158,10 +159,8 @@ void TFormMain::showException(const std::exception& error) {
 
 // A pack whose interrupted edit could not be completed cannot be edited.
 void TFormMain::warnOfUnfinishedEdit() {
-    const auto* pack = dynamic_cast<const TWMMyImageImages*>(CurrentArchive.get());
-    if (pack == nullptr || pack->editBlock() != PackEditBlock::UnfinishedEdit) return;
-    // offerJournalRecovery has told of a journal it could not use.
-    if (pack->journalDamaged() || !pack->journalNotice().empty()) return;
+    // Asked again: offerJournalRecovery may have set a journal aside.
+    if (!CurrentArchive || !journalReport(*CurrentArchive).unfinishedEdit) return;
     m_dialogs->message(
         this, {QString::fromUtf8(kMessageCaption),
                QStringLiteral("数据文件上次的修改未能完成，无法修改！"), MessageIcon::Warning});
@@ -176,28 +175,27 @@ void TFormMain::OpenArchive(const QString& path, TWMImagesKind kind) {
     setCaption(QStringLiteral(" [") + displayName(path) + QLatin1Char(']'));
     CurrentArchive.reset();
     const std::int32_t remembered = selection.CurrentIndex;
-    CurrentArchive = CreateWMImages(kind);
+    OpenedArchive opening = openArchive(kind, file, PackPassword);
+    CurrentArchive = std::move(opening.archive);
     // Nothing of the previous file stays in view, whatever this one gives.
     m_openFailure.clear();
     showNoSelection();
     if (CurrentArchive) {
-        CurrentArchive->FFileName = file;
-        CurrentArchive->FUseTextureCache = false;
-        CurrentArchive->FPassword = PackPassword;
         // A failure leaves an empty archive open, and says why.
-        bool opened = false;
-        try {
-            opened = CurrentArchive->Initialize();
-        } catch (const ArchiveError& error) {
-            // A named failure ends the command with its message in a box; the
-            // status bar and the grid say it too, as the box goes.
-            m_openFailure = QString::fromStdString(error.what());
-            showArchiveRows();
-            UpdateStatusBar();
-            throw;
+        if (opening.raised) {
+            try {
+                std::rethrow_exception(opening.raised);
+            } catch (const ArchiveError& error) {
+                // A named failure ends the command with its message in a box;
+                // the status bar and the grid say it too, as the box goes.
+                m_openFailure = QString::fromStdString(error.what());
+                showArchiveRows();
+                UpdateStatusBar();
+                throw;
+            }
         }
         offerJournalRecovery();
-        m_openFailure = openFailureText(*CurrentArchive, opened);
+        m_openFailure = openFailureText(*CurrentArchive, opening.opened);
         warnOfUnfinishedEdit();
         showArchiveRows();
         const auto created = packCreationTime(*CurrentArchive);

@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <exception>
 #include <fstream>
-#include <iostream>
 #include <memory>
 #include <new>
 #include <optional>
+#include <ostream>
 #include <span>
 #include <string>
 #include <string_view>
@@ -15,6 +15,7 @@
 
 #include "archive/archive_kind.h"
 #include "archive/my_image_images.h"
+#include "archive/open_archive.h"
 #include "archive/wil.h"
 #include "cli/cli_support.h"
 #include "cli/convert_command.h"
@@ -101,13 +102,14 @@ TWMImagesKind kindOf(const Invocation& call) {
     return *kind;
 }
 
-std::unique_ptr<TWMBaseImages> createArchive(const Invocation& call, TWMImagesKind kind) {
-    std::unique_ptr<TWMBaseImages> archive = CreateWMImages(kind);
-    if (!archive) failure("archive kind " + std::to_string(kindNumber(kind)) + " has no reader");
-    archive->FFileName = call.operands[0];
-    archive->FUseTextureCache = false;
-    archive->FPassword = call.password;
-    return archive;
+// The file named on the command line opened as `kind`; exit 1 for a kind
+// without a reader. Whether it opened is for checkOpened to tell.
+OpenedArchive openFile(const Invocation& call, TWMImagesKind kind) {
+    OpenedArchive result = vantoro::openArchive(kind, call.operands[0], call.password);
+    if (!result.archive) {
+        failure("archive kind " + std::to_string(kindNumber(kind)) + " has no reader");
+    }
+    return result;
 }
 
 // A pack read while another program edited it, or since changed by one,
@@ -119,20 +121,26 @@ void failIfReadRefused(const TWMBaseImages& archive) {
     }
 }
 
-// Initialize as the main window calls it; an exception it raises becomes a
-// failure carrying the exception's message as it stands.
-void initialize(TWMBaseImages& archive) {
-    bool opened = false;
-    try {
-        opened = archive.Initialize();
-    } catch (const std::bad_alloc&) {
-        failure("not enough memory to open " + archive.FFileName);
-    } catch (const std::exception& error) {
-        failure(error.what());
-    } catch (...) {
-        failure("unknown error while opening " + archive.FFileName);
+constexpr std::string_view kWarningPrefix = "vantoro-cli: warning: ";
+
+// Ends the command when the archive did not open, as the window would have
+// shown it: an exception Initialize raised becomes a failure carrying its
+// message as it stands. What a pack's journal left to tell goes to the error
+// stream.
+void checkOpened(const Invocation& call, const OpenedArchive& result) {
+    const TWMBaseImages& archive = *result.archive;
+    if (result.raised) {
+        try {
+            std::rethrow_exception(result.raised);
+        } catch (const std::bad_alloc&) {
+            failure("not enough memory to open " + archive.FFileName);
+        } catch (const std::exception& error) {
+            failure(error.what());
+        } catch (...) {
+            failure("unknown error while opening " + archive.FFileName);
+        }
     }
-    if (!opened) {
+    if (!result.opened) {
         std::string message =
             archive.FFileName + ": cannot open as " + std::string(archive.className());
         if (!archive.lastError().empty()) message += ": " + archive.lastError();
@@ -142,24 +150,23 @@ void initialize(TWMBaseImages& archive) {
     // shows. A journal of another file was set aside (or could not be), and
     // a pack whose interrupted edit could not be completed shows its entries
     // as the edit leaves them but cannot be edited: say so.
-    failIfReadRefused(archive);
-    const auto* pack = dynamic_cast<const TWMMyImageImages*>(&archive);
-    if (pack != nullptr && pack->journalDamaged()) {
-        failure(damagedJournalMessage(archive.FFileName, pack->lastError()));
-    }
-    if (pack != nullptr && !pack->journalNotice().empty()) {
-        std::cerr << "warning: " << archive.FFileName << ": " << pack->journalNotice() << '\n';
-    } else if (pack != nullptr && pack->editBlock() == PackEditBlock::UnfinishedEdit) {
-        std::cerr << "warning: " << pack->lastError() << '\n';
+    const JournalReport& journal = result.journal;
+    if (!journal.readRefusal.empty()) failure(archive.FFileName + ": " + journal.readRefusal);
+    if (journal.damaged) failure(damagedJournalMessage(archive.FFileName, archive.lastError()));
+    if (call.err == nullptr) return;
+    if (!journal.setAside.empty()) {
+        *call.err << kWarningPrefix << archive.FFileName << ": " << journal.setAside << '\n';
+    } else if (journal.unfinishedEdit) {
+        *call.err << kWarningPrefix << archive.lastError() << '\n';
     }
 }
 
 }  // namespace
 
 std::unique_ptr<TWMBaseImages> openArchive(const Invocation& call) {
-    std::unique_ptr<TWMBaseImages> archive = createArchive(call, kindOf(call));
-    initialize(*archive);
-    return archive;
+    OpenedArchive result = openFile(call, kindOf(call));
+    checkOpened(call, result);
+    return std::move(result.archive);
 }
 
 bool lockedPack(const TWMBaseImages& archive) {
@@ -394,13 +401,14 @@ void explainEmptyOpen(const TWMBaseImages& archive, std::ostream& err) {
 
 int runInfo(const Invocation& call, std::ostream& out, std::ostream& err) {
     const TWMImagesKind kind = kindOf(call);
-    std::unique_ptr<TWMBaseImages> archive = createArchive(call, kind);
+    const OpenedArchive opened = openFile(call, kind);
+    const std::unique_ptr<TWMBaseImages>& archive = opened.archive;
     out << "file: " << call.operands[0] << '\n'
         << "kind: " << kindNumber(kind) << '\n'
         << "class: " << archive->className() << '\n';
     std::optional<CliExit> failed;
     try {
-        initialize(*archive);
+        checkOpened(call, opened);
     } catch (const CliExit& error) {
         failed = error;
     }
@@ -604,6 +612,7 @@ int dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     }
     Invocation call = parseWords(*entry, words);
     call.progressOnError = errIsTerminal;
+    call.err = &err;
     warnLongPassword(call.password, "--password", err);
     // A read kept waiting by another program's edit says so, once.
     struct ReadWaitNotice {

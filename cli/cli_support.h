@@ -7,6 +7,7 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <span>
 #include <string>
 #include <string_view>
@@ -54,6 +55,7 @@ struct Invocation {
     std::vector<std::string> operands;
     std::vector<OptionValue> options;  // in command-line order
     bool progressOnError = false;      // the error stream is a terminal
+    std::ostream* err = nullptr;       // where opening warns; nowhere when null
 };
 
 // A decimal number without sign, at most `max`.

@@ -7,10 +7,12 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <span>
 #include <string>
 
+#include "archive/open_archive.h"
 #include "archive/wil.h"
 #include "fuzz/archive_inputs.h"
 #include "fuzz/scratch_files.h"
@@ -77,13 +79,13 @@ void writeFiles(const ArchiveTarget& row, const ArchiveFiles& files) {
 }
 
 void openAndRead(const ArchiveTarget& row) {
-    std::unique_ptr<TWMBaseImages> archive = CreateWMImages(row.kind);
-    archive->FFileName = scratchPath(row.dataName);
-    archive->FUseTextureCache = false;
-    archive->FPassword = std::string(row.password);
-    bool opened = false;
-    tolerateNamedFailures([&] { opened = archive->Initialize(); });
-    if (!opened) return;
+    OpenedArchive opening =
+        openArchive(row.kind, scratchPath(row.dataName), std::string(row.password));
+    tolerateNamedFailures([&] {
+        if (opening.raised) std::rethrow_exception(opening.raised);
+    });
+    if (!opening.opened) return;
+    const std::unique_ptr<TWMBaseImages> archive = std::move(opening.archive);
 
     const std::int32_t count = archive->FImageCount;
     for (std::int32_t i = 0; i < count; ++i) {

@@ -190,13 +190,7 @@ void addJournals(SeedWriter& seeds) {
              return p.setOffsetsOf(std::span(&change, 1)).ok();
          }},
     };
-    const auto openPack = [&] {
-        auto pack = std::make_unique<TWMMyImageImages>();
-        pack->FFileName = path;
-        pack->FUseTextureCache = false;
-        pack->Initialize();
-        return pack;
-    };
+    const auto openPack = [&] { return testing::openPack(path); };
     for (const auto& [name, edit] : edits) {
         testing::writePack(path, entries);
         int operations = 0;

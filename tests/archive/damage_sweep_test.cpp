@@ -9,6 +9,7 @@
 #include <functional>
 #include <random>
 
+#include "archive/open_archive.h"
 #include "archive/wil.h"
 #include "tests/support/format_fixtures.h"
 #include "tests/support/test_files.h"
@@ -22,10 +23,10 @@ constexpr std::uint32_t kSeed = 0x5EED2026;
 constexpr int kCasesPerFormat = 400;
 
 int decodableEntries(const std::string& path, const FormatFixture& fixture) {
-    auto archive = CreateWMImages(fixture.kind);
-    archive->FFileName = path;
-    archive->FPassword = fixture.password;
-    if (!archive->Initialize()) return -1;
+    const OpenedArchive opened = openArchive(fixture.kind, path, fixture.password);
+    if (opened.raised) std::rethrow_exception(opened.raised);
+    if (!opened.opened) return -1;
+    TWMBaseImages* archive = opened.archive.get();
     int decoded = 0;
     for (std::int32_t i = 0; i < archive->FImageCount; ++i)
         decoded += archive->GetBitmap(i).has_value();
@@ -47,13 +48,13 @@ void damage(Bytes& bytes, std::size_t from, std::mt19937& random) {
 // Opens the archive and reads every entry both ways; answers an error text
 // for anything but a clean outcome or a named archive error.
 std::string exercise(const std::string& path, const FormatFixture& fixture) {
-    auto archive = CreateWMImages(fixture.kind);
-    if (!archive) return "no class for kind " + std::to_string(static_cast<int>(fixture.kind));
-    archive->FFileName = path;
-    archive->FPassword = fixture.password;
-    archive->FUseTextureCache = false;
+    OpenedArchive opened = openArchive(fixture.kind, path, fixture.password);
+    if (!opened.archive)
+        return "no class for kind " + std::to_string(static_cast<int>(fixture.kind));
+    const std::unique_ptr<TWMBaseImages> archive = std::move(opened.archive);
     try {
-        if (!archive->Initialize()) return {};
+        if (opened.raised) std::rethrow_exception(opened.raised);
+        if (!opened.opened) return {};
     } catch (const ArchiveError&) {
         // A named failure; the entries listed before it stay usable.
     } catch (const std::exception& error) {

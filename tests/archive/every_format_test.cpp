@@ -9,6 +9,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "archive/open_archive.h"
 #include "archive/wil.h"
 #include "d3d9/d3d9_formats.h"
 #include "io/byte_reader.h"
@@ -48,12 +49,10 @@ protected:
         }
         for (const auto& [name, bytes] : files) testing::writeFile(m_dir.file(name), bytes);
         const FormatFixture& fixture = GetParam();
-        auto archive = CreateWMImages(fixture.kind);
-        archive->FFileName = m_dir.file(fixture.dataFile);
-        archive->FUseTextureCache = false;
-        archive->FPassword = fixture.password;
-        EXPECT_TRUE(archive->Initialize());
-        return archive;
+        OpenedArchive opened =
+            openArchive(fixture.kind, m_dir.file(fixture.dataFile), fixture.password);
+        EXPECT_TRUE(opened.opened);
+        return std::move(opened.archive);
     }
     std::optional<std::uint8_t> packFormat(const TWMBaseImages& archive) const {
         if (GetParam().kind != TWMImagesKind::MyImage) return std::nullopt;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 
+#include "archive/open_archive.h"
 #include "archive/wil.h"
 #include "tests/support/format_fixtures.h"
 #include "tests/support/m2_wis_writer.h"
@@ -23,12 +24,10 @@ using namespace vantoro::testing;
 
 constexpr std::uint64_t kHuge = 1ull << 30;  // a sparse gigabyte
 
-std::unique_ptr<TWMBaseImages> openArchive(TWMImagesKind kind, const std::string& path) {
-    auto archive = CreateWMImages(kind);
-    archive->FFileName = path;
-    archive->FUseTextureCache = false;
-    archive->Initialize();
-    return archive;
+std::unique_ptr<TWMBaseImages> openFile(TWMImagesKind kind, const std::string& path) {
+    OpenedArchive opened = openArchive(kind, path);
+    if (opened.raised) std::rethrow_exception(opened.raised);
+    return std::move(opened.archive);
 }
 
 // Writes `head`, then `tail` `gap` bytes further on, leaving a hole between.
@@ -100,7 +99,7 @@ TEST_P(HugePayloadTest, ATinyImageReadsOnlyWhatItCanUse) {
     TempDir dir;
     const std::string path = dir.file(std::string("a.") + GetParam().extension);
     GetParam().write(path);
-    auto archive = openArchive(GetParam().kind, path);
+    auto archive = openFile(GetParam().kind, path);
     ASSERT_EQ(archive->FImageCount, 1);
     const std::uint64_t before = archive->FFileStream->bytesRead();
     archive->GetBitmap(0);  // the streams may not decode; what matters is the reading
@@ -116,7 +115,7 @@ TEST(HostileIndexTest, AnIndexThatIsANamedPipeIsNeverWaitedFor) {
         TempDir dir;
         writeFile(dir.file(fixture.dataFile), fixture.files[0].second);
         ASSERT_EQ(::mkfifo(dir.file(fixture.files[1].first).c_str(), 0600), 0);
-        EXPECT_EQ(openArchive(fixture.kind, dir.file(fixture.dataFile))->FImageCount, 0)
+        EXPECT_EQ(openFile(fixture.kind, dir.file(fixture.dataFile))->FImageCount, 0)
             << fixture.name;
     }
 }
@@ -148,7 +147,7 @@ TEST(HostileIndexTest, RepeatedDamagedWooolGroupsCostNoMoreThanTheFile) {
     writeFile(dir.file("a.sgl"), file);
     // Before: one listed frame per slot, every walk done again.
     const std::size_t walk = 10 + 6 * kTiles;
-    EXPECT_LE(openArchive(TWMImagesKind::WoolDef, dir.file("a.sgl"))->FImageCount,
+    EXPECT_LE(openFile(TWMImagesKind::WoolDef, dir.file("a.sgl"))->FImageCount,
               static_cast<std::int32_t>(file.size() / walk + 1));
 }
 

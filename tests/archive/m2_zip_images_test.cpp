@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "archive/open_archive.h"
 #include "d3d9/d3d9_formats.h"
 #include "tests/support/m2_zip_writer.h"
 
@@ -45,11 +46,9 @@ Bytes goodPayload() {
 class M2ZipTest : public ::testing::Test {
 protected:
     std::unique_ptr<TWMBaseImages> open() {
-        auto archive = CreateWMImages(TWMImagesKind::M2Zip);
-        archive->FFileName = wzl;
-        archive->FUseTextureCache = false;
-        EXPECT_TRUE(archive->Initialize());
-        return archive;
+        OpenedArchive opened = openArchive(TWMImagesKind::M2Zip, wzl);
+        EXPECT_TRUE(opened.opened);
+        return std::move(opened.archive);
     }
     static TWMM2ZipImages& zip(std::unique_ptr<TWMBaseImages>& archive) {
         return dynamic_cast<TWMM2ZipImages&>(*archive);

@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "archive/my_image_images.h"
+#include "archive/open_archive.h"
 #include "archive/wil.h"
 #include "image_io/load_picture.h"
 #include "image_io/picture_reader.h"
@@ -60,12 +61,11 @@ std::function<std::string(const std::string&)> archiveReason(TWMImagesKind kind,
                                                              std::int32_t entry = -1,
                                                              std::string password = {}) {
     return [=](const std::string& path) -> std::string {
-        auto archive = CreateWMImages(kind);
-        archive->FFileName = path;
-        archive->FUseTextureCache = false;
-        archive->FPassword = password;
+        OpenedArchive opened = openArchive(kind, path, password);
+        const std::unique_ptr<TWMBaseImages> archive = std::move(opened.archive);
         try {
-            if (!archive->Initialize() || archive->FImageCount == 0) return archive->lastError();
+            if (opened.raised) std::rethrow_exception(opened.raised);
+            if (!opened.opened || archive->FImageCount == 0) return archive->lastError();
             if (entry < 0)
                 return "opened with " + std::to_string(archive->FImageCount) + " entries";
             const bool read = archive->GetDataType(entry) == kDataTypeImage
@@ -367,10 +367,9 @@ TEST(OpeningMemoryTest, GrowsWithTheIndexNotTheData) {
 
     const ChildEnd end = runInChild([&] {
         const std::uint64_t before = residentBytes();
-        auto archive = CreateWMImages(TWMImagesKind::M2Def);
-        archive->FFileName = dir.file("a.wil");
-        archive->FUseTextureCache = false;
-        if (!archive->Initialize() || archive->FImageCount != kEntries) return std::string("-1");
+        const OpenedArchive opened = openArchive(TWMImagesKind::M2Def, dir.file("a.wil"));
+        TWMBaseImages* archive = opened.archive.get();
+        if (!opened.opened || archive->FImageCount != kEntries) return std::string("-1");
         archive->GetBitmap(kEntries - 1);
         return std::to_string(peakResidentBytes() - std::min(before, peakResidentBytes()));
     });

@@ -16,6 +16,7 @@
 #include <thread>
 #include <tuple>
 
+#include "archive/open_archive.h"
 #include "image_io/png_file.h"
 #include "image_io/texel_rgba.h"
 #include "pixels/pixel_format.h"
@@ -113,12 +114,9 @@ std::optional<Drawn> drawnFromBitmap(TWMBaseImages& archive, std::int32_t n) {
 
 std::unique_ptr<TWMBaseImages> openAs(TWMImagesKind kind, const std::string& path,
                                       const std::string& password = "") {
-    std::unique_ptr<TWMBaseImages> archive = CreateWMImages(kind);
-    archive->FFileName = path;
-    archive->FUseTextureCache = false;
-    archive->FPassword = password;
-    EXPECT_TRUE(archive->Initialize());
-    return archive;
+    OpenedArchive opened = openArchive(kind, path, password);
+    EXPECT_TRUE(opened.opened);
+    return std::move(opened.archive);
 }
 
 // Sets an environment variable for the life of the object.

@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <random>
 
 #include "archive/my_image_images.h"
 #include "io/edit_journal.h"
+#include "io/file_writes.h"
 #include "tests/cli/cli_test_support.h"
 #include "tests/support/pack_writer.h"
 
@@ -34,12 +36,11 @@ TEST(NewCommandTest, MakesAnEmptyPackUnderTheNameWithItsEnding) {
         const Bytes file = testing::readFile(path);
         ASSERT_EQ(file.size(), kPackHeaderSize);
         EXPECT_EQ(std::string(file.begin(), file.begin() + 15), "PACK4.0 - zeqon");
-        TWMMyImageImages pack;
-        pack.FFileName = path;
-        ASSERT_TRUE(pack.Initialize());
-        EXPECT_EQ(pack.FImageCount, 0);
-        EXPECT_TRUE(pack.canEdit());
-        EXPECT_LT(std::abs(pack.CreationTime() - packTimeNow()), 1.0 / 24);
+        const auto pack = testing::openPack(path);
+        ASSERT_TRUE(pack->FInitialized);
+        EXPECT_EQ(pack->FImageCount, 0);
+        EXPECT_TRUE(pack->canEdit());
+        EXPECT_LT(std::abs(pack->CreationTime() - packTimeNow()), 1.0 / 24);
     }
 }
 
@@ -112,6 +113,46 @@ TEST(RecoverCommandTest, SetsADamagedJournalAsideAndOpensThePackAsTheFileHoldsIt
     run = runWith({"recover", path});
     EXPECT_EQ(run.code, 0);
     EXPECT_NE(run.out.find("nothing is set aside"), std::string::npos) << run.out;
+}
+
+// Every write fails from the given one on, as when the program is killed
+// there.
+class WritesStopFrom final : public ScopedFileFaults {
+public:
+    explicit WritesStopFrom(int first) : m_first(first) {}
+    int before(FileOp, int, std::int64_t, std::int64_t) override {
+        return ++m_seen >= m_first ? EIO : 0;
+    }
+
+private:
+    int m_first;
+    int m_seen = 0;
+};
+
+// A delete is stopped part way through its move and another pack is put
+// under the name: the command sets the journal aside, shows the pack as the
+// file holds it and warns on its own error stream, with its prefix.
+TEST(PackJournalTest, AJournalOfAnotherFileIsSetAsideWithAWarning) {
+    testing::TempDir dir;
+    const std::string path = dir.file("a.pak");
+    std::vector<testing::PackEntry> entries;
+    for (std::uint32_t i = 0; i < 30; ++i) {
+        entries.push_back(testing::packFile(47, 50000 + 11 * i, false, 300 + i));
+    }
+    testing::writePack(path, entries);
+    {
+        auto pack = testing::openPack(path);
+        const WritesStopFrom stop(30);
+        ASSERT_FALSE(pack->removeEntries(0, 0, true));
+    }
+    ASSERT_TRUE(std::filesystem::exists(journalPath(path)));
+    testing::writePack(path, {testing::packFile(47, 40, false)});
+    const auto run = runWith({"info", path});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.out.find("entries: 1\n"), std::string::npos) << run.out;
+    EXPECT_EQ(run.err.rfind("vantoro-cli: warning: " + path + ": ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find("belongs to another file"), std::string::npos) << run.err;
+    EXPECT_TRUE(std::filesystem::exists(journalPath(path) + ".orphan"));
 }
 
 TEST(DeleteCommandTest, ExitCodesFollowTheOutcome) {

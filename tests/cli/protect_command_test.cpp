@@ -17,13 +17,10 @@ const std::vector<testing::PackEntry> kEntries = {
 
 // The stored files a pack shows when opened with `password`.
 std::vector<Bytes> filesShown(const std::string& path, const std::string& password) {
-    TWMMyImageImages pack;
-    pack.FFileName = path;
-    pack.FPassword = password;
-    pack.Initialize();
+    const auto pack = testing::openPack(path, password);
     std::vector<Bytes> files;
-    for (std::int32_t i = 0; i < pack.FImageCount; ++i) {
-        const auto data = pack.GetDataStream(i, 0);
+    for (std::int32_t i = 0; i < pack->FImageCount; ++i) {
+        const auto data = pack->GetDataStream(i, 0);
         files.push_back(data ? Bytes(data->begin(), data->end()) : Bytes{});
     }
     return files;

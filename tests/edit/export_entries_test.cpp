@@ -9,6 +9,7 @@
 
 #include "archive/archive_kind.h"
 #include "archive/my_image_images.h"
+#include "archive/open_archive.h"
 #include "edit/edit_messages.h"
 #include "image_io/picture_reader.h"
 #include "pixels/std_palette.h"
@@ -53,10 +54,9 @@ protected:
         return exportEntries(archive, request, prompts, [&](int p) { progress.push_back(p); });
     }
     std::unique_ptr<TWMBaseImages> open(TWMImagesKind kind, const std::string& path) {
-        std::unique_ptr<TWMBaseImages> archive = CreateWMImages(kind);
-        archive->FFileName = path;
-        EXPECT_TRUE(archive->Initialize());
-        return archive;
+        OpenedArchive opened = openArchive(kind, path);
+        EXPECT_TRUE(opened.opened);
+        return std::move(opened.archive);
     }
     std::unique_ptr<TWMBaseImages> packOfEveryKind() {
         testing::writePack(dir.file("a.pak"), everyPackEntry());
@@ -184,10 +184,9 @@ TEST_F(ExportTest, APackChangedByAnotherProgramEndsTheExport) {
     const auto archive = packOfEveryKind();
     ASSERT_EQ(run(*archive, 0, 0).outcome, EditOutcome::Done);
     {
-        TWMMyImageImages other;
-        other.FFileName = archive->FFileName;
-        ASSERT_TRUE(other.Initialize());
-        ASSERT_TRUE(other.removeEntries(0, 1, true).ok());
+        const auto other = testing::openPack(archive->FFileName);
+        ASSERT_TRUE(other->FInitialized);
+        ASSERT_TRUE(other->removeEntries(0, 1, true).ok());
     }
     const EditResult result = run(*archive, 1, 3);
     EXPECT_EQ(result.outcome, EditOutcome::Failed);

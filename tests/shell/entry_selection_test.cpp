@@ -5,6 +5,7 @@
 #include <map>
 
 #include "archive/my_image_images.h"
+#include "archive/open_archive.h"
 #include "tests/support/m2_def_writer.h"
 
 namespace vantoro {
@@ -29,10 +30,9 @@ protected:
         images[1] = {6, 5, -3, -300, std::vector<std::uint16_t>(30, 7)};
         images[2].width = 1;  // outside 2..4095: cannot be decoded
         testing::writeM2Def(wil, images);
-        archive = CreateWMImages(TWMImagesKind::M2Def);
-        archive->FFileName = wil;
-        archive->FUseTextureCache = false;
-        ASSERT_TRUE(archive->Initialize());
+        OpenedArchive opened = openArchive(TWMImagesKind::M2Def, wil);
+        archive = std::move(opened.archive);
+        ASSERT_TRUE(opened.opened);
         ASSERT_EQ(archive->FImageCount, 12);
     }
 

@@ -4,6 +4,7 @@
 
 #include "archive/archive_kind.h"
 #include "archive/m3_def_images.h"
+#include "archive/open_archive.h"
 #include "shell/entry_selection.h"
 #include "tests/support/m2_def_writer.h"
 #include "tests/support/wuyi_writer.h"
@@ -84,10 +85,9 @@ TEST(StatusBarText, OpenedArchivesBeforeAndAfterASelection) {
                          {2, 2, -3, 4, {1, 1, 1, 1}},
                          testing::patternImage(5, 5, false)},
                         M2DefOptions{false, true, ""});
-    auto archive = CreateWMImages(TWMImagesKind::M2DefBit16);
-    archive->FFileName = wil;
-    archive->FUseTextureCache = false;
-    ASSERT_TRUE(archive->Initialize());
+    OpenedArchive opened = openArchive(TWMImagesKind::M2DefBit16, wil);
+    ASSERT_TRUE(opened.opened);
+    const auto archive = std::move(opened.archive);
 
     SelectionState selection;
     StatusBarTexts texts = UpdateStatusBar(stateOf(archive.get(), selection));
@@ -110,9 +110,9 @@ TEST(StatusBarText, OpenedArchivesBeforeAndAfterASelection) {
 
     const std::string wuyi = dir.file("Npc.521g");
     testing::writeWuyi(wuyi, {testing::wuyiPatternImage(3, 3)});
-    const auto npc = CreateWMImages(TWMImagesKind::W521gDef);
-    npc->FFileName = wuyi;
-    ASSERT_TRUE(npc->Initialize());
+    opened = openArchive(TWMImagesKind::W521gDef, wuyi);
+    ASSERT_TRUE(opened.opened);
+    const auto npc = std::move(opened.archive);
     EXPECT_EQ(UpdateStatusBar(stateOf(npc.get(), {}))[1], "格式: 未知");
 }
 
