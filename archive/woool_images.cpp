@@ -232,73 +232,46 @@ inline void writeCodeBlocks(std::uint8_t* out, const std::uint8_t* words, bool l
     }
 }
 
-// Runs and literals are written in whole blocks where both buffers have
-// room for them, as if the rows were one buffer: the bytes past the code's
-// own are overwritten by the codes that follow (or cleared at the end), and
-// no block passes either buffer's end. When a code reaches the end of its
-// row, the padding after the row is cleared and the rest of the code is
-// written from the start of the next row; nothing is written before a row
-// once it is left.
-void expandWooolRows(std::span<const std::uint8_t> code, const PixelRows& rows) {
-    if (rows.height == 0 || rows.rowBytes == 0) {
-        if (rows.pitch * rows.height != 0) std::memset(rows.first, 0, rows.pitch * rows.height);
-        return;
-    }
-    const std::uint8_t* in = code.data();
-    const std::uint8_t* const inEnd = in + code.size();
-    std::uint8_t* out = rows.first;
-    std::uint8_t* rowEnd = out + rows.rowBytes;
-    std::uint8_t* const end = rows.first + rows.pitch * rows.height;
-    const std::size_t padding = rows.pitch - rows.rowBytes;
+namespace {
 
-    // Bytes left in the current row, moving on to the next row when this
-    // one is full; 0 once every row is.
-    const auto room = [&]() -> std::size_t {
-        if (out == rowEnd && static_cast<std::size_t>(end - rowEnd) > padding) {
-            std::memset(rowEnd, 0, padding);
-            out = rowEnd + padding;
-            rowEnd = out + rows.rowBytes;
-        }
-        return static_cast<std::size_t>(rowEnd - out);
-    };
-    // One code written exactly, row by row; false when the code is cut
-    // short or the rows are full, which ends the expansion.
-    const auto expandExactly = [&]() -> bool {
-        const std::uint8_t control = *in++;
-        const std::size_t bytes = 2u * (control & 0x7Fu);
-        const auto available = static_cast<std::size_t>(inEnd - in);
-        if ((control & 0x80u) != 0) {
-            // A literal cut off by the end of the code keeps its whole words;
-            // they are little-endian on disk, as the pixels are.
-            const std::size_t whole = std::min(bytes, available & ~std::size_t{1});
-            for (std::size_t left = whole; left > 0;) {
-                const std::size_t take = std::min(room(), left);
-                if (take == 0) return false;
-                std::memcpy(out, in, take);
-                out += take;
-                in += take;
-                left -= take;
-            }
-            return whole == bytes;
-        }
-        if (available < 2) return false;
-        const std::uint16_t word = decodeU16(in);
-        in += 2;
-        for (std::size_t left = bytes; left > 0;) {
-            const std::size_t take = std::min(room(), left);
-            if (take == 0) return false;
-            std::fill_n(reinterpret_cast<std::uint16_t*>(out), take / 2, word);
-            out += take;
-            left -= take;
-        }
-        return true;
-    };
+// Where an expansion stands: the next code byte, the next output byte and
+// the end of the row it is in. Passed by value, so that the loops keep it in
+// registers rather than reloading it after every store.
+struct RowCursor {
+    const std::uint8_t* in;
+    std::uint8_t* out;
+    std::uint8_t* rowEnd;
+};
 
+// The code's shape against the rows.
+struct RowLayout {
+    const std::uint8_t* inEnd;
+    std::uint8_t* end;  // first + pitch * height
+    std::size_t pitch;
+    std::size_t rowBytes;
+    std::size_t padding;  // pitch - rowBytes
+};
+
+// Runs and literals written in whole blocks while both buffers have room
+// for them, as if the rows were one buffer: the bytes past the code's own
+// are overwritten by the codes that follow (or cleared at the end), and no
+// block passes either buffer's end. When a code reaches the end of its row,
+// the padding after the row is cleared and the rest of the code is written
+// from the start of the next row; nothing is written before a row once it
+// is left.
+RowCursor expandInBlocks(RowCursor at, const RowLayout& layout) {
+    const std::uint8_t* in = at.in;
+    std::uint8_t* out = at.out;
+    std::uint8_t* rowEnd = at.rowEnd;
+    const std::uint8_t* const inEnd = layout.inEnd;
+    std::uint8_t* const end = layout.end;
+    const std::size_t pitch = layout.pitch;
+    const std::size_t padding = layout.padding;
     // While the rows hold a longest code spread over every row it can reach
     // (each row it passes adds its padding, and the padding's clearing a
     // block), and the code holds a longest code, a code needs no bounds check.
     const std::size_t blockRoom =
-        kLongestCode + (padding == 0 ? 0 : (2 * 127 / rows.rowBytes + 1) * padding + kShortBlock);
+        kLongestCode + (padding == 0 ? 0 : (2 * 127 / layout.rowBytes + 1) * padding + kShortBlock);
     while (static_cast<std::size_t>(end - out) >= blockRoom &&
            static_cast<std::size_t>(inEnd - in) > kLongestCode) {
         const std::uint8_t control = *in++;
@@ -306,23 +279,88 @@ void expandWooolRows(std::span<const std::uint8_t> code, const PixelRows& rows) 
         const bool literal = (control & 0x80u) != 0;
         const std::uint64_t pattern = decodeU16(in) * 0x0001000100010001ull;
         writeCodeBlocks(out, in, literal, pattern, bytes);
-        // A code that reaches the end of its row: the padding after the row
-        // is cleared and the rest of the code written again from the start
-        // of the next row, as often as it fills rows.
         std::size_t left = bytes;
         while (left >= static_cast<std::size_t>(rowEnd - out)) {
             left -= static_cast<std::size_t>(rowEnd - out);
             fillBlocks(rowEnd, 0, padding);
             out = rowEnd + padding;
-            rowEnd += rows.pitch;
+            rowEnd += pitch;
             writeCodeBlocks(out, in + (bytes - left), literal, pattern, left);
         }
         out += left;
         in += literal ? bytes : 2;
     }
-    bool more = true;
-    while (more && in != inEnd) more = expandExactly();
-    std::memset(out, 0, static_cast<std::size_t>(end - out));
+    return {in, out, rowEnd};
+}
+
+// Bytes left in the cursor's row, moving it on to the next row (and clearing
+// the padding between) when this one is full; 0 once every row is.
+std::size_t roomInRow(RowCursor& at, const RowLayout& layout) {
+    if (at.out == at.rowEnd && static_cast<std::size_t>(layout.end - at.rowEnd) > layout.padding) {
+        std::memset(at.rowEnd, 0, layout.padding);
+        at.out = at.rowEnd + layout.padding;
+        at.rowEnd = at.out + layout.rowBytes;
+    }
+    return static_cast<std::size_t>(at.rowEnd - at.out);
+}
+
+// One code written exactly, row by row; false when the code is cut short or
+// the rows are full, which ends the expansion. A piece is written in whole
+// blocks where both buffers have room for them: bytes past the row are
+// cleared as the row is left, or at the end.
+bool expandExactly(RowCursor& at, const RowLayout& layout) {
+    const std::uint8_t control = *at.in++;
+    const std::size_t bytes = 2u * (control & 0x7Fu);
+    const auto available = static_cast<std::size_t>(layout.inEnd - at.in);
+    if ((control & 0x80u) != 0) {
+        // A literal cut off by the end of the code keeps its whole words;
+        // they are little-endian on disk, as the pixels are.
+        const std::size_t whole = std::min(bytes, available & ~std::size_t{1});
+        for (std::size_t left = whole; left > 0;) {
+            const std::size_t take = std::min(roomInRow(at, layout), left);
+            if (take == 0) return false;
+            if (blockSpan(take) <= static_cast<std::size_t>(layout.end - at.out) &&
+                blockSpan(take) <= static_cast<std::size_t>(layout.inEnd - at.in)) {
+                copyBlocks(at.out, at.in, take);
+            } else {
+                std::memcpy(at.out, at.in, take);
+            }
+            at.out += take;
+            at.in += take;
+            left -= take;
+        }
+        return whole == bytes;
+    }
+    if (available < 2) return false;
+    const std::uint16_t word = decodeU16(at.in);
+    at.in += 2;
+    for (std::size_t left = bytes; left > 0;) {
+        const std::size_t take = std::min(roomInRow(at, layout), left);
+        if (take == 0) return false;
+        if (blockSpan(take) <= static_cast<std::size_t>(layout.end - at.out)) {
+            fillBlocks(at.out, word * 0x0001000100010001ull, take);
+        } else {
+            std::fill_n(reinterpret_cast<std::uint16_t*>(at.out), take / 2, word);
+        }
+        at.out += take;
+        left -= take;
+    }
+    return true;
+}
+
+}  // namespace
+
+void expandWooolRows(std::span<const std::uint8_t> code, const PixelRows& rows) {
+    if (rows.height == 0 || rows.rowBytes == 0) {
+        if (rows.pitch * rows.height != 0) std::memset(rows.first, 0, rows.pitch * rows.height);
+        return;
+    }
+    const RowLayout layout{code.data() + code.size(), rows.first + rows.pitch * rows.height,
+                           rows.pitch, rows.rowBytes, rows.pitch - rows.rowBytes};
+    RowCursor at = expandInBlocks({code.data(), rows.first, rows.first + rows.rowBytes}, layout);
+    while (at.in != layout.inEnd && expandExactly(at, layout)) {
+    }
+    std::memset(at.out, 0, static_cast<std::size_t>(layout.end - at.out));
 }
 
 void decodeWooolTile(std::span<const std::uint8_t> code, std::span<std::uint16_t> words) {
