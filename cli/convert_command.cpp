@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,7 @@ struct ArchiveJob {
     std::int32_t entries = -1;  // once opened
     std::atomic<std::int32_t> written{0};
     std::atomic<std::int32_t> tasksLeft{0};
+    std::atomic<bool> warned{false};
     std::mutex lock;
     std::int32_t failedAt = std::numeric_limits<std::int32_t>::max();  // -1: opening
     std::string failure;
@@ -109,7 +111,7 @@ public:
         m_threads.stop = [this] { return m_interrupt.interrupted(); };
         FileStream::ReadWaits waits = m_readWaitsBefore;
         waits.notice = [this] {
-            const std::lock_guard<std::recursive_mutex> guard(m_errLock);
+            const std::lock_guard<std::mutex> guard(m_errLock);
             m_progress.message("vantoro-cli: waiting for another program's edit of a pack");
         };
         FileStream::setReadWaits(std::move(waits));
@@ -179,15 +181,20 @@ private:
         std::int32_t last;
     };
 
-    std::unique_ptr<TWMBaseImages> openSource(const ArchiveJob& job) const {
+    // Each thread opens the archives it works on: what opening warns of (a
+    // pack's journal) is told once per archive, between progress lines.
+    std::unique_ptr<TWMBaseImages> openSource(ArchiveJob& job) {
         Invocation one = m_call;
         one.operands = {job.source.path};
         one.kind = job.source.kind;
-        std::unique_ptr<TWMBaseImages> archive;
-        {
-            // Opening may warn on the error stream.
-            const std::lock_guard<std::recursive_mutex> guard(m_errLock);
-            archive = openArchive(one);
+        std::ostringstream warnings;
+        one.err = &warnings;
+        std::unique_ptr<TWMBaseImages> archive = openArchive(one);
+        std::string told = warnings.str();
+        if (!told.empty() && !job.warned.exchange(true)) {
+            if (told.back() == '\n') told.pop_back();
+            const std::lock_guard<std::mutex> guard(m_errLock);
+            m_progress.message(told);
         }
         failIfLocked(*archive);
         if (const auto reason = emptyOpenReason(*archive)) failure(*reason);
@@ -198,7 +205,7 @@ private:
     // and its folder made.
     void openAll() {
         m_threads.onBeat = [this] {
-            const std::lock_guard<std::recursive_mutex> guard(m_errLock);
+            const std::lock_guard<std::mutex> guard(m_errLock);
             m_progress.show("convert: opening " + std::to_string(m_opened) + '/' +
                             std::to_string(m_archives.size()) + " archives");
         };
@@ -272,6 +279,7 @@ private:
         packCall.operands = {made.path};
         packCall.kind = TWMImagesKind::MyImage;
         packCall.password.clear();
+        packCall.err = nullptr;
         std::unique_ptr<TWMBaseImages> pack = openArchive(packCall);
         std::int32_t written = 0;
         const auto countAndAsk = [&] {
@@ -357,7 +365,7 @@ private:
                            " entries, " + std::to_string(std::llround(rate)) + "/s, ";
         text += rate > 0 ? clockText(static_cast<double>(m_entriesTotal - done) / rate) + " left"
                          : "--:-- left";
-        const std::lock_guard<std::recursive_mutex> guard(m_errLock);
+        const std::lock_guard<std::mutex> guard(m_errLock);
         m_progress.show(text);
     }
 
@@ -367,9 +375,9 @@ private:
     ProgressLine& m_progress;
     const InterruptStop& m_interrupt;
     // Held for every write to the error stream while the threads run: the
-    // progress line, and what opening an archive or waiting for a pack's
-    // edit writes there. Recursive: an opening may wait for an edit.
-    mutable std::recursive_mutex m_errLock;
+    // progress line, opening's warnings and the notice of a wait for a
+    // pack's edit.
+    std::mutex m_errLock;
     FileStream::ReadWaits m_readWaitsBefore = FileStream::readWaits();
     TaskThreads m_threads;
     Clock::time_point m_start = Clock::now();
