@@ -174,6 +174,10 @@ public:
     // A journal lay beside the pack that cannot be read: the pack shows no
     // entries and cannot be edited; lastError() says why.
     bool journalDamaged() const { return m_journalDamaged; }
+    // Opening left an interrupted edit incomplete (damaged, foreign and not
+    // set aside, or not writable). Asked without editBlock's probe of the
+    // editing lock, which would hold up another program's edit for a moment.
+    bool editUnfinished() const { return m_editUnfinished; }
     // What opening did with a journal of another file; empty when it found
     // none.
     const std::string& journalNotice() const { return m_journalNotice; }

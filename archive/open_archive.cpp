@@ -11,8 +11,11 @@ JournalReport journalReport(const TWMBaseImages& archive) {
     report.readRefusal = pack->readRefusal();
     report.damaged = pack->journalDamaged();
     report.setAside = pack->journalNotice();
-    report.unfinishedEdit = pack->editBlock() == PackEditBlock::UnfinishedEdit && !report.damaged &&
-                            report.setAside.empty();
+    // editBlock probes the editing lock, briefly taking it: asked only of a
+    // pack whose edit was left unfinished, so that reading a pack never holds
+    // up another program's edit.
+    report.unfinishedEdit = pack->editUnfinished() && !report.damaged && report.setAside.empty() &&
+                            pack->editBlock() == PackEditBlock::UnfinishedEdit;
     return report;
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/open_archive.h"
 #include "archive/wil.h"
 #include "edit/archive_import.h"
 #include "edit/export_entries.h"
@@ -87,11 +88,9 @@ struct ExportArchives {
             fx::M2DefOptions options;
             options.sixteenBit = sixteenBit;
             fx::writeM2Def(path, images, options);
-            std::unique_ptr<TWMBaseImages> archive = CreateWMImages(TWMImagesKind::M2Def);
-            archive->FFileName = path;
-            archive->FUseTextureCache = false;
-            if (!archive->Initialize()) std::abort();
-            archives.push_back(std::move(archive));
+            OpenedArchive opened = openArchive(TWMImagesKind::M2Def, path);
+            if (!opened.opened) std::abort();
+            archives.push_back(std::move(opened.archive));
         }
     }
     fx::TempDir dir;

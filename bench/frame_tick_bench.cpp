@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "archive/open_archive.h"
 #include "archive/wil.h"
 #include "bench/bench_sprites.h"
 #include "render/dx9_device.h"
@@ -38,11 +39,9 @@ std::unique_ptr<TWMBaseImages> openSpriteArchive(const fx::TempDir& dir) {
     }
     const std::string path = dir.file("sprites.wil");
     fx::writeM2Def(path, images);
-    std::unique_ptr<TWMBaseImages> archive = CreateWMImages(TWMImagesKind::M2Def);
-    archive->FFileName = path;
-    archive->FUseTextureCache = false;
-    if (!archive->Initialize()) throw std::runtime_error("bench archive does not open");
-    return archive;
+    OpenedArchive opened = openArchive(TWMImagesKind::M2Def, path);
+    if (!opened.opened) throw std::runtime_error("bench archive does not open");
+    return std::move(opened.archive);
 }
 
 // The window's part in a tick: archive, selection, auto play, device, view.

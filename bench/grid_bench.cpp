@@ -14,6 +14,7 @@
 
 #include "app/draw_grid.h"
 #include "app/thumbnail_painter.h"
+#include "archive/open_archive.h"
 #include "archive/wil.h"
 #include "bench/bench_qt_app.h"
 #include "tests/support/m2_def_writer.h"
@@ -46,10 +47,9 @@ GridFixture& gridFixture() {
         fx::M2DefOptions options;
         options.sixteenBit = true;
         fx::writeM2Def(f->dir.file("grid.wil"), images, options);
-        f->archive = CreateWMImages(TWMImagesKind::M2Def);
-        f->archive->FFileName = f->dir.file("grid.wil");
-        f->archive->FUseTextureCache = false;
-        if (!f->archive->Initialize() || f->archive->FImageCount != kPageCells) {
+        OpenedArchive opened = openArchive(TWMImagesKind::M2Def, f->dir.file("grid.wil"));
+        f->archive = std::move(opened.archive);
+        if (!opened.opened || f->archive->FImageCount != kPageCells) {
             throw std::runtime_error("grid bench archive did not open");
         }
         return f;

@@ -4,6 +4,7 @@
 // the writes.
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -64,10 +65,8 @@ void BM_ImportPng(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         fx::writePack(path, {});
-        TWMMyImageImages pack;
-        pack.FFileName = path;
-        pack.FUseTextureCache = false;
-        pack.Initialize();
+        const auto opened = fx::openPack(path);
+        TWMMyImageImages& pack = *opened;
         state.ResumeTiming();
         const EditResult result = importEntries(pack, {}, folder.files, prompts);
         if (result.outcome != EditOutcome::Done || pack.FImageCount != kPictureCount) {

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -74,12 +75,9 @@ std::vector<TImportFileItem> filesOf(const std::string& folder) {
 }
 
 struct OpenPack {
-    explicit OpenPack(const std::string& path) {
-        pack.FFileName = path;
-        pack.FUseTextureCache = false;
-        pack.Initialize();
-    }
-    TWMMyImageImages pack;
+    explicit OpenPack(const std::string& path) : opened(fx::openPack(path)), pack(*opened) {}
+    std::unique_ptr<TWMMyImageImages> opened;
+    TWMMyImageImages& pack;
 };
 
 void reportPerFile(benchmark::State& state, int count) {

@@ -1,7 +1,7 @@
 // Opening an archive of 100,000 entries and showing its first grid page.
 // The index holds 100,000 offsets (cycling over 60 distinct 64 x 64 records,
 // so the data file stays small): BM_OpenLargeArchive measures what opening
-// costs the window (CreateWMImages, Initialize: the whole index read),
+// costs the window (openArchive: the whole index read),
 // BM_OpenLargeArchiveFirstPage the same plus painting the first 6 x 10 cells
 // through the grid's cell painter.
 #include <benchmark/benchmark.h>
@@ -14,6 +14,7 @@
 
 #include "app/draw_grid.h"
 #include "app/thumbnail_painter.h"
+#include "archive/open_archive.h"
 #include "archive/wil.h"
 #include "bench/bench_qt_app.h"
 #include "tests/support/m2_def_writer.h"
@@ -58,13 +59,11 @@ const LargeArchive& largeArchive() {
 }
 
 std::unique_ptr<TWMBaseImages> openAsTheWindowDoes(const std::string& path) {
-    auto archive = CreateWMImages(TWMImagesKind::M2Def);
-    archive->FFileName = path;
-    archive->FUseTextureCache = false;
-    if (!archive->Initialize() || archive->FImageCount != kEntryCount) {
+    OpenedArchive opened = openArchive(TWMImagesKind::M2Def, path);
+    if (!opened.opened || opened.archive->FImageCount != kEntryCount) {
         throw std::runtime_error("large archive did not open");
     }
-    return archive;
+    return std::move(opened.archive);
 }
 
 void BM_OpenLargeArchive(benchmark::State& state) {

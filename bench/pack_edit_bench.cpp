@@ -151,10 +151,8 @@ std::int64_t readEntryTypes(TWMMyImageImages& pack) {
 }
 
 void BM_PackEntryTypes(benchmark::State& state) {
-    TWMMyImageImages reader;
-    reader.FFileName = bigPack().path;
-    reader.FUseTextureCache = false;
-    reader.Initialize();
+    const auto opened = testing::openPack(bigPack().path);
+    TWMMyImageImages& reader = *opened;
     for (auto _ : state) benchmark::DoNotOptimize(readEntryTypes(reader));
     if (!reader.readRefusal().empty()) state.SkipWithError(reader.readRefusal().c_str());
     state.SetItemsProcessed(state.iterations() * reader.FImageCount);

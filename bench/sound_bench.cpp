@@ -126,10 +126,10 @@ void BM_SoundStart(benchmark::State& state, const char* /*what*/) {
     fx::PackEntry entry = fx::packFile(79, 0, false);
     entry.payload = mp3;
     fx::writePack(dir.file("sound.pak"), {entry});
-    TWMMyImageImages pack;
-    pack.FFileName = dir.file("sound.pak");
+    const auto opened = fx::openPack(dir.file("sound.pak"));
+    TWMMyImageImages& pack = *opened;
     MusicPreview preview;
-    if (!pack.Initialize() || !preview.startAudio()) {
+    if (!pack.FInitialized || !preview.startAudio()) {
         state.SkipWithError("cannot open the pack or the audio output");
         return;
     }

@@ -8,6 +8,7 @@
 #include "archive/m2_zip_images.h"
 #include "d3d9/d3d9_formats.h"
 #include "tests/support/m2_def_writer.h"
+#include "tests/support/open_pack.h"
 
 namespace vantoro {
 namespace {
@@ -69,15 +70,9 @@ M2Image padded(bool sixteenBit) {
 class M2DefTest : public ::testing::Test {
 protected:
     std::unique_ptr<TWMM2DefImages> open(TWMImagesKind kind = TWMImagesKind::M2Def) {
-        auto base = CreateWMImages(kind);
-        auto* archive = dynamic_cast<TWMM2DefImages*>(base.get());
-        EXPECT_NE(archive, nullptr);
-        base.release();
-        std::unique_ptr<TWMM2DefImages> result(archive);
-        result->FFileName = wil;
-        result->FUseTextureCache = false;
-        EXPECT_TRUE(result->Initialize());
-        return result;
+        auto archive = testing::openAs<TWMM2DefImages>(kind, wil);
+        EXPECT_TRUE(archive->FInitialized);
+        return archive;
     }
 
     testing::TempDir dir;

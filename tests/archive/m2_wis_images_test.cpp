@@ -6,6 +6,7 @@
 
 #include "pixels/pixel_format.h"
 #include "tests/support/m2_wis_writer.h"
+#include "tests/support/open_pack.h"
 #include "tests/support/test_files.h"
 
 namespace vantoro {
@@ -61,10 +62,8 @@ class M2WisImagesTest : public ::testing::Test {
 protected:
     std::unique_ptr<TWMM2WisImages> open(const vt::Bytes& bytes) {
         vt::writeFile(path, bytes);
-        auto archive = std::make_unique<TWMM2WisImages>();
-        archive->FFileName = path;
-        archive->FUseTextureCache = false;
-        EXPECT_TRUE(archive->Initialize());
+        auto archive = testing::openAs<TWMM2WisImages>(TWMImagesKind::M2Wis, path);
+        EXPECT_TRUE(archive->FInitialized);
         return archive;
     }
 

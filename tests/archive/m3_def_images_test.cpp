@@ -6,6 +6,7 @@
 
 #include "pixels/pixel_format.h"
 #include "tests/support/m3_def_writer.h"
+#include "tests/support/open_pack.h"
 #include "tests/support/test_files.h"
 
 namespace vantoro {
@@ -86,8 +87,8 @@ protected:
     }
     std::unique_ptr<TWMM3DefImages> open(const vt::M3DefFiles& files) {
         vt::writeM3DefFiles(path, files);
-        auto archive = archiveFor(path);
-        EXPECT_TRUE(archive->Initialize());
+        auto archive = vt::openAs<TWMM3DefImages>(TWMImagesKind::M3Def, path);
+        EXPECT_TRUE(archive->FInitialized);
         return archive;
     }
     // Data file and index are written; Initialize must refuse them.

@@ -8,6 +8,7 @@
 #include "d3d9/d3d9_formats.h"
 #include "io/byte_reader.h"
 #include "tests/support/m3_zip_writer.h"
+#include "tests/support/open_pack.h"
 #include "tests/support/test_files.h"
 
 namespace vantoro {
@@ -51,10 +52,8 @@ protected:
         return openWritten();
     }
     std::unique_ptr<TWMM3ZipImages> openWritten() {
-        auto images = std::make_unique<TWMM3ZipImages>();
-        images->FFileName = mizPath();
-        images->FUseTextureCache = false;
-        EXPECT_TRUE(images->Initialize());
+        auto images = testing::openAs<TWMM3ZipImages>(TWMImagesKind::M3Zip, mizPath());
+        EXPECT_TRUE(images->FInitialized);
         return images;
     }
     // One record whose payload is `payload`, with the tiny image's header.

@@ -9,6 +9,7 @@
 
 #include "d3d9/d3d9_formats.h"
 #include "io/byte_reader.h"
+#include "tests/support/open_pack.h"
 #include "tests/support/test_files.h"
 #include "tests/support/woool_writer.h"
 
@@ -63,10 +64,8 @@ protected:
 
     std::unique_ptr<TWMWoolDefImages> open(const Bytes& bytes) {
         testing::writeFile(path(), bytes);
-        auto images = std::make_unique<TWMWoolDefImages>();
-        images->FFileName = path();
-        images->FUseTextureCache = false;
-        EXPECT_TRUE(images->Initialize());
+        auto images = testing::openAs<TWMWoolDefImages>(TWMImagesKind::WoolDef, path());
+        EXPECT_TRUE(images->FInitialized);
         return images;
     }
     std::unique_ptr<TWMWoolDefImages> open(const Groups& groups) {

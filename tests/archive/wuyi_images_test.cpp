@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "io/byte_reader.h"
+#include "tests/support/open_pack.h"
 #include "tests/support/test_files.h"
 #include "tests/support/wuyi_writer.h"
 
@@ -36,10 +37,8 @@ protected:
 
     std::unique_ptr<TWM521gDefImages> open(const Bytes& bytes) {
         testing::writeFile(path(), bytes);
-        auto images = std::make_unique<TWM521gDefImages>();
-        images->FFileName = path();
-        images->FUseTextureCache = false;
-        EXPECT_TRUE(images->Initialize());
+        auto images = testing::openAs<TWM521gDefImages>(TWMImagesKind::W521gDef, path());
+        EXPECT_TRUE(images->FInitialized);
         return images;
     }
 
