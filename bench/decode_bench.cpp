@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "archive/open_archive.h"
 #include "archive/wil.h"
 #include "bench/bench_sprites.h"
 #include "io/byte_reader.h"
@@ -36,6 +37,13 @@ struct DecodeFixture {
     std::vector<fx::Bytes> payloads;         // zlib formats: each record's stream
     std::vector<std::size_t> inflatedSizes;  // and its stride x height
 };
+
+// Opens the fixture's file `name`, just written, as `kind`.
+void openInto(DecodeFixture& f, TWMImagesKind kind, const std::string& name) {
+    OpenedArchive opened = openArchive(kind, f.dir.file(name));
+    if (!opened.opened) throw std::runtime_error("bench archive " + name + " did not open");
+    f.archive = std::move(opened.archive);
+}
 
 // Where a compressed record keeps its payload size and where the payload starts.
 struct ZipRecordLayout {
@@ -76,8 +84,7 @@ void buildWil(DecodeFixture& f, bool sixteenBit) {
     fx::M2DefOptions options;
     options.sixteenBit = sixteenBit;
     fx::writeM2Def(f.dir.file("bench.wil"), m2Images(sixteenBit), options);
-    f.archive = CreateWMImages(TWMImagesKind::M2Def);
-    f.archive->FFileName = f.dir.file("bench.wil");
+    openInto(f, TWMImagesKind::M2Def, "bench.wil");
 }
 
 void buildWis(DecodeFixture& f, fx::WisEncoding encoding) {
@@ -92,16 +99,14 @@ void buildWis(DecodeFixture& f, fx::WisEncoding encoding) {
         images.push_back(std::move(image));
     }
     fx::writeWis(f.dir.file("bench.wis"), images);
-    f.archive = CreateWMImages(TWMImagesKind::M2Wis);
-    f.archive->FFileName = f.dir.file("bench.wis");
+    openInto(f, TWMImagesKind::M2Wis, "bench.wis");
 }
 
 void buildWzl(DecodeFixture& f) {
     const auto archive = fx::buildM2Zip(m2Images(false), false, 6);
     fx::writeArchiveFiles(f.dir.file("bench.wzl"), archive, ".WZX");
     collectPayloads(f, archive.data, archive.recordOffsets, {12, 16}, 8);
-    f.archive = CreateWMImages(TWMImagesKind::M2Zip);
-    f.archive->FFileName = f.dir.file("bench.wzl");
+    openInto(f, TWMImagesKind::M2Zip, "bench.wzl");
 }
 
 void buildMir3(DecodeFixture& f) {
@@ -109,8 +114,7 @@ void buildMir3(DecodeFixture& f) {
     for (const Sprite& s : benchSprites())
         images.push_back({s.width, s.height, s.px, s.py, s.r5g6b5, false});
     fx::writeM3Def(f.dir.file("bench.wil"), images, fx::M3Layout::New);
-    f.archive = CreateWMImages(TWMImagesKind::M3Def);
-    f.archive->FFileName = f.dir.file("bench.wil");
+    openInto(f, TWMImagesKind::M3Def, "bench.wil");
 }
 
 void buildMiz(DecodeFixture& f) {
@@ -120,8 +124,7 @@ void buildMiz(DecodeFixture& f) {
     const auto archive = fx::buildM3Zip(images);
     fx::writeM3ZipFiles(f.dir.file("bench.miz"), archive);
     collectPayloads(f, archive.data, archive.recordOffsets, {8, 16}, 16);
-    f.archive = CreateWMImages(TWMImagesKind::M3Zip);
-    f.archive->FFileName = f.dir.file("bench.miz");
+    openInto(f, TWMImagesKind::M3Zip, "bench.miz");
 }
 
 void buildSgl(DecodeFixture& f) {
@@ -129,16 +132,14 @@ void buildSgl(DecodeFixture& f) {
     for (const Sprite& s : benchSprites())
         images.push_back({s.width, s.height, s.px, s.py, s.a4r4g4b4});
     fx::writeWoool(f.dir.file("bench.sgl"), {fx::wooolGroup(17, images)});
-    f.archive = CreateWMImages(TWMImagesKind::WoolDef);
-    f.archive->FFileName = f.dir.file("bench.sgl");
+    openInto(f, TWMImagesKind::WoolDef, "bench.sgl");
 }
 
 void build521g(DecodeFixture& f) {
     std::vector<fx::WuyiImage> images;
     for (const Sprite& s : benchSprites()) images.push_back({s.width, s.height, s.r5g6b5});
     fx::writeWuyi(f.dir.file("bench.521g"), images);
-    f.archive = CreateWMImages(TWMImagesKind::W521gDef);
-    f.archive->FFileName = f.dir.file("bench.521g");
+    openInto(f, TWMImagesKind::W521gDef, "bench.521g");
 }
 
 const std::map<std::string, std::function<void(DecodeFixture&)>>& builders() {
@@ -164,8 +165,7 @@ DecodeFixture& fixture(const std::string& format) {
     if (!slot) {
         slot = std::make_unique<DecodeFixture>();
         builders().at(format)(*slot);
-        slot->archive->FUseTextureCache = false;
-        if (!slot->archive->Initialize() || slot->archive->FImageCount != kSpriteCount) {
+        if (slot->archive->FImageCount != kSpriteCount) {
             throw std::runtime_error("bench archive " + format + " did not open");
         }
     }

@@ -1,9 +1,11 @@
 #include "cli/pack_commands.h"
 
+#include <exception>
 #include <memory>
 #include <ostream>
 
 #include "archive/my_image_images.h"
+#include "archive/open_archive.h"
 #include "cli/cli_app.h"
 #include "cli/console_prompts.h"
 #include "cli/interrupt_stop.h"
@@ -99,13 +101,12 @@ int runRecover(const Invocation& call, std::ostream& out, std::ostream&) {
     if (call.kind && *call.kind != TWMImagesKind::MyImage) {
         usageError("only a pack has an edit journal", call.command);
     }
-    TWMMyImageImages pack;
-    pack.FFileName = path;
-    pack.FUseTextureCache = false;
-    pack.FPassword = call.password;
-    if (!guarded([&] { return pack.Initialize(); })) {
-        failure(withReason(path + ": cannot open the pack", pack));
-    }
+    // The journal is this command's to tell of, so openArchive's report of
+    // it is not used.
+    const OpenedArchive opened = vantoro::openArchive(TWMImagesKind::MyImage, path, call.password);
+    auto& pack = static_cast<TWMMyImageImages&>(*opened.archive);
+    if (opened.raised) guarded([&] { std::rethrow_exception(opened.raised); });
+    if (!opened.opened) failure(withReason(path + ": cannot open the pack", pack));
     if (hasJournal(path) && pack.editBlock() == PackEditBlock::EditedElsewhere) {
         failure(path + ": another program is editing the pack; its journal is in use");
     }
