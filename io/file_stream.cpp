@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <thread>
 
 #include "io/file_writes.h"
@@ -105,18 +106,27 @@ bool closeGate(int fd, Gate gate) {
     return true;
 }
 
-// Takes a share of the gate unless an editor holds or waits at it, without
-// waiting. Only editors take a turnstile: a reader looks whether one does.
-RangeLock enterGate(int fd, Gate gate) {
+// Whether an editor holds or waits at the gate, asked without taking
+// anything; nothing where the file system has no such locks. Only editors
+// take a turnstile.
+std::optional<bool> editorAt(int fd, Gate gate) {
     struct flock probe {};
     probe.l_type = F_WRLCK;
     probe.l_whence = SEEK_SET;
     probe.l_start = gate.turnstile;
     probe.l_len = 1;
     while (::fcntl(fd, F_OFD_GETLK, &probe) != 0) {
-        if (errno != EINTR) return RangeLock::Unsupported;
+        if (errno != EINTR) return std::nullopt;
     }
-    if (probe.l_type != F_UNLCK) return RangeLock::Busy;
+    return probe.l_type != F_UNLCK;
+}
+
+// Takes a share of the gate unless an editor holds or waits at it, without
+// waiting.
+RangeLock enterGate(int fd, Gate gate) {
+    const std::optional<bool> editor = editorAt(fd, gate);
+    if (!editor) return RangeLock::Unsupported;
+    if (*editor) return RangeLock::Busy;
     return lockByte(fd, F_RDLCK, gate.gate);
 }
 
@@ -211,6 +221,11 @@ void FileStream::openToReaders() {
 
 bool FileStream::lockHeldElsewhere() const {
     if (m_locked) return false;
+    // An editor holds the opening gate's turnstile for as long as it holds
+    // the lock. Looking there takes nothing; trying the lock itself would
+    // hold it for an instant, and an editor taking it just then would be
+    // refused as if another program were editing.
+    if (const std::optional<bool> editor = editorAt(m_fd, kOpeningGate)) return *editor;
     if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK;
     ::flock(m_fd, LOCK_UN);
     return false;
