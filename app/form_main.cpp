@@ -171,12 +171,9 @@ void TFormMain::OpenArchive(const QString& path, TWMImagesKind kind) {
     if (!fileExists(file)) return;
     m_lastArchivePath = path;
     OpenButton->setEnabled(true);
-    LastOpenKind = kind;
     setCaption(QStringLiteral(" [") + displayName(path) + QLatin1Char(']'));
-    CurrentArchive.reset();
     const std::int32_t remembered = selection.CurrentIndex;
-    OpenedArchive opening = openArchive(kind, file, PackPassword);
-    CurrentArchive = std::move(opening.archive);
+    const OpenedArchive opening = session.open(kind, file);
     // Nothing of the previous file stays in view, whatever this one gives.
     m_openFailure.clear();
     showNoSelection();

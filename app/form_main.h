@@ -33,6 +33,7 @@
 #include "pixels/std_palette.h"
 #include "render/image_view.h"
 #include "shell/archive_disk_state.h"
+#include "shell/archive_session.h"
 #include "shell/entry_selection.h"
 #include "shell/grid_navigation.h"
 
@@ -92,15 +93,19 @@ public:
 
     // --- Program-wide state, read by the view, the status bar and the editing
     // dialogs. -------------------------------------------------------------
-    std::unique_ptr<TWMBaseImages> CurrentArchive;
-    SelectionState selection;  // CurrentIndex, CurrentImageInfo, CurrentPixelFormat, offsets
+    // The open archive, its selection, the pack password and the last kind
+    // opened, kept outside the window; the names below read them.
+    ArchiveSession session;
+    std::unique_ptr<TWMBaseImages>& CurrentArchive = session.archive;
+    // CurrentIndex, CurrentImageInfo, CurrentPixelFormat, offsets
+    SelectionState& selection = session.selection;
+    TWMImagesKind& LastOpenKind = session.lastKind;
+    std::string& PackPassword = session.password;
     QString AppTitle;
-    TWMImagesKind LastOpenKind = TWMImagesKind::M2Def;
     std::array<std::uint8_t, kStdPaletteBytes> StdPalette{};
     QImage DataFileIcon, WaveFileIcon, Mp3FileIcon;
     int BlendCustomIndex = -1;
     bool FrameTickBusy = false;
-    std::string PackPassword;
     std::optional<std::vector<std::uint8_t>> SoundStream;  // the selected sound entry's bytes
 
     // The view: BackColor, BlendColor, FBlendCode, FZoom, FUserX, FUserY,
