@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
-#include <fstream>
-#include <memory>
-#include <new>
 #include <optional>
 #include <ostream>
 #include <span>
@@ -14,9 +11,8 @@
 #include <vector>
 
 #include "archive/archive_kind.h"
-#include "archive/my_image_images.h"
-#include "archive/open_archive.h"
 #include "archive/wil.h"
+#include "cli/archive_commands.h"
 #include "cli/cli_support.h"
 #include "cli/convert_command.h"
 #include "cli/export_command.h"
@@ -25,194 +21,13 @@
 #include "cli/protect_command.h"
 #include "cli/render_command.h"
 #include "cli/sound_commands.h"
-#include "edit/import_text.h"
-#include "image_io/bmp_file.h"
-#include "image_io/png_file.h"
-#include "image_io/texel_rgba.h"
-#include "io/file_names.h"
 #include "io/file_stream.h"
-#include "pixels/dx9_textures.h"
-#include "pixels/std_palette.h"
 
 namespace vantoro {
-namespace cli {
-
-void usageError(const std::string& message, std::string_view command) {
-    const std::string help =
-        command.empty() ? "vantoro-cli --help" : "vantoro-cli " + std::string(command) + " --help";
-    throw CliExit{kExitUsage, message + " (see " + help + ")"};
-}
-
-void failure(const std::string& message) {
-    throw CliExit{kExitFailure, message};
-}
-
-int exitCodeOf(const EditResult& result, const std::string& ignoredMessage) {
-    switch (result.outcome) {
-        case EditOutcome::Done:
-            return kExitOk;
-        case EditOutcome::Refused:
-            return kExitFailure;
-        case EditOutcome::Ignored:
-            failure(ignoredMessage);
-        case EditOutcome::Failed:
-            break;
-    }
-    failure(result.error);
-}
-
-std::optional<std::uint32_t> parseNumber(std::string_view text, std::uint32_t max) {
-    if (text.empty() || text.size() > 10) return std::nullopt;
-    std::uint64_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    if (value > max) return std::nullopt;
-    return static_cast<std::uint32_t>(value);
-}
-
-std::int32_t parseRangeBound(const Invocation& call, std::size_t operand) {
-    const auto bound = parseIntegerText(call.operands[operand]);
-    if (!bound) {
-        const std::string name = operand == 1 ? "FIRST" : "LAST";
-        usageError("bad " + name + " '" + call.operands[operand] + "'", call.command);
-    }
-    return *bound;
-}
-
-std::int32_t parseIndex(const Invocation& call) {
-    const auto index = parseNumber(call.operands[1], 0x7FFFFFFF);
-    if (!index) usageError("bad index '" + call.operands[1] + "'", call.command);
-    return static_cast<std::int32_t>(*index);
-}
-
-namespace {
-
-TWMImagesKind kindOf(const Invocation& call) {
-    const std::string& path = call.operands[0];
-    if (!fileExists(path)) throw CliExit{kExitUsage, path + ": no such file"};
-    if (call.kind) return *call.kind;
-    const auto kind = kindForFile(path);
-    if (!kind) {
-        usageError(path + ": cannot tell the archive kind from the extension '" +
-                       std::string(fileExtension(path)) + "'; pass --kind N",
-                   call.command);
-    }
-    return *kind;
-}
-
-// The file named on the command line opened as `kind`; exit 1 for a kind
-// without a reader. Whether it opened is for checkOpened to tell.
-OpenedArchive openFile(const Invocation& call, TWMImagesKind kind) {
-    OpenedArchive result = vantoro::openArchive(kind, call.operands[0], call.password);
-    if (!result.archive) {
-        failure("archive kind " + std::to_string(kindNumber(kind)) + " has no reader");
-    }
-    return result;
-}
-
-// A pack read while another program edited it, or since changed by one,
-// shows neither state: the command fails rather than print such entries.
-void failIfReadRefused(const TWMBaseImages& archive) {
-    const auto* pack = dynamic_cast<const TWMMyImageImages*>(&archive);
-    if (pack != nullptr && !pack->readRefusal().empty()) {
-        failure(archive.FFileName + ": " + pack->readRefusal());
-    }
-}
-
-constexpr std::string_view kWarningPrefix = "vantoro-cli: warning: ";
-
-// Ends the command when the archive did not open, as the window would have
-// shown it: an exception Initialize raised becomes a failure carrying its
-// message as it stands. What a pack's journal left to tell goes to the error
-// stream.
-void checkOpened(const Invocation& call, const OpenedArchive& result) {
-    const TWMBaseImages& archive = *result.archive;
-    if (result.raised) {
-        try {
-            std::rethrow_exception(result.raised);
-        } catch (const std::bad_alloc&) {
-            failure("not enough memory to open " + archive.FFileName);
-        } catch (const std::exception& error) {
-            failure(error.what());
-        } catch (...) {
-            failure("unknown error while opening " + archive.FFileName);
-        }
-    }
-    if (!result.opened) {
-        std::string message =
-            archive.FFileName + ": cannot open as " + std::string(archive.className());
-        if (!archive.lastError().empty()) message += ": " + archive.lastError();
-        failure(message);
-    }
-    // A damaged journal hides the entries: no command can trust what it
-    // shows. A journal of another file was set aside (or could not be), and
-    // a pack whose interrupted edit could not be completed shows its entries
-    // as the edit leaves them but cannot be edited: say so.
-    const JournalReport& journal = result.journal;
-    if (!journal.readRefusal.empty()) failure(archive.FFileName + ": " + journal.readRefusal);
-    if (journal.damaged) failure(damagedJournalMessage(archive.FFileName, archive.lastError()));
-    if (call.err == nullptr) return;
-    if (!journal.setAside.empty()) {
-        *call.err << kWarningPrefix << archive.FFileName << ": " << journal.setAside << '\n';
-    } else if (journal.unfinishedEdit) {
-        *call.err << kWarningPrefix << archive.lastError() << '\n';
-    }
-}
-
-}  // namespace
-
-std::unique_ptr<TWMBaseImages> openArchive(const Invocation& call) {
-    OpenedArchive result = openFile(call, kindOf(call));
-    checkOpened(call, result);
-    return std::move(result.archive);
-}
-
-bool lockedPack(const TWMBaseImages& archive) {
-    const auto* pack = dynamic_cast<const TWMMyImageImages*>(&archive);
-    return pack != nullptr && pack->FHeader.isProtected() && !pack->FCipherActive;
-}
-
-std::optional<std::string> emptyOpenReason(const TWMBaseImages& archive) {
-    if (lockedPack(archive)) return std::string(kLockedPackMessage);
-    if (archive.FImageCount != 0 || archive.lastError().empty()) return std::nullopt;
-    // Opening already warned of an edit it could not complete.
-    const auto* pack = dynamic_cast<const TWMMyImageImages*>(&archive);
-    if (pack != nullptr && pack->editBlock() == PackEditBlock::UnfinishedEdit) return std::nullopt;
-    return archive.lastError();
-}
-
-void failIfLocked(const TWMBaseImages& archive) {
-    if (lockedPack(archive)) failure(archive.FFileName + ": " + std::string(kLockedPackMessage));
-}
-
-// An entry past the end has no bitmap and cannot be drawn: that is the
-// command's own failure (exit 1), told more plainly than the reader would.
-// A pack locked by its password shows no entries: that is said instead.
-void checkIndexInRange(const TWMBaseImages& archive, std::int32_t index) {
-    failIfLocked(archive);
-    if (index < archive.FImageCount) return;
-    std::string range = "0.." + std::to_string(archive.FImageCount - 1);
-    if (archive.FImageCount == 0) {
-        range = "the archive has no entries";
-        if (const auto reason = emptyOpenReason(archive)) range += ": " + *reason;
-    }
-    failure("index " + std::to_string(index) + " out of range (" + range + ")");
-}
-
-std::string withReason(std::string message, const TWMBaseImages& archive) {
-    if (!archive.lastError().empty()) message += ": " + archive.lastError();
-    return message;
-}
-
-}  // namespace cli
 
 namespace {
 
 using namespace cli;
-
-constexpr std::string_view kPrefix = "vantoro-cli: ";
 
 struct CommandEntry {
     std::string_view name;
@@ -386,116 +201,6 @@ Invocation parseWords(const CommandEntry& entry, std::span<const std::string> wo
     return call;
 }
 
-// ---- Commands -----------------------------------------------------------------
-
-namespace {
-
-// A reader that refused the index or table opens the archive empty, and a
-// pack opened without its password shows no entries: the listing commands
-// say why, once, and still succeed.
-void explainEmptyOpen(const TWMBaseImages& archive, std::ostream& err) {
-    if (const auto reason = emptyOpenReason(archive)) err << kPrefix << *reason << '\n';
-}
-
-}  // namespace
-
-int runInfo(const Invocation& call, std::ostream& out, std::ostream& err) {
-    const TWMImagesKind kind = kindOf(call);
-    const OpenedArchive opened = openFile(call, kind);
-    const std::unique_ptr<TWMBaseImages>& archive = opened.archive;
-    out << "file: " << call.operands[0] << '\n'
-        << "kind: " << kindNumber(kind) << '\n'
-        << "class: " << archive->className() << '\n';
-    std::optional<CliExit> failed;
-    try {
-        checkOpened(call, opened);
-    } catch (const CliExit& error) {
-        failed = error;
-    }
-    out << "entries: " << archive->FImageCount << '\n';
-    if (failed) throw *failed;
-    explainEmptyOpen(*archive, err);
-    return kExitOk;
-}
-
-// "INDEX TYPE WIDTH HEIGHT PX PY", or zeros for an entry that does not decode;
-// a pack adds the entry's stored pixel format, -1 when it does not decode.
-std::string listLine(TWMBaseImages& archive, std::int32_t index, bool pack, std::ostream& err) {
-    std::uint8_t dataType = kDataTypeImage;
-    bool decoded = false;
-    try {
-        decoded = archive.GetBitmap(index, dataType).has_value();
-    } catch (const std::exception& error) {
-        err << kPrefix << "entry " << index << ": " << error.what() << '\n';
-    } catch (...) {
-        err << kPrefix << "entry " << index << ": unknown error\n";
-    }
-    failIfReadRefused(archive);
-    std::string line = std::to_string(index) + ' ' + std::to_string(dataType) + ' ';
-    const std::string format =
-        pack ? ' ' + std::to_string(decoded ? archive.FLastImageFormat : -1) : "";
-    if (!decoded) return line + "0 0 0 0" + format;
-    const TWMImageInfo& info = archive.FLastImageInfo;
-    return line + std::to_string(info.Width) + ' ' + std::to_string(info.Height) + ' ' +
-           std::to_string(info.PX) + ' ' + std::to_string(info.PY) + format;
-}
-
-int runList(const Invocation& call, std::ostream& out, std::ostream& err) {
-    std::unique_ptr<TWMBaseImages> archive = openArchive(call);
-    const bool pack = dynamic_cast<const TWMMyImageImages*>(archive.get()) != nullptr;
-    explainEmptyOpen(*archive, err);
-    for (std::int32_t index = 0; index < archive->FImageCount; ++index) {
-        out << listLine(*archive, index, pack, err) << '\n';
-    }
-    return kExitOk;
-}
-
-int runData(const Invocation& call, std::ostream&, std::ostream&) {
-    const std::int32_t index = parseIndex(call);
-    std::unique_ptr<TWMBaseImages> archive = openArchive(call);
-    checkIndexInRange(*archive, index);
-    const auto bytes = guarded([&] { return archive->GetDataStream(index, 0); });
-    if (!bytes) {
-        failure(withReason("entry " + std::to_string(index) + " has no stored data", *archive));
-    }
-    std::ofstream file(call.operands[2], std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes->data()),
-               static_cast<std::streamsize>(bytes->size()));
-    if (!file.flush()) failure("cannot write " + call.operands[2]);
-    return kExitOk;
-}
-
-int runBitmap(const Invocation& call, std::ostream&, std::ostream&) {
-    const std::int32_t index = parseIndex(call);
-    std::unique_ptr<TWMBaseImages> archive = openArchive(call);
-    checkIndexInRange(*archive, index);
-    std::optional<DibBitmap> bitmap = guarded([&] { return archive->GetBitmap(index); });
-    if (!bitmap) failure(withReason("entry " + std::to_string(index) + " has no bitmap", *archive));
-    // Archives attach no usable colour table; 8-bit images are shown with the program's palette.
-    if (bitmap->bitCount() == 8) bitmap->colorTable() = StdPalette;
-    const Status saved = saveBmp(*bitmap, call.operands[2]);
-    if (!saved) failure(saved.error());
-    return kExitOk;
-}
-
-int runTexture(const Invocation& call, std::ostream&, std::ostream&) {
-    const std::int32_t index = parseIndex(call);
-    std::unique_ptr<TWMBaseImages> archive = openArchive(call);
-    checkIndexInRange(*archive, index);
-    TDXImageTexture texture;
-    if (!guarded([&] { return archive->DrawToTexture(index, &texture); })) {
-        failure(withReason("entry " + std::to_string(index) + " cannot be drawn into a texture",
-                           *archive));
-    }
-    const Result<std::vector<std::uint8_t>> rgba = textureRgba(texture);
-    if (!rgba) failure(rgba.error());
-    const PngRows rows{*rgba, static_cast<std::uint32_t>(texture.GetWidth()),
-                       static_cast<std::uint32_t>(texture.GetHeight()), PngLayout::Rgba8, 0};
-    const Status saved = savePng(rows, call.operands[2]);
-    if (!saved) failure(saved.error());
-    return kExitOk;
-}
-
 const CommandEntry kCommands[] = {
     {"info", "FILE", 1, "kind, class and number of entries",
      "Print the archive's kind, class and number of entries.", runInfo},
@@ -620,7 +325,8 @@ int dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
         explicit ReadWaitNotice(std::ostream& err) {
             FileStream::ReadWaits waits = before;
             waits.notice = [&err] {
-                err << kPrefix << "waiting for another program's edit of the pack\n" << std::flush;
+                err << kMessagePrefix << "waiting for another program's edit of the pack\n"
+                    << std::flush;
             };
             FileStream::setReadWaits(std::move(waits));
         }
@@ -637,13 +343,13 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return dispatch(args, out, err, errIsTerminal);
     } catch (const CliExit& exit) {
         out.flush();
-        err << kPrefix << exit.message << '\n';
+        err << kMessagePrefix << exit.message << '\n';
         return exit.code;
     } catch (const std::exception& error) {
         // Anything the archive layer raised outside a guarded call, such as
         // running out of memory.
         out.flush();
-        err << kPrefix << error.what() << '\n';
+        err << kMessagePrefix << error.what() << '\n';
         return kExitFailure;
     }
 }

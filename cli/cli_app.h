@@ -29,11 +29,9 @@
 #include <string>
 #include <vector>
 
-namespace vantoro {
+#include "cli/cli_support.h"  // the exit codes
 
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;
-inline constexpr int kExitUsage = 2;
+namespace vantoro {
 
 // Runs one command. `args` are the words after the program name. Long
 // commands draw their progress on `err` when it is a terminal.

@@ -1,6 +1,5 @@
-// What the commands of vantoro-cli share: the parsed command line, the way a
-// command ends early, and opening the archive named on it. Defined in
-// cli/cli_app.cpp.
+// What the commands of vantoro-cli share: the exit codes, the parsed command
+// line, the way a command ends early, and opening the archive named on it.
 #pragma once
 
 #include <cstdint>
@@ -13,10 +12,22 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/open_archive.h"
 #include "archive/wil.h"
 #include "edit/edit_prompts.h"
 
+namespace vantoro {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+}  // namespace vantoro
+
 namespace vantoro::cli {
+
+// What every message on the error stream starts with.
+inline constexpr std::string_view kMessagePrefix = "vantoro-cli: ";
 
 // Ends a command from any depth with an exit code and one message line.
 // Deliberately not a std::exception, so it never mixes with archive errors.
@@ -70,6 +81,23 @@ std::int32_t parseIndex(const Invocation& call);
 // The archive FILE names, opened as the window opens it; exit 2 for a file
 // that is not there or whose kind cannot be told, exit 1 when it does not open.
 std::unique_ptr<TWMBaseImages> openArchive(const Invocation& call);
+// The steps of openArchive, for a command that reports on the file before it
+// fails (info). The kind FILE is opened as: --kind, else its extension.
+TWMImagesKind kindOf(const Invocation& call);
+// FILE opened as `kind`; exit 1 for a kind without a reader. Whether it
+// opened is for checkOpened to tell.
+OpenedArchive openFile(const Invocation& call, TWMImagesKind kind);
+// Ends the command when the archive did not open, as the window would have
+// shown it: an exception Initialize raised becomes a failure carrying its
+// message as it stands. What a pack's journal left to tell goes to the error
+// stream.
+void checkOpened(const Invocation& call, const OpenedArchive& result);
+// What every command that opens a pack says when a damaged edit journal
+// beside it hides its entries, and how to recover.
+std::string damagedJournalMessage(const std::string& pack, const std::string& reason);
+// A pack read while another program edited it, or since changed by one,
+// shows neither state: the command fails rather than print such entries.
+void failIfReadRefused(const TWMBaseImages& archive);
 // What every command says of a protected pack opened without its password.
 inline constexpr std::string_view kLockedPackMessage =
     "the pack is protected; its password is missing or wrong";

@@ -1,9 +1,9 @@
 #include "cli/console_prompts.h"
 
+#include "cli/cli_support.h"
+
 namespace vantoro::cli {
 namespace {
-
-constexpr std::string_view kPrefix = "vantoro-cli: ";
 
 // Message texts break lines with CR LF; a terminal wants LF alone.
 std::string withNewlines(std::string_view text) {
@@ -32,7 +32,7 @@ ConsolePrompts::~ConsolePrompts() {
 
 PromptAnswer ConsolePrompts::ask(const Prompt& prompt) {
     endProgressLine();
-    m_err << kPrefix << withNewlines(prompt.text) << '\n';
+    m_err << kMessagePrefix << withNewlines(prompt.text) << '\n';
     return m_answerYes ? yesAnswer(prompt.buttons) : prompt.defaultAnswer;
 }
 

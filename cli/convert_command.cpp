@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_app.h"
+#include "cli/cli_support.h"
 #include "cli/convert_settings.h"
 #include "cli/convert_sources.h"
 #include "cli/interrupt_stop.h"

@@ -7,7 +7,6 @@
 #include <system_error>
 
 #include "archive/archive_kind.h"
-#include "cli/cli_app.h"
 #include "cli/cli_support.h"
 #include "io/file_names.h"
 

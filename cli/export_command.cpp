@@ -3,7 +3,7 @@
 #include <array>
 #include <memory>
 
-#include "cli/cli_app.h"
+#include "cli/cli_support.h"
 #include "cli/console_prompts.h"
 #include "cli/interrupt_stop.h"
 #include "edit/export_entries.h"

@@ -6,7 +6,7 @@
 #include <optional>
 #include <ostream>
 
-#include "cli/cli_app.h"
+#include "cli/cli_support.h"
 #include "cli/console_prompts.h"
 #include "cli/interrupt_stop.h"
 #include "edit/archive_import.h"

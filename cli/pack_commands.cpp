@@ -6,7 +6,7 @@
 
 #include "archive/my_image_images.h"
 #include "archive/open_archive.h"
-#include "cli/cli_app.h"
+#include "cli/cli_support.h"
 #include "cli/console_prompts.h"
 #include "cli/interrupt_stop.h"
 #include "edit/delete_entries.h"
@@ -47,12 +47,6 @@ private:
 };
 
 }  // namespace
-
-std::string damagedJournalMessage(const std::string& pack, const std::string& reason) {
-    return pack + ": a damaged edit journal hides the pack's entries (" + reason +
-           "); vantoro-cli recover " + pack +
-           " sets it aside (renamed, kept) and opens the pack as the file holds it";
-}
 
 std::span<const OptionEntry> newOptions() {
     return kNewOptions;

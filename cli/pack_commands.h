@@ -40,10 +40,6 @@ inline constexpr std::string_view kRecoverSummary =
     "prints the pack's entry count. A journal that belongs to the pack is left to\n"
     "be completed by opening it. Refused while another program edits the pack.";
 
-// What every command that opens a pack says when a damaged edit journal
-// beside it hides its entries, and how to recover.
-std::string damagedJournalMessage(const std::string& pack, const std::string& reason);
-
 std::span<const OptionEntry> newOptions();
 std::span<const OptionEntry> deleteOptions();
 

@@ -5,7 +5,7 @@
 
 #include "archive/my_image_images.h"
 #include "archive/pack_cipher.h"
-#include "cli/cli_app.h"
+#include "cli/cli_support.h"
 #include "edit/pack_file_check.h"
 
 namespace vantoro::cli {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "cli/cli_app.h"
+#include "cli/cli_support.h"
 #include "image_io/picture_reader.h"
 #include "image_io/png_file.h"
 #include "io/decimal_text.h"

@@ -12,7 +12,7 @@
 #include "archive/wil.h"
 #include "audio/bass.h"
 #include "audio/spectrum.h"
-#include "cli/cli_app.h"
+#include "cli/cli_support.h"
 
 namespace vantoro::cli {
 namespace {
