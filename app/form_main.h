@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "pixels/dx9_textures.h"
 #include "pixels/std_palette.h"
 #include "render/image_view.h"

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 
 namespace vantoro {
 

@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "pixels/dib_bitmap.h"
 #include "shell/grid_navigation.h"
 

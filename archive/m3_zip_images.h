@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 
 namespace vantoro {
 

@@ -54,7 +54,7 @@
 
 #include "archive/pack_entry_header.h"
 #include "archive/pack_header.h"
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "io/edit_journal.h"
 #include "io/zlib_buffers.h"
 

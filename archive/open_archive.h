@@ -11,7 +11,7 @@
 #include <string>
 
 #include "archive/archive_kind.h"
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 
 namespace vantoro {
 

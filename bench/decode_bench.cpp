@@ -12,7 +12,7 @@
 #include <string>
 
 #include "archive/open_archive.h"
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "bench/bench_sprites.h"
 #include "io/byte_reader.h"
 #include "pixels/pixel_format.h"

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "archive/open_archive.h"
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "edit/archive_import.h"
 #include "edit/export_entries.h"
 #include "tests/support/m2_def_writer.h"

@@ -18,7 +18,7 @@
 #include <string>
 
 #include "archive/open_archive.h"
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "bench/bench_sprites.h"
 #include "render/dx9_device.h"
 #include "render/image_view.h"

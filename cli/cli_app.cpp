@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "archive/archive_kind.h"
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "cli/archive_commands.h"
 #include "cli/cli_support.h"
 #include "cli/convert_command.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "archive/open_archive.h"
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "edit/edit_prompts.h"
 
 namespace vantoro {

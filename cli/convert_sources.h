@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 
 namespace vantoro::cli {
 

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "audio/bass.h"
 #include "audio/spectrum.h"
 #include "cli/cli_support.h"

@@ -40,7 +40,7 @@
 #include <cstdint>
 #include <span>
 
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "edit/edit_prompts.h"
 #include "edit/import_entries.h"
 

@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "edit/edit_prompts.h"
 
 namespace vantoro {

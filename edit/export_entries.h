@@ -29,7 +29,7 @@
 #include <string>
 #include <string_view>
 
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "edit/edit_prompts.h"
 #include "pixels/dx9_textures.h"
 

@@ -35,7 +35,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "edit/convert_picture.h"
 #include "edit/edit_prompts.h"
 #include "edit/import_sources.h"

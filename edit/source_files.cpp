@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "io/byte_reader.h"
 #include "io/file_stream.h"
 #include "io/zlib_buffers.h"

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "archive/open_archive.h"
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "fuzz/archive_inputs.h"
 #include "fuzz/scratch_files.h"
 #include "io/file_writes.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "io/file_signature.h"
 
 namespace vantoro {

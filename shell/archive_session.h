@@ -9,7 +9,7 @@
 #include <string>
 
 #include "archive/open_archive.h"
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "shell/entry_selection.h"
 
 namespace vantoro {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "pixels/dx9_textures.h"
 
 namespace vantoro {

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 
 namespace vantoro {
 

@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "tests/support/test_files.h"
 
 namespace vantoro {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "d3d9/d3d9_formats.h"
 #include "tests/support/test_files.h"
 

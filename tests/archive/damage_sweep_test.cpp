@@ -10,7 +10,7 @@
 #include <random>
 
 #include "archive/open_archive.h"
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "tests/support/format_fixtures.h"
 #include "tests/support/test_files.h"
 

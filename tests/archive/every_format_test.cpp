@@ -10,7 +10,7 @@
 #include <filesystem>
 
 #include "archive/open_archive.h"
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "d3d9/d3d9_formats.h"
 #include "io/byte_reader.h"
 #include "pixels/pixel_format.h"

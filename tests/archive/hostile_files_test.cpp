@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "archive/open_archive.h"
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "tests/support/format_fixtures.h"
 #include "tests/support/m2_wis_writer.h"
 #include "tests/support/m2_zip_writer.h"

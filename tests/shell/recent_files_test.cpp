@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "archive/archive_kind.h"
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 
 namespace vantoro {
 namespace {

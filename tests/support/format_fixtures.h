@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "archive/wil.h"
+#include "archive/archive_reader.h"
 #include "tests/support/test_files.h"
 
 namespace vantoro::testing {

@@ -1,4 +1,8 @@
-// The common base of every archive class and the image record.
+// The common base of every archive class, TWMBaseImages: opening the data
+// file, the entry operations every format shares, and the buffers its
+// decoders read into. Its texture cache is in archive/texture_cache.*, the
+// entries' data type codes in archive/entry_types.h, the kinds and the
+// factory in archive/archive_kind.h.
 //
 // An archive is a data file of many small images (and, in the pack, sounds
 // and raw data) usually with an index of file offsets. Entry i lives at the
@@ -21,27 +25,15 @@
 // The kinds and the factory, which most users of an archive class need too.
 #include "archive/archive_kind.h"
 #include "archive/decoded_image.h"
+#include "archive/entry_types.h"
 #include "archive/image_records.h"
+#include "archive/texture_cache.h"
 #include "io/file_stream.h"
 #include "io/result.h"
 #include "pixels/dib_bitmap.h"
 #include "pixels/dx9_textures.h"
 
 namespace vantoro {
-
-struct TTextureCacheEntry {
-    std::int16_t PX = 0;
-    std::int16_t PY = 0;
-    std::unique_ptr<TDXImageTexture> Texture;
-    std::uint8_t Failed = 0;  // 1: attempted and failed, or pending
-};
-
-// Data type codes of an entry.
-inline constexpr std::uint8_t kDataTypeEmpty = 0;
-inline constexpr std::uint8_t kDataTypeImage = 31;
-inline constexpr std::uint8_t kDataTypeRaw = 47;
-inline constexpr std::uint8_t kDataTypeWav = 63;
-inline constexpr std::uint8_t kDataTypeMp3 = 79;
 
 // The named failures of opening or reading an archive; the message is shown
 // to the user as it stands.
@@ -83,7 +75,8 @@ public:
     std::optional<DibBitmap> GetBitmap(std::int32_t index, std::uint8_t& dataType);
     std::optional<DibBitmap> GetBitmap(std::int32_t index);
 
-    // Texture cache (a library facility; the program switches it off).
+    // Texture cache (a library facility; the program switches it off;
+    // archive/texture_cache.cpp).
     void FreeTextureCache();
     bool InitTextureCache();
     static std::uint8_t BytesPerPixel(std::uint8_t format);
@@ -175,8 +168,5 @@ private:
     FileBytes m_recordBuffer;
     FileBytes m_pixelBuffer;
 };
-
-// Milliseconds since an arbitrary fixed point, as the cache sweep counts.
-std::uint32_t tickCount();
 
 }  // namespace vantoro
