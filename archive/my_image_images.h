@@ -52,9 +52,9 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/archive_reader.h"
 #include "archive/pack_entry_header.h"
 #include "archive/pack_header.h"
-#include "archive/archive_reader.h"
 #include "io/edit_journal.h"
 #include "io/zlib_buffers.h"
 

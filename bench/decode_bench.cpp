@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "archive/open_archive.h"
 #include "archive/archive_reader.h"
+#include "archive/open_archive.h"
 #include "bench/bench_sprites.h"
 #include "io/byte_reader.h"
 #include "pixels/pixel_format.h"

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/open_archive.h"
 #include "archive/archive_reader.h"
+#include "archive/open_archive.h"
 #include "edit/archive_import.h"
 #include "edit/export_entries.h"
 #include "tests/support/m2_def_writer.h"

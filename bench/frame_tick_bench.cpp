@@ -17,8 +17,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "archive/open_archive.h"
 #include "archive/archive_reader.h"
+#include "archive/open_archive.h"
 #include "bench/bench_sprites.h"
 #include "render/dx9_device.h"
 #include "render/image_view.h"

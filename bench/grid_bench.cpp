@@ -14,8 +14,8 @@
 
 #include "app/draw_grid.h"
 #include "app/thumbnail_painter.h"
-#include "archive/open_archive.h"
 #include "archive/archive_reader.h"
+#include "archive/open_archive.h"
 #include "bench/bench_qt_app.h"
 #include "tests/support/m2_def_writer.h"
 #include "tests/support/test_files.h"

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/open_archive.h"
 #include "archive/archive_reader.h"
+#include "archive/open_archive.h"
 #include "edit/edit_prompts.h"
 
 namespace vantoro {

@@ -12,8 +12,8 @@
 #include <span>
 #include <string>
 
-#include "archive/open_archive.h"
 #include "archive/archive_reader.h"
+#include "archive/open_archive.h"
 #include "fuzz/archive_inputs.h"
 #include "fuzz/scratch_files.h"
 #include "io/file_writes.h"

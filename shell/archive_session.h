@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "archive/open_archive.h"
 #include "archive/archive_reader.h"
+#include "archive/open_archive.h"
 #include "shell/entry_selection.h"
 
 namespace vantoro {

@@ -9,8 +9,8 @@
 #include <functional>
 #include <random>
 
-#include "archive/open_archive.h"
 #include "archive/archive_reader.h"
+#include "archive/open_archive.h"
 #include "tests/support/format_fixtures.h"
 #include "tests/support/test_files.h"
 

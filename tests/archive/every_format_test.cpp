@@ -9,8 +9,8 @@
 #include <cctype>
 #include <filesystem>
 
-#include "archive/open_archive.h"
 #include "archive/archive_reader.h"
+#include "archive/open_archive.h"
 #include "d3d9/d3d9_formats.h"
 #include "io/byte_reader.h"
 #include "pixels/pixel_format.h"

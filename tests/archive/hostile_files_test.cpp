@@ -7,8 +7,8 @@
 #include <fstream>
 #include <functional>
 
-#include "archive/open_archive.h"
 #include "archive/archive_reader.h"
+#include "archive/open_archive.h"
 #include "tests/support/format_fixtures.h"
 #include "tests/support/m2_wis_writer.h"
 #include "tests/support/m2_zip_writer.h"

@@ -10,9 +10,9 @@
 #include <fstream>
 #include <functional>
 
+#include "archive/archive_reader.h"
 #include "archive/my_image_images.h"
 #include "archive/open_archive.h"
-#include "archive/archive_reader.h"
 #include "image_io/load_picture.h"
 #include "image_io/picture_reader.h"
 #include "image_io/png_file.h"
