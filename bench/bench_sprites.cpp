@@ -54,4 +54,14 @@ const std::vector<Sprite>& benchSprites() {
     return sprites;
 }
 
+testing::M2Image m2ImageOf(const Sprite& sprite, bool sixteenBit) {
+    testing::M2Image image{sprite.width, sprite.height, sprite.px, sprite.py, {}};
+    if (sixteenBit) {
+        image.pixels = sprite.r5g6b5;
+    } else {
+        image.pixels.assign(sprite.indices.begin(), sprite.indices.end());
+    }
+    return image;
+}
+
 }  // namespace vantoro::bench

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "tests/support/m2_def_writer.h"
+
 namespace vantoro::bench {
 
 struct Sprite {
@@ -24,5 +26,9 @@ inline constexpr int kSpriteCount = 1000;
 
 // The same sprites on every call (fixed seed).
 const std::vector<Sprite>& benchSprites();
+
+// A sprite as a Mir2 archive image: its palette indices, or with
+// `sixteenBit` its R5G6B5 words.
+testing::M2Image m2ImageOf(const Sprite& sprite, bool sixteenBit);
 
 }  // namespace vantoro::bench

@@ -32,13 +32,7 @@ struct ConvertSources {
             std::vector<fx::M2Image> images;
             for (int i = 0; i < kEntriesPerArchive; ++i) {
                 const Sprite& s = sprites[(a * kEntriesPerArchive + i) % sprites.size()];
-                fx::M2Image image{s.width, s.height, s.px, s.py, {}};
-                if (sixteenBit) {
-                    image.pixels = s.r5g6b5;
-                } else {
-                    image.pixels.assign(s.indices.begin(), s.indices.end());
-                }
-                images.push_back(std::move(image));
+                images.push_back(m2ImageOf(s, sixteenBit));
             }
             fx::M2DefOptions options;
             options.sixteenBit = sixteenBit;

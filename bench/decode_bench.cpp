@@ -68,15 +68,7 @@ void collectPayloads(DecodeFixture& fixture, const fx::Bytes& data,
 
 std::vector<fx::M2Image> m2Images(bool sixteenBit) {
     std::vector<fx::M2Image> images;
-    for (const Sprite& s : benchSprites()) {
-        fx::M2Image image{s.width, s.height, s.px, s.py, {}};
-        if (sixteenBit) {
-            image.pixels = s.r5g6b5;
-        } else {
-            image.pixels.assign(s.indices.begin(), s.indices.end());
-        }
-        images.push_back(std::move(image));
-    }
+    for (const Sprite& s : benchSprites()) images.push_back(m2ImageOf(s, sixteenBit));
     return images;
 }
 
